@@ -1,0 +1,46 @@
+#include "engine/alerts.h"
+
+#include <utility>
+
+#ifndef MORVANE_SUPPORT_ADDRESS
+#define MORVANE_SUPPORT_ADDRESS "support@morvane.example"
+#endif
+#ifndef MORVANE_PRIVACY_URL
+#define MORVANE_PRIVACY_URL "https://morvane.example/privacy"
+#endif
+
+namespace morvane {
+
+Alert makeAlert(LocalizedText title, LocalizedText message) {
+  return Alert{std::move(title), std::move(message),
+               {{"OK", "OK button"}, {"Cancel", "Cancel button"}}};
+}
+
+int runErrorAlert(AlertService& service, const SystemVersion& version, LocalizedText title,
+                  LocalizedText message, const std::string& report) {
+  Alert alert = makeAlert(std::move(title), std::move(message));
+  alert.buttons.push_back({"Send error report…", "Send error report…"});
+  const int response = service.runModal(alert);
+  if (response == kAlertThirdButtonReturn) sendErrorReport(service, version, report);
+  return response;
+}
+
+void sendErrorReport(AlertService& service, const SystemVersion& version,
+                     const std::string& report) {
+  service.composeMail(composeErrorReport(version.current(), report));
+}
+
+ErrorReportMail composeErrorReport(const OperatingSystemVersion& version,
+                                   const std::string& report) {
+  std::string body = "Please enter a short description of the error\n";
+  body += "We respect your privacy. By sending this mail you agree to our privacy policy which "
+          "you find at ";
+  body += MORVANE_PRIVACY_URL;
+  body += "\n\n";
+  body += version.description();
+  body += "\n";
+  body += report;
+  return {MORVANE_SUPPORT_ADDRESS, "Morvane Error Report", std::move(body)};
+}
+
+}  // namespace morvane

@@ -1,0 +1,94 @@
+#include "engine/conversion_controller.h"
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+#include "engine/target_paths.h"
+
+namespace morvane {
+
+ConversionController::ConversionController(MorvaneOptions& options, ScriptRunner& scriptRunner,
+                                           EngineServices services)
+    : options_(options), scriptRunner_(scriptRunner), services_(services) {}
+
+void ConversionController::runBatchConversion() {
+  AlertService& alerts = services_.alerts;
+  if (!options_.targetFolder()) {
+    const Alert noTarget = makeAlert(
+        {"No target folder", "Alert title when no target is selected"},
+        {"Please choose a target folder where the converted files should be stored",
+         "Alert message when no target is selected"});
+    if (alerts.runModal(noTarget) != kAlertFirstButtonReturn) return;
+    options_.setTargetFolder(alerts.showOpenTargetFolderPanel());
+  }
+  if (!options_.targetFolder()) return;
+  const Alert confirm = makeAlert(
+      {"Before we start conversion", "Alert title before conversion starts"},
+      {"Close all open documents in Pages, Numbers and Keynote. Confirm to continue…",
+       "Alert message before conversion starts"});
+  if (alerts.runModal(confirm) != kAlertFirstButtonReturn) return;
+
+  Env& env = services_.env;
+  env.log("ConversionController: Now run the conversion…");
+  if (options_.officeExport()) env.log("\tExport to Office");
+  if (options_.iworkExport()) env.log("\tExport to iWork");
+  if (options_.pdfExport()) env.log("\tExport to PDF");
+  const std::vector<NQFileDataObject> list = options_.fileList();
+  for (const NQFileDataObject& entry : list) convertItem(entry);
+  scriptRunner_.runConversions();
+}
+
+void ConversionController::convertItem(const NQFileDataObject& entry) {
+  Env& env = services_.env;
+  const std::string path = entry.url.string();
+  if (entry.isDir) {
+    env.log("\t" + path + " is a folder => convert the contents");
+    convertFolder(entry);
+  } else if (entry.isFinderAlias(env)) {
+    if (!options_.copyNonconvertibleFiles()) {
+      env.log("\t" + path + " is an alias and will be skipped!!!");
+      return;
+    }
+    env.log("\t" + path + " is an alias and will be copied!!!");
+    copyToTarget(entry);
+  } else if (isConvertible(entry)) {
+    env.log("\t" + path + " is a convertible file => convert");
+    scriptRunner_.planConversion(entry);
+  } else if (options_.copyNonconvertibleFiles()) {
+    copyToTarget(entry);
+  }
+}
+
+void ConversionController::convertFolder(const NQFileDataObject& entry) {
+  services_.env.log("\tconvertFolder for " + entry.url.string());
+  if (!entry.dirContents) return;
+  for (const NQFileDataObject& child : *entry.dirContents) convertItem(child);
+}
+
+bool ConversionController::isConvertible(const NQFileDataObject& entry) {
+  const std::string ext = pathExtension(entry.url);
+  services_.env.log("isConvertible? " + ext);
+  if (entry.isDir) return false;
+  static constexpr std::array<std::string_view, 6> kConvertible = {"pages", "numbers", "key",
+                                                                  "docx",  "xlsx",    "pptx"};
+  for (std::string_view c : kConvertible) {
+    if (ext == c) return true;
+  }
+  return false;
+}
+
+void ConversionController::copyToTarget(const NQFileDataObject& entry) {
+  const std::string target = options_.targetFolder()->string();
+  const std::string joined = lastComponents(entry.url, entry.dirLevel + 1);
+  const fs::path location = target + "/" + joined;
+  services_.env.log("\t" + entry.url.string() + " is a non-convertible file => copy to target: " +
+                    location.string());
+  scriptRunner_.createFolder(location.parent_path());
+  if (!services_.env.copyItem(entry.url, location).ok()) {
+    services_.env.log("ERROR: could not copy file: " + entry.url.string() + " to : " + target +
+                      "/" + joined);
+  }
+}
+
+}  // namespace morvane

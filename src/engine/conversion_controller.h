@@ -1,0 +1,41 @@
+// ConversionController: carries out one press of Run. It makes sure a
+// target folder is set, asks for confirmation, walks the file list depth
+// first (planning convertible files, copying or skipping the others) and
+// has the ScriptRunner compose and execute the run's one script.
+#pragma once
+
+#include "engine/script_runner.h"
+#include "filelist/nq_file_data_object.h"
+#include "options/morvane_options.h"
+
+namespace morvane {
+
+class ConversionController {
+ public:
+  // All references must outlive the controller; it is used for one run.
+  ConversionController(MorvaneOptions& options, ScriptRunner& scriptRunner,
+                       EngineServices services);
+
+  // The whole run: target check, confirmation, walk, script, result alert.
+  void runBatchConversion();
+
+  // One entry: a folder is walked, an alias copied or skipped, a
+  // convertible file planned, anything else copied or left.
+  void convertItem(const NQFileDataObject& entry);
+  void convertFolder(const NQFileDataObject& entry);
+
+  // True for a file whose extension is, exactly, one of pages, numbers,
+  // key, docx, xlsx or pptx. Logs the extension it looked at.
+  bool isConvertible(const NQFileDataObject& entry);
+
+  // Copies the entry's file below the target folder, keeping its folder
+  // structure below the root-level folder. Never overwrites.
+  void copyToTarget(const NQFileDataObject& entry);
+
+ private:
+  MorvaneOptions& options_;
+  ScriptRunner& scriptRunner_;
+  EngineServices services_;
+};
+
+}  // namespace morvane

@@ -1,0 +1,223 @@
+#include "engine/conversion_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "testing/engine_fixture.h"
+
+namespace morvane {
+namespace {
+
+class ConversionControllerTest : public testing::EngineFixture {
+ protected:
+  void run() {
+    runner_.reset();
+    ConversionController(options_, runner(), services()).runBatchConversion();
+  }
+  // The lines a run logged from the controller line on.
+  std::vector<std::string> runLines() const {
+    auto start = std::find(env_.lines.begin(), env_.lines.end(),
+                           "ConversionController: Now run the conversion…");
+    return {start, env_.lines.end()};
+  }
+  fs::path out() const { return tmp_.path() / "Out"; }
+};
+
+TEST_F(ConversionControllerTest, DecliningTheTargetQuestionEndsTheRun) {
+  options_.addFile(tmp_.write("a.docx"));
+  const std::size_t scanLines = env_.lines.size();
+  alerts_.responses = {kAlertSecondButtonReturn};
+  run();
+  EXPECT_EQ(alerts_.titles(), std::vector<std::string>{"No target folder"});
+  EXPECT_EQ(alerts_.shown[0].message.key,
+            "Please choose a target folder where the converted files should be stored");
+  EXPECT_EQ(alerts_.panelsShown, 0);
+  EXPECT_EQ(env_.lines.size(), scanLines);
+  EXPECT_TRUE(scripts_.created.empty());
+}
+
+TEST_F(ConversionControllerTest, CancelledPanelEndsTheRunSilently) {
+  run();
+  EXPECT_EQ(alerts_.panelsShown, 1);
+  EXPECT_EQ(alerts_.titles(), std::vector<std::string>{"No target folder"});
+  EXPECT_TRUE(env_.lines.empty());
+}
+
+TEST_F(ConversionControllerTest, PickedFolderStaysWhenConfirmationIsDeclined) {
+  alerts_.panelAnswer = out();
+  alerts_.responses = {kAlertFirstButtonReturn, kAlertSecondButtonReturn};
+  run();
+  EXPECT_EQ(alerts_.titles(),
+            (std::vector<std::string>{"No target folder", "Before we start conversion"}));
+  EXPECT_EQ(alerts_.shown[1].message.key,
+            "Close all open documents in Pages, Numbers and Keynote. Confirm to continue…");
+  EXPECT_EQ(options_.targetFolder(), out());
+  EXPECT_TRUE(env_.lines.empty());
+  EXPECT_TRUE(scripts_.created.empty());
+}
+
+TEST_F(ConversionControllerTest, EmptyListRunsEmptyScript) {
+  options_.setTargetFolder(out());
+  options_.setPdfExport(true);
+  run();
+  EXPECT_EQ(env_.lines, (std::vector<std::string>{"ConversionController: Now run the conversion…",
+                                                  "\tExport to Office", "\tExport to PDF",
+                                                  "did finish conversion"}));
+  EXPECT_EQ(createdScript(), "");
+  EXPECT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}));
+}
+
+class WalkTest : public ConversionControllerTest {
+ protected:
+  void SetUp() override {
+    docs_ = tmp_.mkdir("Docs");
+    tmp_.write("Docs/a.docx");
+    tmp_.write("Docs/notes.txt");
+    tmp_.write("Docs/Sub/b.pages");
+    options_.addFile(docs_);
+    options_.setTargetFolder(out());
+    env_.lines.clear();
+  }
+  std::string p(const std::string& relative) const { return (docs_ / relative).string(); }
+  fs::path docs_;
+};
+
+TEST_F(WalkTest, CopyOnPlansAndCopies) {
+  options_.setCopyNonconvertibleFiles(true);
+  run();
+  EXPECT_EQ(runLines(),
+            (std::vector<std::string>{
+                "ConversionController: Now run the conversion…", "\tExport to Office",
+                "\t" + docs_.string() + " is a folder => convert the contents",
+                "\tconvertFolder for " + docs_.string(),
+                "\t" + p("Sub") + " is a folder => convert the contents",
+                "\tconvertFolder for " + p("Sub"), "isConvertible? pages",
+                "\t" + p("Sub/b.pages") + " is a convertible file => convert", "docx",
+                "isConvertible? docx", "\t" + p("a.docx") + " is a convertible file => convert",
+                "", "isConvertible? txt",
+                "\t" + p("notes.txt") + " is a non-convertible file => copy to target: " +
+                    (out() / "notes.txt").string(),
+                "export to file format: docx", "did finish conversion"}));
+  EXPECT_TRUE(fs::exists(out() / "notes.txt"));
+  const auto& configs = runner().conversionConfigs();
+  ASSERT_EQ(configs.at("Pages").size(), 2u);
+  EXPECT_EQ(configs.at("Pages")[0].targetPaths, std::vector<fs::path>{out() / "b.docx"});
+  EXPECT_NE(createdScript().find("open POSIX file \"" + p("a.docx") + "\""), std::string::npos);
+}
+
+TEST_F(WalkTest, CopyOffLeavesNonConvertibleFiles) {
+  run();
+  EXPECT_EQ(env_.linesContaining("notes.txt").size(), 0u);
+  EXPECT_EQ(env_.linesContaining("isConvertible? txt").size(), 1u);
+  EXPECT_FALSE(fs::exists(out() / "notes.txt"));
+  EXPECT_TRUE(env_.copies.empty());
+  EXPECT_EQ(runner().conversionConfigs().at("Pages").size(), 2u);
+}
+
+TEST_F(WalkTest, SecondRunIntoSameTargetKeepsExistingCopies) {
+  options_.setCopyNonconvertibleFiles(true);
+  run();
+  const std::string first = createdScript();
+  tmp_.write("Docs/notes.txt", "changed");
+  env_.lines.clear();
+  scripts_.created.clear();
+  run();
+  EXPECT_EQ(createdScript(), first);
+  EXPECT_EQ(env_.linesContaining("ERROR: could not copy file: "),
+            std::vector<std::string>{"ERROR: could not copy file: " + p("notes.txt") + " to : " +
+                                     out().string() + "/notes.txt"});
+  std::ifstream copy(out() / "notes.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), "x");
+}
+
+TEST_F(ConversionControllerTest, CopiesKeepStructureAndUpperCaseIsNotConverted) {
+  tmp_.write("Docs/Sub/Deep/Report.DOCX");
+  tmp_.write("Docs/Sub/report.doc");
+  tmp_.write("Docs/Sub/c.xlsx");
+  options_.addFile(tmp_.path() / "Docs");
+  options_.setTargetFolder(out());
+  options_.setCopyNonconvertibleFiles(true);
+  options_.setPdfExport(true);
+  run();
+  EXPECT_TRUE(fs::exists(out() / "Sub/Deep/Report.DOCX"));
+  EXPECT_TRUE(fs::exists(out() / "Sub/report.doc"));
+  EXPECT_EQ(env_.linesContaining("isConvertible? DOCX").size(), 1u);
+  const auto& numbers = runner().conversionConfigs().at("Numbers");
+  ASSERT_EQ(numbers.size(), 1u);
+  EXPECT_EQ(numbers[0].targetPaths, std::vector<fs::path>{out() / "c.pdf"});
+  EXPECT_TRUE(runner().conversionConfigs().at("Pages").empty());
+}
+
+TEST_F(ConversionControllerTest, AliasesAreSkippedOrCopiedAndLinksConverted) {
+  const fs::path alias = tmp_.write("In/alias.docx");
+  const fs::path real = tmp_.write("In/real.docx");
+  fs::create_symlink(real, tmp_.path() / "In/link.docx");
+  env_.aliases.insert(alias);
+  options_.addFile(alias);
+  options_.addFile(tmp_.path() / "In/link.docx");
+  options_.setTargetFolder(out());
+  run();
+  EXPECT_EQ(env_.linesContaining("alias.docx"),
+            std::vector<std::string>{"\t" + alias.string() + " is an alias and will be skipped!!!"});
+  EXPECT_EQ(runner().conversionConfigs().at("Pages").size(), 1u);
+  EXPECT_EQ(runner().conversionConfigs().at("Pages")[0].file.url, tmp_.path() / "In/link.docx");
+
+  options_.setCopyNonconvertibleFiles(true);
+  env_.lines.clear();
+  run();
+  EXPECT_EQ(env_.linesContaining("alias.docx"),
+            (std::vector<std::string>{"\t" + alias.string() + " is an alias and will be copied!!!",
+                                      "\t" + alias.string() +
+                                          " is a non-convertible file => copy to target: " +
+                                          (out() / "alias.docx").string()}));
+  EXPECT_TRUE(fs::exists(out() / "alias.docx"));
+}
+
+TEST_F(ConversionControllerTest, PackagesAreWalkedAsFolders) {
+  tmp_.write("Doc.pages/Index/Document.iwa");
+  tmp_.write("Doc.pages/preview.jpg");
+  options_.addFile(tmp_.path() / "Doc.pages");
+  options_.setTargetFolder(out());
+  options_.setCopyNonconvertibleFiles(true);
+  run();
+  EXPECT_TRUE(runner().conversionConfigs().at("Pages").empty());
+  EXPECT_TRUE(fs::exists(out() / "Index/Document.iwa"));
+  EXPECT_TRUE(fs::exists(out() / "preview.jpg"));
+}
+
+TEST_F(ConversionControllerTest, DuplicatesArePlannedTwiceAndCopiedOnce) {
+  const fs::path doc = tmp_.write("a.docx");
+  const fs::path txt = tmp_.write("n.txt");
+  for (const fs::path& p : {doc, doc, txt, txt}) options_.addFile(p);
+  options_.setTargetFolder(out());
+  options_.setCopyNonconvertibleFiles(true);
+  options_.setPdfExport(true);
+  run();
+  EXPECT_EQ(runner().conversionConfigs().at("Pages").size(), 2u);
+  EXPECT_EQ(env_.linesContaining("ERROR: could not copy file: " + txt.string()).size(), 1u);
+  const std::string& script = createdScript();
+  std::size_t opens = 0;
+  for (std::size_t at = script.find("open POSIX"); at != std::string::npos;
+       at = script.find("open POSIX", at + 1)) {
+    ++opens;
+  }
+  EXPECT_EQ(opens, 2u);
+}
+
+TEST_F(ConversionControllerTest, FailedCopyIsLoggedAndTheWalkGoesOn) {
+  const fs::path locked = tmp_.write("locked.txt");
+  env_.uncopyable.insert(locked);
+  options_.addFile(locked);
+  options_.addFile(tmp_.write("b.xlsx"));
+  options_.setTargetFolder(out());
+  options_.setCopyNonconvertibleFiles(true);
+  run();
+  EXPECT_EQ(env_.linesContaining("ERROR: could not copy file: ").size(), 1u);
+  EXPECT_FALSE(fs::exists(out() / "locked.txt"));
+  EXPECT_FALSE(fs::exists(out() / "locked.txt.morvane-partial"));
+  EXPECT_EQ(runner().conversionConfigs().at("Numbers").size(), 1u);
+}
+
+}  // namespace
+}  // namespace morvane

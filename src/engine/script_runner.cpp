@@ -1,0 +1,195 @@
+#include "engine/script_runner.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "engine/target_paths.h"
+
+namespace morvane {
+
+ScriptRunner::ScriptRunner(MorvaneOptions& options, EngineServices services)
+    : options_(options),
+      services_(services),
+      conversionConfigs_{{"Pages", {}},
+                         {"Numbers", {}},
+                         {"Keynote", {}},
+                         {"Pages Creator Studio", {}},
+                         {"Numbers Creator Studio", {}},
+                         {"Keynote Creator Studio", {}}},
+      appsForExtensions_{{"pages", "Pages"},     {"docx", "Pages"},    {"doc", "Pages"},
+                         {"rtf", "Pages"},       {"key", "Keynote"},   {"pptx", "Keynote"},
+                         {"ppt", "Keynote"},     {"numbers", "Numbers"}, {"xlsx", "Numbers"},
+                         {"xls", "Numbers"}},
+      creatorStudioAppsForExtensions_{
+          {"pages", "Pages Creator Studio"},     {"docx", "Pages Creator Studio"},
+          {"doc", "Pages Creator Studio"},       {"rtf", "Pages Creator Studio"},
+          {"key", "Keynote Creator Studio"},     {"pptx", "Keynote Creator Studio"},
+          {"ppt", "Keynote Creator Studio"},     {"numbers", "Numbers Creator Studio"},
+          {"xlsx", "Numbers Creator Studio"},    {"xls", "Numbers Creator Studio"}},
+      osaformatsForExtensions_{{"pages", "Pages Format"},   {"docx", "Microsoft Word"},
+                               {"rtf", "Formatted Text"},   {"key", "Keynote Format"},
+                               {"pptx", "Microsoft Powerpoint"}, {"numbers", "Numbers Format"},
+                               {"xlsx", "Microsoft Excel"}, {"pdf", "PDF"}},
+      exportFormats_{{"pages", {{"office", "docx"}, {"pdf", "pdf"}}},
+                     {"numbers", {{"office", "xlsx"}, {"pdf", "pdf"}}},
+                     {"key", {{"office", "pptx"}, {"pdf", "pdf"}}},
+                     {"docx", {{"iwork", "pages"}, {"pdf", "pdf"}}},
+                     {"doc", {{"iwork", "pages"}, {"pdf", "pdf"}}},
+                     {"pptx", {{"iwork", "key"}, {"pdf", "pdf"}}},
+                     {"ppt", {{"iwork", "key"}, {"pdf", "pdf"}}},
+                     {"xlsx", {{"iwork", "numbers"}, {"pdf", "pdf"}}},
+                     {"xls", {{"iwork", "numbers"}, {"pdf", "pdf"}}},
+                     {"rtf", {{"office", "docx"}, {"iwork", "pages"}, {"pdf", "pdf"}}}},
+      iworkFormats_{"pages", "numbers", "key"} {}
+
+void ScriptRunner::planConversion(const NQFileDataObject& entry) {
+  const std::string ext = pathExtension(entry.url);
+  const bool creatorStudio = options_.useCreatorStudio();
+  if (creatorStudio && !creatorStudioAppsForExtensions_.contains(ext)) return;
+  if (!appsForExtensions_.contains(ext)) return;
+  std::vector<std::string> formats = targetFormatsFor(entry);
+  const std::string& app =
+      (creatorStudio ? creatorStudioAppsForExtensions_ : appsForExtensions_).at(ext);
+  std::vector<fs::path> paths = targetPathsFor(entry, formats);
+
+  // With the target folder among the sources, a target can be one of the
+  // user's own documents of this run: it is never written over.
+  for (std::size_t i = paths.size(); i-- > 0;) {
+    if (!isSourceOfRun(paths[i])) continue;
+    services_.env.log("Skipping target " + paths[i].string() + " of " + entry.url.string() +
+                      ": it is a source document of this run and would be overwritten");
+    paths.erase(paths.begin() + static_cast<std::ptrdiff_t>(i));
+    formats.erase(formats.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  conversionConfigs_.at(app).push_back({entry, app, std::move(paths), std::move(formats)});
+}
+
+std::vector<std::string> ScriptRunner::targetFormatsFor(const NQFileDataObject& entry) {
+  std::vector<std::string> formats;
+  const auto row = exportFormats_.find(pathExtension(entry.url));
+  for (const auto& [exportClass, on] : options_.exportClassFlags()) {
+    if (!on || row == exportFormats_.end()) continue;
+    if (auto it = row->second.find(exportClass); it != row->second.end()) {
+      formats.push_back(it->second);
+    }
+  }
+  std::string line;
+  for (const std::string& f : formats) line += f;
+  services_.env.log(line);
+  return formats;
+}
+
+std::vector<fs::path> ScriptRunner::targetPathsFor(const NQFileDataObject& entry,
+                                                   const std::vector<std::string>& formats) {
+  std::vector<fs::path> paths;
+  const std::string target = options_.targetFolder()->string();
+  for (const std::string& f : formats) {
+    std::string relative;
+    if (options_.rebuildStruct()) {
+      fs::path withoutExtension = entry.url.parent_path() / stripLastExtension(lastPathComponent(entry.url));
+      relative = lastComponents(withoutExtension, entry.dirLevel + 1);
+    } else {
+      relative = stripLastExtension(lastPathComponent(entry.url));
+    }
+    fs::path location = target + "/" + relative + "." + f;
+    createFolder(location.parent_path());
+    paths.push_back(std::move(location));
+  }
+  return paths;
+}
+
+void ScriptRunner::createFolder(const fs::path& location) {
+  if (services_.env.stat(location).exists) return;
+  if (Status s = services_.env.createDirectories(location); !s.ok()) {
+    services_.env.log("ERROR when trying to create folder at " + location.string() +
+                      " LocalizedDescription: " + s.message());
+  }
+}
+
+bool ScriptRunner::isSourceOfRun(const fs::path& target) {
+  const FileInfo info = services_.env.stat(target);
+  if (!info.exists) return false;
+  if (!sourceFiles_) {
+    sourceFiles_.emplace();
+    std::function<void(const std::vector<NQFileDataObject>&)> gather =
+        [&](const std::vector<NQFileDataObject>& entries) {
+          for (const NQFileDataObject& e : entries) {
+            if (e.dirContents) {
+              gather(*e.dirContents);
+            } else if (FileInfo s = services_.env.stat(e.url); s.exists) {
+              sourceFiles_->emplace(s.device, s.inode);
+            }
+          }
+        };
+    gather(options_.fileList());
+  }
+  return sourceFiles_->contains({info.device, info.inode});
+}
+
+std::string ScriptRunner::composeScript() const {
+  std::string text;
+  for (const auto& [app, configs] : conversionConfigs_) {
+    if (configs.empty()) continue;
+    text += "tell application " + scriptStringLiteral("/Applications/" + app + ".app") + "\n";
+    for (const FileConversionConfig& config : configs) {
+      text += "  activate\n";
+      text += "  open POSIX file " + scriptStringLiteral(config.file.url.string()) + "\n";
+      const std::size_t n = std::min(config.targetPaths.size(), config.targetFormats.size());
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::string& format = config.targetFormats[i];
+        const std::string target = scriptStringLiteral(config.targetPaths[i].string());
+        services_.env.log("export to file format: " + format);
+        if (std::find(iworkFormats_.begin(), iworkFormats_.end(), format) != iworkFormats_.end()) {
+          text += "  save document 1 in POSIX file " + target + "\n";
+        } else {
+          text += "  export document 1 to POSIX file " + target + " as " +
+                  osaformatsForExtensions_.at(format) + "\n";
+        }
+      }
+      text += "  close document 1\n";
+    }
+    text += "  quit\nend tell\n";
+  }
+  return text;
+}
+
+void ScriptRunner::runConversions() { executeScript(composeScript()); }
+
+void ScriptRunner::executeScript(const std::string& text) {
+  ScriptError error;
+  std::unique_ptr<Script> script = services_.scripts.create(text, &error);
+  if (!script) return reportFailure(error, text);
+  if (!script->execute(&error)) return reportFailure(error, text);
+  services_.env.log("did finish conversion");
+  services_.alerts.runModal(
+      makeAlert({"Success", "Alert title when conversion completed successfully"},
+                {"Did complete conversion.", "Alert message when conversion completed"}));
+}
+
+void ScriptRunner::reportFailure(const ScriptError& error, const std::string& text) {
+  const std::string description = error.description();
+  services_.env.log("AppleScript ERROR:\n " + description);
+  runErrorAlert(services_.alerts, services_.version,
+                {"Error", "Alert title when an error was received from the AppleScript"},
+                {"There was an error during the conversion. Please try again.",
+                 "Alert message when conversion failed"},
+                description + " \n" + text);
+}
+
+std::string scriptStringLiteral(const std::string& text) {
+  std::string literal = "\"";
+  literal.reserve(text.size() + 2);
+  for (char c : text) {
+    switch (c) {
+      case '\\': literal += "\\\\"; break;
+      case '"': literal += "\\\""; break;
+      case '\n': literal += "\\n"; break;
+      case '\r': literal += "\\r"; break;
+      case '\t': literal += "\\t"; break;
+      default: literal += c;
+    }
+  }
+  return literal + "\"";
+}
+
+}  // namespace morvane

@@ -1,0 +1,104 @@
+// ScriptRunner: one run's format tables, its planned conversions grouped
+// by application, and the composition and execution of the run's single
+// automation script. Made anew for every run and dropped after it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/alerts.h"
+#include "engine/script_service.h"
+#include "filelist/env.h"
+#include "filelist/nq_file_data_object.h"
+#include "options/morvane_options.h"
+#include "options/system_version.h"
+
+namespace morvane {
+
+// The services a run uses; all outlive the run.
+struct EngineServices {
+  Env& env;
+  ScriptService& scripts;
+  AlertService& alerts;
+  const SystemVersion& version;
+};
+
+// One planned conversion: the entry, its application, and its targets
+// (targetPaths[i] gets the format targetFormats[i]).
+struct FileConversionConfig {
+  NQFileDataObject file;
+  std::string app;
+  std::vector<fs::path> targetPaths;
+  std::vector<std::string> targetFormats;
+};
+
+using StringMap = std::map<std::string, std::string>;
+
+class ScriptRunner {
+ public:
+  ScriptRunner(MorvaneOptions& options, EngineServices services);
+
+  const std::map<std::string, std::vector<FileConversionConfig>>& conversionConfigs() const {
+    return conversionConfigs_;
+  }
+  const StringMap& appsForExtensions() const { return appsForExtensions_; }
+  const StringMap& creatorStudioAppsForExtensions() const {
+    return creatorStudioAppsForExtensions_;
+  }
+  const StringMap& osaformatsForExtensions() const { return osaformatsForExtensions_; }
+  const std::map<std::string, StringMap>& exportFormats() const { return exportFormats_; }
+  const std::vector<std::string>& iworkFormats() const { return iworkFormats_; }
+
+  // Appends one record under the entry's application, unless its extension
+  // is in no table. Creates the target folders. A target that is one of
+  // the run's own source documents is left out of the record (logged).
+  void planConversion(const NQFileDataObject& entry);
+
+  // The target extensions of the export classes that are on; logs them.
+  std::vector<std::string> targetFormatsFor(const NQFileDataObject& entry);
+
+  // One target location per format, in order; creates each one's folder.
+  std::vector<fs::path> targetPathsFor(const NQFileDataObject& entry,
+                                       const std::vector<std::string>& formats);
+
+  // Creates the folder with its parents unless something exists there.
+  // A failure is logged, never returned.
+  void createFolder(const fs::path& location);
+
+  // The script text for everything planned so far.
+  std::string composeScript() const;
+
+  // Composes the script and executes it.
+  void runConversions();
+
+  // Executes the text and ends the run with the success or error alert.
+  void executeScript(const std::string& text);
+
+ private:
+  bool isSourceOfRun(const fs::path& target);
+  void reportFailure(const ScriptError& error, const std::string& text);
+
+  MorvaneOptions& options_;
+  EngineServices services_;
+  std::map<std::string, std::vector<FileConversionConfig>> conversionConfigs_;
+  StringMap appsForExtensions_;
+  StringMap creatorStudioAppsForExtensions_;
+  StringMap osaformatsForExtensions_;
+  std::map<std::string, StringMap> exportFormats_;
+  std::vector<std::string> iworkFormats_;
+  // Device and inode of every file of the run's list, gathered the first
+  // time a planned target already exists.
+  std::optional<std::set<std::pair<std::uint64_t, std::uint64_t>>> sourceFiles_;
+};
+
+// A path as one string literal of the script: between double quotes, with
+// backslash, double quote, line feed, carriage return and tab escaped.
+std::string scriptStringLiteral(const std::string& text);
+
+}  // namespace morvane

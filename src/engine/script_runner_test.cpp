@@ -1,0 +1,244 @@
+#include "engine/script_runner.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/target_paths.h"
+#include "testing/engine_fixture.h"
+
+namespace morvane {
+namespace {
+
+using ScriptRunnerTest = testing::EngineFixture;
+
+TEST_F(ScriptRunnerTest, FreshTables) {
+  const ScriptRunner& r = runner();
+  ASSERT_EQ(r.conversionConfigs().size(), 6u);
+  for (const auto& [app, configs] : r.conversionConfigs()) EXPECT_TRUE(configs.empty()) << app;
+  EXPECT_FALSE(r.appsForExtensions().contains("DOCX"));
+  EXPECT_EQ(r.appsForExtensions().at("docx"), "Pages");
+  EXPECT_EQ(r.creatorStudioAppsForExtensions().at("xls"), "Numbers Creator Studio");
+  EXPECT_EQ(r.exportFormats().at("rtf").size(), 3u);
+  EXPECT_FALSE(r.exportFormats().at("pages").contains("iwork"));
+  for (const char* ext : {"csv", "doc", "xls", "ppt"}) {
+    EXPECT_FALSE(r.osaformatsForExtensions().contains(ext)) << ext;
+  }
+  EXPECT_EQ(r.osaformatsForExtensions().at("pptx"), "Microsoft Powerpoint");
+  EXPECT_EQ(r.iworkFormats(), (std::vector<std::string>{"pages", "numbers", "key"}));
+}
+
+TEST_F(ScriptRunnerTest, ComposesTheExampleScript) {
+  options_.setTargetFolder(tmp_.path() / "Out");
+  options_.setOfficeExport(false);
+  options_.setIworkExport(true);
+  options_.setPdfExport(true);
+  const std::string in = tmp_.path() / "In";
+  const std::string out = tmp_.path() / "Out";
+  runner().planConversion(entry(tmp_.write("In/a.docx")));
+  runner().planConversion(entry(tmp_.write("In/b.xlsx")));
+  runner().runConversions();
+
+  const std::string pages = "tell application \"/Applications/Pages.app\"\n"
+                            "  activate\n"
+                            "  open POSIX file \"" + in + "/a.docx\"\n"
+                            "  save document 1 in POSIX file \"" + out + "/a.pages\"\n"
+                            "  export document 1 to POSIX file \"" + out + "/a.pdf\" as PDF\n"
+                            "  close document 1\n"
+                            "  quit\n"
+                            "end tell\n";
+  const std::string numbers = "tell application \"/Applications/Numbers.app\"\n"
+                              "  activate\n"
+                              "  open POSIX file \"" + in + "/b.xlsx\"\n"
+                              "  save document 1 in POSIX file \"" + out + "/b.numbers\"\n"
+                              "  export document 1 to POSIX file \"" + out + "/b.pdf\" as PDF\n"
+                              "  close document 1\n"
+                              "  quit\n"
+                              "end tell\n";
+  const std::string& script = createdScript();
+  EXPECT_TRUE(script == pages + numbers || script == numbers + pages) << script;
+  EXPECT_EQ(scripts_.executed, scripts_.created);
+  EXPECT_EQ(alerts_.titles(), std::vector<std::string>{"Success"});
+  EXPECT_EQ(env_.lines.back(), "did finish conversion");
+  EXPECT_EQ(env_.linesContaining("export to file format: ").size(), 4u);
+  EXPECT_EQ(env_.linesContaining("pagespdf").size() + env_.linesContaining("pdfpages").size(), 1u);
+}
+
+TEST_F(ScriptRunnerTest, RebuildKeepsStructureBelowRootFolder) {
+  const fs::path out = tmp_.path() / "Out";
+  options_.setTargetFolder(out);
+  options_.setIworkExport(true);
+  options_.setPdfExport(true);
+  options_.setRebuildStruct(true);
+  tmp_.write("Docs/a.docx");
+  tmp_.write("Docs/Sub/b.xlsx");
+  tmp_.write("Docs/Sub/Deep/c.key");
+  tmp_.write("Docs/report.final.docx");
+  options_.addFile(tmp_.path() / "Docs");
+  std::map<std::string, std::vector<fs::path>> planned;
+  std::function<void(const NQFileDataObject&)> plan = [&](const NQFileDataObject& e) {
+    if (e.dirContents) {
+      for (const auto& c : *e.dirContents) plan(c);
+      return;
+    }
+    planned[lastPathComponent(e.url)] = runner().targetPathsFor(e, runner().targetFormatsFor(e));
+  };
+  plan(options_.fileList()[0]);
+  EXPECT_EQ(planned["a.docx"], (std::vector<fs::path>{out / "a.pages", out / "a.pdf"}));
+  EXPECT_EQ(planned["b.xlsx"], (std::vector<fs::path>{out / "Sub/b.numbers", out / "Sub/b.pdf"}));
+  EXPECT_EQ(planned["c.key"], (std::vector<fs::path>{out / "Sub/Deep/c.pptx", out / "Sub/Deep/c.pdf"}));
+  EXPECT_EQ(planned["report.final.docx"],
+            (std::vector<fs::path>{out / "report.final.pages", out / "report.final.pdf"}));
+  EXPECT_TRUE(fs::is_directory(out / "Sub/Deep"));
+
+  options_.setRebuildStruct(false);
+  const NQFileDataObject& deep = (*(*options_.fileList()[0].dirContents)[0].dirContents)[0];
+  ASSERT_EQ(lastPathComponent(deep.url), "Deep");
+  EXPECT_EQ(runner().targetPathsFor((*deep.dirContents)[0], {"pptx"}),
+            std::vector<fs::path>{out / "c.pptx"});
+}
+
+TEST_F(ScriptRunnerTest, PlansUnderTheApplicationOfTheExtension) {
+  options_.setTargetFolder(tmp_.path() / "Out");
+  options_.setPdfExport(true);
+  runner().planConversion(entry(tmp_.write("a.docx")));
+  runner().planConversion(entry(tmp_.write("b.DOCX")));
+  runner().planConversion(entry(tmp_.write("c.txt")));
+  options_.setUseCreatorStudio(true);
+  runner().planConversion(entry(tmp_.write("d.key")));
+  runner().planConversion(entry(tmp_.write("e.pages")));
+
+  const auto& configs = runner().conversionConfigs();
+  ASSERT_EQ(configs.at("Pages").size(), 1u);
+  EXPECT_EQ(configs.at("Pages")[0].targetFormats, std::vector<std::string>{"pdf"});
+  ASSERT_EQ(configs.at("Keynote Creator Studio").size(), 1u);
+  const FileConversionConfig& key = configs.at("Keynote Creator Studio")[0];
+  EXPECT_EQ(key.targetFormats, (std::vector<std::string>{"pptx", "pdf"}));
+  EXPECT_EQ(key.app, "Keynote Creator Studio");
+  ASSERT_EQ(configs.at("Pages Creator Studio").size(), 1u);
+  EXPECT_EQ(configs.at("Pages Creator Studio")[0].targetFormats,
+            (std::vector<std::string>{"docx", "pdf"}));
+
+  const std::string script = runner().composeScript();
+  EXPECT_NE(script.find("tell application \"/Applications/Keynote Creator Studio.app\"\n"),
+            std::string::npos);
+  EXPECT_NE(script.find("export document 1 to POSIX file \"" + (tmp_.path() / "Out/d.pptx").string() +
+                        "\" as Microsoft Powerpoint\n"),
+            std::string::npos);
+  EXPECT_NE(script.find("\" as Microsoft Word\n"), std::string::npos);
+  EXPECT_EQ(script.find("b.DOCX"), std::string::npos);
+}
+
+TEST_F(ScriptRunnerTest, RecordWithoutTargetsOpensAndCloses) {
+  options_.setTargetFolder(tmp_.path() / "Out");
+  options_.setOfficeExport(false);
+  options_.setIworkExport(true);
+  const fs::path pages = tmp_.write("x.pages");
+  runner().planConversion(entry(pages));
+  runner().planConversion(entry(pages));
+  const auto& planned = runner().conversionConfigs().at("Pages");
+  ASSERT_EQ(planned.size(), 2u);
+  EXPECT_TRUE(planned[0].targetPaths.empty());
+  const std::string group = "  activate\n  open POSIX file \"" + pages.string() +
+                            "\"\n  close document 1\n";
+  EXPECT_EQ(runner().composeScript(),
+            "tell application \"/Applications/Pages.app\"\n" + group + group + "  quit\nend tell\n");
+  EXPECT_EQ(env_.lines[0], "");  // the empty format line
+}
+
+TEST_F(ScriptRunnerTest, PathsCannotEndTheStringLiteral) {
+  EXPECT_EQ(scriptStringLiteral("a\" & (do shell script \"x\") & \".docx"),
+            "\"a\\\" & (do shell script \\\"x\\\") & \\\".docx\"");
+  EXPECT_EQ(scriptStringLiteral("back\\slash\nline\rret\ttab"),
+            "\"back\\\\slash\\nline\\rret\\ttab\"");
+  EXPECT_EQ(scriptStringLiteral("Über straße.docx"), "\"Über straße.docx\"");
+
+  options_.setTargetFolder(tmp_.path() / "Out");
+  options_.setPdfExport(true);
+  const fs::path evil = tmp_.write("a\" & (do shell script \"x\") & \".docx");
+  const fs::path lined = tmp_.write("two\nlines\\.pptx");
+  runner().planConversion(entry(evil));
+  runner().planConversion(entry(lined));
+  const std::string script = runner().composeScript();
+  // Every statement is still one line: no name added a line or a statement.
+  EXPECT_EQ(std::count(script.begin(), script.end(), '\n'), 14);
+  EXPECT_NE(script.find("open POSIX file \"" + tmp_.path().string() +
+                        "/a\\\" & (do shell script \\\"x\\\") & \\\".docx\"\n"),
+            std::string::npos);
+  EXPECT_NE(script.find("/two\\nlines\\\\.pptx\"\n"), std::string::npos);
+  EXPECT_NE(script.find("/Out/two\\nlines\\\\.pdf\" as PDF\n"), std::string::npos);
+}
+
+TEST_F(ScriptRunnerTest, EmptyRunExecutesEmptyScript) {
+  runner().runConversions();
+  EXPECT_EQ(createdScript(), "");
+  EXPECT_EQ(scripts_.executed.size(), 1u);
+  EXPECT_EQ(alerts_.titles(), std::vector<std::string>{"Success"});
+}
+
+TEST_F(ScriptRunnerTest, ExecutionErrorOffersTheReport) {
+  scripts_.executeError = ScriptError{{{"NSAppleScriptErrorMessage", "Pages got an error"}}};
+  alerts_.responses = {kAlertThirdButtonReturn};
+  runner().executeScript("some script\n");
+  ASSERT_EQ(alerts_.shown.size(), 1u);
+  EXPECT_EQ(alerts_.shown[0].title.key, "Error");
+  EXPECT_EQ(alerts_.shown[0].message.key,
+            "There was an error during the conversion. Please try again.");
+  const std::string description = scripts_.executeError->description();
+  EXPECT_EQ(env_.lines.back(), "AppleScript ERROR:\n " + description);
+  ASSERT_EQ(alerts_.mails.size(), 1u);
+  const std::string report = description + " \nsome script\n";
+  EXPECT_EQ(alerts_.mails[0].body.substr(alerts_.mails[0].body.size() - report.size()), report);
+}
+
+TEST_F(ScriptRunnerTest, ScriptThatCannotBeCreatedIsAFailure) {
+  scripts_.createError = ScriptError{{{"error", "line 2: unknown statement"}}};
+  alerts_.responses = {kAlertThirdButtonReturn};
+  runner().executeScript("bad text\n");
+  EXPECT_TRUE(scripts_.executed.empty());
+  EXPECT_EQ(alerts_.titles(), std::vector<std::string>{"Error"});
+  EXPECT_TRUE(env_.linesContaining("did finish conversion").empty());
+  ASSERT_EQ(alerts_.mails.size(), 1u);
+  EXPECT_NE(alerts_.mails[0].body.find("line 2: unknown statement"), std::string::npos);
+  EXPECT_NE(alerts_.mails[0].body.find(" \nbad text\n"), std::string::npos);
+}
+
+TEST_F(ScriptRunnerTest, NeverTargetsASourceDocumentOfTheRun) {
+  const fs::path folder = tmp_.mkdir("Work");
+  const fs::path docx = tmp_.write("Work/a.docx");
+  const fs::path pages = tmp_.write("Work/a.pages");
+  tmp_.write("Work/b.docx");
+  tmp_.write("Work/b.pages-old");
+  options_.addFile(folder);
+  options_.setTargetFolder(folder);
+  options_.setIworkExport(true);
+  options_.setPdfExport(true);
+  for (const NQFileDataObject& e : *options_.fileList()[0].dirContents) {
+    if (pathExtension(e.url) == "docx" || pathExtension(e.url) == "pages") runner().planConversion(e);
+  }
+  const auto& pagesApp = runner().conversionConfigs().at("Pages");
+  ASSERT_EQ(pagesApp.size(), 3u);
+  // a.docx and a.pages would overwrite each other: only their PDFs remain.
+  EXPECT_EQ(pagesApp[0].targetPaths, std::vector<fs::path>{folder / "a.pdf"});
+  EXPECT_EQ(pagesApp[0].targetFormats, std::vector<std::string>{"pdf"});
+  EXPECT_EQ(pagesApp[1].targetPaths, std::vector<fs::path>{folder / "a.pdf"});
+  EXPECT_EQ(pagesApp[1].targetFormats, std::vector<std::string>{"pdf"});
+  EXPECT_EQ(pagesApp[2].targetPaths, (std::vector<fs::path>{folder / "b.pages", folder / "b.pdf"}));
+  const std::vector<std::string> skipped = env_.linesContaining("Skipping target");
+  ASSERT_EQ(skipped.size(), 2u);
+  const std::string first = "Skipping target " + pages.string() + " of " + docx.string();
+  const std::string second = "Skipping target " + docx.string() + " of " + pages.string();
+  EXPECT_TRUE((skipped[0].starts_with(first) && skipped[1].starts_with(second)) ||
+              (skipped[0].starts_with(second) && skipped[1].starts_with(first)));
+}
+
+TEST_F(ScriptRunnerTest, FolderThatCannotBeCreatedIsLogged) {
+  const fs::path out = tmp_.path() / "Out";
+  env_.uncreatable.insert(out / "Sub");
+  runner().createFolder(out / "Sub");
+  runner().createFolder(tmp_.path());  // exists: left alone
+  EXPECT_EQ(env_.lines, std::vector<std::string>{"ERROR when trying to create folder at " +
+                                                 (out / "Sub").string() +
+                                                 " LocalizedDescription: Permission denied"});
+}
+
+}  // namespace
+}  // namespace morvane

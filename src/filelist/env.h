@@ -1,0 +1,66 @@
+// Env: everything the core asks of the machine it runs on (file system,
+// diagnostic output). RealEnv is the one used by the programs; tests derive
+// from it to record the diagnostic lines or to make chosen operations fail.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "filelist/status.h"
+
+namespace morvane {
+
+namespace fs = std::filesystem;
+
+// What a stat of one location found. Symbolic links are followed.
+struct FileInfo {
+  bool exists = false;
+  bool isDir = false;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // Writes one diagnostic line (without its line feed) to standard output.
+  virtual void log(std::string_view line) = 0;
+
+  // Follows symbolic links; a location that cannot be reached reports
+  // exists == false.
+  virtual FileInfo stat(const fs::path& path) = 0;
+
+  // Lists a folder one level deep, in the file system's own order,
+  // leaving out hidden items (names that start with a dot).
+  virtual Status listDirectory(const fs::path& dir, std::vector<fs::path>* out) = 0;
+
+  // Creates the folder and its missing parents.
+  virtual Status createDirectories(const fs::path& dir) = 0;
+
+  // Copies a file, or a folder with its contents, to a location that must
+  // not exist yet. Symbolic links are copied as links. Never overwrites.
+  virtual Status copyItem(const fs::path& from, const fs::path& to) = 0;
+
+  // True when the item is a Finder alias file (not a symbolic link).
+  virtual bool isFinderAlias(const fs::path& path) = 0;
+};
+
+// The machine itself: std::filesystem and POSIX, lines on stdout.
+class RealEnv : public Env {
+ public:
+  void log(std::string_view line) override;
+  FileInfo stat(const fs::path& path) override;
+  Status listDirectory(const fs::path& dir, std::vector<fs::path>* out) override;
+  Status createDirectories(const fs::path& dir) override;
+  Status copyItem(const fs::path& from, const fs::path& to) override;
+
+  // A Finder alias copied from a Mac keeps its bookmark data as contents:
+  // a regular file starting with "book\0\0\0\0mark\0\0\0\0".
+  bool isFinderAlias(const fs::path& path) override;
+};
+
+}  // namespace morvane

@@ -1,0 +1,206 @@
+#include "filelist/nq_file_data_object.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "testing/recording_fakes.h"
+#include "testing/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+using testing::RecordingEnv;
+using testing::TempDir;
+
+std::vector<std::string> names(const NQFileDataObject& folder) {
+  std::vector<std::string> result;
+  for (const auto& child : *folder.dirContents) result.push_back(lastPathComponent(child.url));
+  return result;
+}
+
+TEST(NQFileDataObjectTest, ScansTreeSortedWithLevels) {
+  TempDir tmp;
+  tmp.write("Docs/b.docx");
+  tmp.write("Docs/A.pages");
+  tmp.write("Docs/a.numbers");
+  tmp.write("Docs/Sub/c.key");
+  tmp.write("Docs/Sub/Deep/d.xlsx");
+  RecordingEnv env;
+  NQFileDataObject docs(tmp.path() / "Docs", 0, true, env);
+
+  ASSERT_TRUE(docs.isDir);
+  EXPECT_EQ(names(docs), (std::vector<std::string>{"A.pages", "Sub", "a.numbers", "b.docx"}));
+  EXPECT_EQ(docs.dirCount, 4);
+  EXPECT_EQ(docs.dirLevel, 0);
+  const NQFileDataObject& sub = (*docs.dirContents)[1];
+  EXPECT_EQ(sub.dirLevel, 0);
+  EXPECT_EQ((*docs.dirContents)[0].dirLevel, 0);
+  const NQFileDataObject& deep = (*sub.dirContents)[0];
+  EXPECT_EQ(lastPathComponent(deep.url), "Deep");
+  EXPECT_EQ(deep.dirLevel, 1);
+  EXPECT_EQ((*deep.dirContents)[0].dirLevel, 2);
+  EXPECT_FALSE((*deep.dirContents)[0].dirContents.has_value());
+
+  // A deeper folder's lines come before the line announcing that folder.
+  const std::string deepLine = "\tadding to dir: " + (tmp.path() / "Docs/Sub").string() +
+                               " file " + deep.url.string() + " at lefel: 1";
+  const std::string subLine = "\tadding to dir: " + docs.url.string() + " file " +
+                              sub.url.string() + " at lefel: 0";
+  auto deepAt = std::find(env.lines.begin(), env.lines.end(), deepLine);
+  auto subAt = std::find(env.lines.begin(), env.lines.end(), subLine);
+  ASSERT_NE(deepAt, env.lines.end());
+  ASSERT_NE(subAt, env.lines.end());
+  EXPECT_LT(deepAt, subAt);
+  EXPECT_EQ(env.lines.size(), 7u);
+}
+
+TEST(NQFileDataObjectTest, NestedTopLevelFlagOffAddsALevel) {
+  TempDir tmp;
+  tmp.write("F/x.docx");
+  RecordingEnv env;
+  NQFileDataObject inner(tmp.path() / "F", 3, false, env);
+  EXPECT_EQ((*inner.dirContents)[0].dirLevel, 4);
+}
+
+// Lists in reverse order, so that a stable sort is visible.
+class ReversingEnv : public RecordingEnv {
+ public:
+  Status listDirectory(const fs::path& dir, std::vector<fs::path>* out) override {
+    Status s = RealEnv::listDirectory(dir, out);
+    std::sort(out->begin(), out->end(), std::greater<>());
+    return s;
+  }
+};
+
+TEST(NQFileDataObjectTest, EqualKeysKeepListingOrder) {
+  TempDir tmp;
+  tmp.write("F/notes.docx");
+  tmp.write("F/notes.pages");
+  ReversingEnv env;
+  NQFileDataObject f(tmp.path() / "F", 0, true, env);
+  EXPECT_EQ(names(f), (std::vector<std::string>{"notes.pages", "notes.docx"}));
+}
+
+TEST(NQFileDataObjectTest, SortKeysAreNormalisedCodePoints) {
+  EXPECT_EQ(NQFileDataObject::sortKey("/x/Report.final.docx"), "Report.final");
+  EXPECT_EQ(NQFileDataObject::sortKey("/x/Data"), "Data");
+  EXPECT_EQ(NQFileDataObject::sortKey("/x/e\xCC\x81" "t\xC3\xA9.txt"),
+            NQFileDataObject::sortKey("/x/\xC3\xA9" "t\xC3\xA9.pages"));
+  TempDir tmp;
+  tmp.write("F/\xC3\xA9" "cole.txt");  // é
+  tmp.write("F/zebra.txt");
+  tmp.write("F/Zulu.txt");
+  tmp.write("F/apple.txt");
+  RecordingEnv env;
+  NQFileDataObject f(tmp.path() / "F", 0, true, env);
+  EXPECT_EQ(names(f), (std::vector<std::string>{"Zulu.txt", "apple.txt", "zebra.txt",
+                                                "\xC3\xA9" "cole.txt"}));
+}
+
+TEST(NQFileDataObjectTest, HiddenItemsAreNeverEntries) {
+  TempDir tmp;
+  tmp.write("F/.hidden.docx");
+  tmp.write("F/.git/config.docx");
+  tmp.write("F/shown.docx");
+  RecordingEnv env;
+  NQFileDataObject f(tmp.path() / "F", 0, true, env);
+  EXPECT_EQ(names(f), std::vector<std::string>{"shown.docx"});
+}
+
+TEST(NQFileDataObjectTest, EmptyMissingAndUnlistable) {
+  TempDir tmp;
+  RecordingEnv env;
+  NQFileDataObject empty(tmp.mkdir("Empty"), 0, true, env);
+  EXPECT_TRUE(empty.isDir);
+  ASSERT_TRUE(empty.dirContents.has_value());
+  EXPECT_TRUE(empty.dirContents->empty());
+  EXPECT_EQ(empty.dirCount, 0);
+
+  NQFileDataObject missing(tmp.path() / "nope.docx", 0, true, env);
+  EXPECT_FALSE(missing.isDir);
+  EXPECT_FALSE(missing.dirContents.has_value());
+  EXPECT_TRUE(env.lines.empty());
+
+  const fs::path locked = tmp.mkdir("Locked");
+  tmp.write("Locked/a.docx");
+  env.unlistable.insert(locked);
+  NQFileDataObject lockedEntry(locked, 0, true, env);
+  EXPECT_TRUE(lockedEntry.isDir);
+  EXPECT_TRUE(lockedEntry.dirContents->empty());
+  ASSERT_EQ(env.lines.size(), 1u);
+  EXPECT_EQ(env.lines[0],
+            "Error when creating file at path: '" + locked.string() + "' with error: Permission denied");
+}
+
+TEST(NQFileDataObjectTest, PackageIsScannedAsFolder) {
+  TempDir tmp;
+  tmp.write("Doc.pages/Index/Document.iwa");
+  tmp.write("Doc.pages/preview.jpg");
+  RecordingEnv env;
+  NQFileDataObject pkg(tmp.path() / "Doc.pages", 0, true, env);
+  EXPECT_TRUE(pkg.isDir);
+  EXPECT_EQ(names(pkg), (std::vector<std::string>{"Index", "preview.jpg"}));
+}
+
+TEST(NQFileDataObjectTest, LinkBackToAncestorIsNotEnteredAgain) {
+  TempDir tmp;
+  tmp.write("Top/Sub/a.docx");
+  fs::create_directory_symlink(tmp.path() / "Top", tmp.path() / "Top/Sub/back");
+  fs::create_directory_symlink(tmp.path() / "Top/Sub", tmp.path() / "Top/self");
+  RecordingEnv env;
+  NQFileDataObject top(tmp.path() / "Top", 0, true, env);
+
+  const NQFileDataObject& sub = (*top.dirContents)[0];
+  ASSERT_EQ(names(sub), (std::vector<std::string>{"a.docx", "back"}));
+  const NQFileDataObject& back = (*sub.dirContents)[1];
+  EXPECT_TRUE(back.isDir);
+  EXPECT_TRUE(back.dirContents->empty());
+  // "self" reaches Sub a second time, but not through its own ancestors.
+  const NQFileDataObject& self = (*top.dirContents)[1];
+  EXPECT_EQ(names(self), (std::vector<std::string>{"a.docx", "back"}));
+  EXPECT_EQ(env.linesContaining("Not scanning folder").size(), 2u);
+}
+
+TEST(NQFileDataObjectTest, EqualityComparesLocationsOnly) {
+  TempDir tmp;
+  const fs::path file = tmp.write("a.docx");
+  RecordingEnv env;
+  NQFileDataObject one(file, 0, true, env);
+  NQFileDataObject two(file, 4, false, env);
+  NQFileDataObject other(tmp.path() / "b.docx", 0, true, env);
+  EXPECT_NE(one.id, two.id);
+  EXPECT_EQ(one, two);
+  EXPECT_EQ(std::hash<NQFileDataObject>()(one), std::hash<NQFileDataObject>()(two));
+  EXPECT_FALSE(one == other);
+}
+
+TEST(NQFileDataObjectTest, DisplayValueIsLastComponent) {
+  TempDir tmp;
+  RecordingEnv env;
+  NQFileDataObject folder(tmp.mkdir("My Folder"), 0, true, env);
+  EXPECT_EQ(folder.displayValue("filename", env), "My Folder");
+  NQFileDataObject slashed(tmp.path() / "My Folder/", 0, true, env);
+  EXPECT_EQ(slashed.displayValue("filename", env), "My Folder");
+  EXPECT_TRUE(env.lines.empty());
+
+  NQFileDataObject gone(tmp.path() / "gone.docx", 0, true, env);
+  EXPECT_EQ(gone.displayValue("filename", env), "gone.docx");
+  EXPECT_EQ(env.linesContaining("Error when creating file at path: '" + gone.url.string()).size(),
+            1u);
+}
+
+TEST(NQFileDataObjectTest, BookmarkFileIsFinderAlias) {
+  TempDir tmp;
+  const fs::path alias = tmp.write("Report alias", std::string("book\0\0\0\0mark\0\0\0\0rest", 20));
+  const fs::path plain = tmp.write("plain.docx", "PK");
+  fs::create_symlink(alias, tmp.path() / "link");
+  RealEnv env;
+  EXPECT_TRUE(NQFileDataObject(alias, 0, true, env).isFinderAlias(env));
+  EXPECT_FALSE(NQFileDataObject(plain, 0, true, env).isFinderAlias(env));
+  EXPECT_FALSE(NQFileDataObject(tmp.path() / "link", 0, true, env).isFinderAlias(env));
+  EXPECT_FALSE(NQFileDataObject(tmp.path() / "missing", 0, true, env).isFinderAlias(env));
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,74 @@
+// Recording fakes for the engine's services: an Env on the real file
+// system that records diagnostic lines and fails chosen operations, an
+// alert service and a script service that record what they were asked
+// and answer as the test says.
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/alerts.h"
+#include "engine/script_service.h"
+#include "filelist/env.h"
+#include "options/system_version.h"
+
+namespace morvane::testing {
+
+class RecordingEnv : public RealEnv {
+ public:
+  void log(std::string_view line) override { lines.emplace_back(line); }
+  Status listDirectory(const fs::path& dir, std::vector<fs::path>* out) override;
+  Status createDirectories(const fs::path& dir) override;
+  Status copyItem(const fs::path& from, const fs::path& to) override;
+  bool isFinderAlias(const fs::path& path) override;
+
+  // Lines logged so far that contain `text`.
+  std::vector<std::string> linesContaining(const std::string& text) const;
+
+  std::vector<std::string> lines;
+  std::set<fs::path> unlistable;      // listDirectory fails for these
+  std::set<fs::path> uncreatable;     // createDirectories fails for these
+  std::set<fs::path> uncopyable;      // copyItem fails for these sources
+  std::set<fs::path> aliases;         // isFinderAlias answers true for these
+  std::vector<std::pair<fs::path, fs::path>> copies;  // every copyItem asked
+};
+
+class FakeAlertService : public AlertService {
+ public:
+  int runModal(const Alert& alert) override;
+  std::optional<fs::path> showOpenTargetFolderPanel() override;
+  void composeMail(const ErrorReportMail& mail) override { mails.push_back(mail); }
+
+  std::vector<std::string> titles() const;
+
+  std::deque<int> responses;                 // answered in order; then 1000
+  std::optional<fs::path> panelAnswer;       // what the folder panel returns
+  std::vector<Alert> shown;
+  int panelsShown = 0;
+  std::vector<ErrorReportMail> mails;
+};
+
+class FakeScriptService : public ScriptService {
+ public:
+  std::unique_ptr<Script> create(const std::string& source, ScriptError* error) override;
+
+  std::optional<ScriptError> createError;    // create fails with this
+  std::optional<ScriptError> executeError;   // execute fails with this
+  std::vector<std::string> created;          // every source handed to create
+  std::vector<std::string> executed;         // every source executed
+};
+
+class FixedSystemVersion : public SystemVersion {
+ public:
+  explicit FixedSystemVersion(OperatingSystemVersion v) : version_(v) {}
+  OperatingSystemVersion current() const override { return version_; }
+
+ private:
+  OperatingSystemVersion version_;
+};
+
+}  // namespace morvane::testing
