@@ -1,6 +1,7 @@
 #include "engine/script_runner.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 #include "engine/target_paths.h"
@@ -128,23 +129,35 @@ bool ScriptRunner::isSourceOfRun(const fs::path& target) {
 
 std::string ScriptRunner::composeScript() const {
   std::string text;
+  std::size_t estimate = 0;
+  for (const auto& [app, configs] : conversionConfigs_) {
+    for (const FileConversionConfig& config : configs) {
+      estimate += 80 + config.file.url.native().size();
+      for (const fs::path& target : config.targetPaths) estimate += 60 + target.native().size();
+    }
+  }
+  text.reserve(estimate);
+  std::string line;  // reused for the log lines, so they cost no allocation
   for (const auto& [app, configs] : conversionConfigs_) {
     if (configs.empty()) continue;
-    text += "tell application " + scriptStringLiteral("/Applications/" + app + ".app") + "\n";
+    text += "tell application ";
+    appendScriptStringLiteral(text, "/Applications/" + app + ".app");
+    text += '\n';
     for (const FileConversionConfig& config : configs) {
-      text += "  activate\n";
-      text += "  open POSIX file " + scriptStringLiteral(config.file.url.string()) + "\n";
+      text += "  activate\n  open POSIX file ";
+      appendScriptStringLiteral(text, config.file.url.native());
+      text += '\n';
       const std::size_t n = std::min(config.targetPaths.size(), config.targetFormats.size());
       for (std::size_t i = 0; i < n; ++i) {
         const std::string& format = config.targetFormats[i];
-        const std::string target = scriptStringLiteral(config.targetPaths[i].string());
-        services_.env.log("export to file format: " + format);
-        if (std::find(iworkFormats_.begin(), iworkFormats_.end(), format) != iworkFormats_.end()) {
-          text += "  save document 1 in POSIX file " + target + "\n";
-        } else {
-          text += "  export document 1 to POSIX file " + target + " as " +
-                  osaformatsForExtensions_.at(format) + "\n";
-        }
+        line.assign("export to file format: ").append(format);
+        services_.env.log(line);
+        const bool save =
+            std::find(iworkFormats_.begin(), iworkFormats_.end(), format) != iworkFormats_.end();
+        text += save ? "  save document 1 in POSIX file " : "  export document 1 to POSIX file ";
+        appendScriptStringLiteral(text, config.targetPaths[i].native());
+        if (!save) text.append(" as ").append(osaformatsForExtensions_.at(format));
+        text += '\n';
       }
       text += "  close document 1\n";
     }
@@ -176,20 +189,59 @@ void ScriptRunner::reportFailure(const ScriptError& error, const std::string& te
                 description + " \n" + text);
 }
 
-std::string scriptStringLiteral(const std::string& text) {
-  std::string literal = "\"";
-  literal.reserve(text.size() + 2);
-  for (char c : text) {
-    switch (c) {
-      case '\\': literal += "\\\\"; break;
-      case '"': literal += "\\\""; break;
-      case '\n': literal += "\\n"; break;
-      case '\r': literal += "\\r"; break;
-      case '\t': literal += "\\t"; break;
-      default: literal += c;
-    }
+namespace {
+
+bool needsEscape(char c) { return c == '\\' || c == '"' || c == '\n' || c == '\r' || c == '\t'; }
+
+// True when one of the eight bytes of `word` may need an escape: every
+// such byte is below 0x23 (tab, line feed, return, double quote) or a
+// backslash (0x5C). May answer true for a word without one, never false
+// for a word with one.
+bool wordMayNeedEscape(std::uint64_t word) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  const std::uint64_t below = (word - kOnes * 0x23) & ~word;
+  const std::uint64_t backslash = word ^ (kOnes * 0x5C);
+  return ((below | ((backslash - kOnes) & ~backslash)) & kHighBits) != 0;
+}
+
+// The length of the leading run of `text` that needs no escape, looked
+// at eight bytes at a time (paths rarely hold a character to escape).
+std::size_t plainRun(const char* text, std::size_t size) {
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text + i, sizeof word);
+    if (wordMayNeedEscape(word)) break;
   }
-  return literal + "\"";
+  while (i < size && !needsEscape(text[i])) ++i;
+  return i;
+}
+
+}  // namespace
+
+void appendScriptStringLiteral(std::string& out, std::string_view text) {
+  out += '"';
+  while (!text.empty()) {
+    const std::size_t plain = plainRun(text.data(), text.size());
+    out.append(text.substr(0, plain));
+    if (plain == text.size()) break;
+    switch (text[plain]) {
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += "\\t"; break;
+    }
+    text.remove_prefix(plain + 1);
+  }
+  out += '"';
+}
+
+std::string scriptStringLiteral(std::string_view text) {
+  std::string literal;
+  appendScriptStringLiteral(literal, text);
+  return literal;
 }
 
 }  // namespace morvane

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -99,6 +100,7 @@ class ScriptRunner {
 
 // A path as one string literal of the script: between double quotes, with
 // backslash, double quote, line feed, carriage return and tab escaped.
-std::string scriptStringLiteral(const std::string& text);
+std::string scriptStringLiteral(std::string_view text);
+void appendScriptStringLiteral(std::string& out, std::string_view text);
 
 }  // namespace morvane

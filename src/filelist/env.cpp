@@ -23,13 +23,21 @@ FileInfo RealEnv::stat(const fs::path& path) {
           static_cast<std::uint64_t>(st.st_ino)};
 }
 
-Status RealEnv::listDirectory(const fs::path& dir, std::vector<fs::path>* out) {
+Status RealEnv::listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) {
   std::error_code ec;
   fs::directory_iterator it(dir, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const fs::path& p = it->path();
-    if (p.filename().native().starts_with('.')) continue;
-    out->push_back(p);
+    const std::string& name = it->path().native();
+    if (name[name.rfind('/') + 1] == '.') continue;
+    // The listing's own type answers need no extra system call.
+    std::error_code typeError;
+    DirectoryItem::Kind kind = DirectoryItem::Kind::needsStat;
+    if (!it->is_symlink(typeError) && !typeError) {
+      kind = it->is_directory(typeError) ? DirectoryItem::Kind::directory
+                                         : DirectoryItem::Kind::other;
+      if (typeError) kind = DirectoryItem::Kind::needsStat;
+    }
+    out->push_back({it->path(), kind});
   }
   if (ec) return Status::error(ec.message());
   return {};

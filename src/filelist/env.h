@@ -15,6 +15,14 @@ namespace morvane {
 
 namespace fs = std::filesystem;
 
+// One item of a folder listing, with what the listing already knows of
+// its type: a symbolic link, or a type the file system did not report,
+// needs a stat to tell.
+struct DirectoryItem {
+  fs::path path;
+  enum class Kind { directory, other, needsStat } kind = Kind::needsStat;
+};
+
 // What a stat of one location found. Symbolic links are followed.
 struct FileInfo {
   bool exists = false;
@@ -36,7 +44,7 @@ class Env {
 
   // Lists a folder one level deep, in the file system's own order,
   // leaving out hidden items (names that start with a dot).
-  virtual Status listDirectory(const fs::path& dir, std::vector<fs::path>* out) = 0;
+  virtual Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) = 0;
 
   // Creates the folder and its missing parents.
   virtual Status createDirectories(const fs::path& dir) = 0;
@@ -54,7 +62,7 @@ class RealEnv : public Env {
  public:
   void log(std::string_view line) override;
   FileInfo stat(const fs::path& path) override;
-  Status listDirectory(const fs::path& dir, std::vector<fs::path>* out) override;
+  Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) override;
   Status createDirectories(const fs::path& dir) override;
   Status copyItem(const fs::path& from, const fs::path& to) override;
 

@@ -16,21 +16,23 @@ struct NQFileDataObject::Ancestor {
   const Ancestor* parent;
 };
 
-NQFileDataObject::NQFileDataObject(fs::path url, std::int64_t level, bool topLevel, Env& env)
-    : NQFileDataObject(std::move(url), level, topLevel, env, nullptr) {}
-
-NQFileDataObject::NQFileDataObject(fs::path url_, std::int64_t level, bool topLevel, Env& env,
-                                   const Ancestor* ancestors)
+NQFileDataObject::NQFileDataObject(fs::path url_, std::int64_t level, bool topLevel, Env& env)
     : id(Uuid::random()), dirLevel(level), url(std::move(url_)) {
-  const FileInfo info = env.stat(url);
-  isDir = info.exists && info.isDir;
-  if (!isDir) return;
-  dirContents.emplace();
-  scan(env, info, topLevel, ancestors);
+  isDir = env.stat(url).isDir;
+  if (isDir) scan(env, topLevel, nullptr);
 }
 
-void NQFileDataObject::scan(Env& env, const FileInfo& info, bool topLevel,
-                            const Ancestor* ancestors) {
+NQFileDataObject::NQFileDataObject(DirectoryItem item, std::int64_t level, Env& env,
+                                   const Ancestor* ancestors)
+    : id(Uuid::random()), dirLevel(level), url(std::move(item.path)) {
+  isDir = item.kind == DirectoryItem::Kind::needsStat ? env.stat(url).isDir
+                                                      : item.kind == DirectoryItem::Kind::directory;
+  if (isDir) scan(env, false, ancestors);
+}
+
+void NQFileDataObject::scan(Env& env, bool topLevel, const Ancestor* ancestors) {
+  dirContents.emplace();
+  const FileInfo info = env.stat(url);
   for (const Ancestor* a = ancestors; a != nullptr; a = a->parent) {
     if (a->device == info.device && a->inode == info.inode) {
       env.log("Not scanning folder at path: '" + url.string() +
@@ -38,7 +40,7 @@ void NQFileDataObject::scan(Env& env, const FileInfo& info, bool topLevel,
       return;
     }
   }
-  std::vector<fs::path> listing;
+  std::vector<DirectoryItem> listing;
   if (Status s = env.listDirectory(url, &listing); !s.ok()) {
     env.log("Error when creating file at path: '" + url.string() + "' with error: " + s.message());
     return;
@@ -47,11 +49,12 @@ void NQFileDataObject::scan(Env& env, const FileInfo& info, bool topLevel,
   const std::int64_t childLevel = topLevel ? dirLevel : dirLevel + 1;
   std::vector<std::pair<std::string, NQFileDataObject>> keyed;
   keyed.reserve(listing.size());
-  for (fs::path& childUrl : listing) {
-    std::string key = sortKey(childUrl);
-    NQFileDataObject child(std::move(childUrl), childLevel, false, env, &self);
-    env.log("\tadding to dir: " + url.string() + " file " + child.url.string() +
-            " at lefel: " + std::to_string(child.dirLevel));
+  const std::string prefix = "\tadding to dir: " + url.string() + " file ";
+  const std::string suffix = " at lefel: " + std::to_string(childLevel);
+  for (DirectoryItem& item : listing) {
+    std::string key = sortKey(item.path);
+    NQFileDataObject child(std::move(item), childLevel, env, &self);
+    env.log(prefix + child.url.native() + suffix);
     keyed.emplace_back(std::move(key), std::move(child));
   }
   std::stable_sort(keyed.begin(), keyed.end(),
@@ -62,8 +65,10 @@ void NQFileDataObject::scan(Env& env, const FileInfo& info, bool topLevel,
 }
 
 std::string NQFileDataObject::sortKey(const fs::path& url) {
-  fs::path name = lastPathComponent(url);
-  std::string stem = name.stem().string();
+  std::string stem = fs::path(lastPathComponent(url)).stem().native();
+  const bool ascii = std::all_of(stem.begin(), stem.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return stem;  // already in normal form
   utf8proc_uint8_t* nfc = utf8proc_NFC(reinterpret_cast<const utf8proc_uint8_t*>(stem.c_str()));
   if (nfc == nullptr) return stem;  // not valid UTF-8: compare the raw bytes
   std::string key(reinterpret_cast<char*>(nfc));

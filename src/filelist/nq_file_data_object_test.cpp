@@ -66,9 +66,9 @@ TEST(NQFileDataObjectTest, NestedTopLevelFlagOffAddsALevel) {
 // Lists in reverse order, so that a stable sort is visible.
 class ReversingEnv : public RecordingEnv {
  public:
-  Status listDirectory(const fs::path& dir, std::vector<fs::path>* out) override {
+  Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) override {
     Status s = RealEnv::listDirectory(dir, out);
-    std::sort(out->begin(), out->end(), std::greater<>());
+    std::sort(out->begin(), out->end(), [](auto& a, auto& b) { return a.path > b.path; });
     return s;
   }
 };

@@ -1,20 +1,48 @@
 #include "filelist/uuid.h"
 
-#include <uuid/uuid.h>
-
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 namespace morvane {
 
+namespace {
+
+// Seeded once per thread from the system's entropy source. A system call
+// per identifier (as the usual libraries make) costs more than scanning the
+// file it names, and entries need uniqueness within the process, not secrecy.
+std::mt19937_64& generator() {
+  thread_local std::mt19937_64 engine = [] {
+    std::random_device device;
+    std::seed_seq seed{device(), device(), device(), device(), device(), device(), device(),
+                       device()};
+    return std::mt19937_64(seed);
+  }();
+  return engine;
+}
+
+}  // namespace
+
 Uuid Uuid::random() {
   Uuid id;
-  uuid_generate_random(id.bytes_.data());
+  const std::uint64_t a = generator()();
+  const std::uint64_t b = generator()();
+  std::memcpy(id.bytes_.data(), &a, 8);
+  std::memcpy(id.bytes_.data() + 8, &b, 8);
+  id.bytes_[6] = static_cast<std::uint8_t>((id.bytes_[6] & 0x0f) | 0x40);  // version 4
+  id.bytes_[8] = static_cast<std::uint8_t>((id.bytes_[8] & 0x3f) | 0x80);  // RFC 4122 variant
   return id;
 }
 
 std::string Uuid::toString() const {
-  char text[37];
-  uuid_unparse_upper(bytes_.data(), text);
+  std::string text;
+  text.reserve(36);
+  for (std::size_t i = 0; i < bytes_.size(); ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", bytes_[i]);
+    text += hex;
+  }
   return text;
 }
 

@@ -2,7 +2,7 @@
 
 namespace morvane::testing {
 
-Status RecordingEnv::listDirectory(const fs::path& dir, std::vector<fs::path>* out) {
+Status RecordingEnv::listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) {
   if (unlistable.contains(dir)) return Status::error("Permission denied");
   return RealEnv::listDirectory(dir, out);
 }

@@ -21,7 +21,7 @@ namespace morvane::testing {
 class RecordingEnv : public RealEnv {
  public:
   void log(std::string_view line) override { lines.emplace_back(line); }
-  Status listDirectory(const fs::path& dir, std::vector<fs::path>* out) override;
+  Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) override;
   Status createDirectories(const fs::path& dir) override;
   Status copyItem(const fs::path& from, const fs::path& to) override;
   bool isFinderAlias(const fs::path& path) override;
