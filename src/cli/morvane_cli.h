@@ -1,0 +1,35 @@
+// The command-line front end: one batch conversion from the command line,
+// with the questions of a run asked on the terminal. main() only wires the
+// process's streams and services into runCli.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "engine/script_service.h"
+#include "filelist/env.h"
+#include "options/system_version.h"
+
+namespace morvane {
+
+enum CliExit : int {
+  kExitSuccess = 0,    // the run ended with the success alert
+  kExitFailure = 1,    // the run ended with the error alert
+  kExitUsage = 2,      // the command line was wrong
+  kExitQuestion = 3,   // the run ended at a question
+};
+
+struct CliContext {
+  Env& env;                       // diagnostic lines go to its log
+  ScriptService& scripts;         // runs the script (unless --script-out)
+  const SystemVersion& version;
+  std::istream& in;               // answers to the questions
+  std::ostream& out;              // --help and --version
+  std::ostream& err;              // questions and usage errors
+  bool interactive;               // a terminal is there to answer on
+};
+
+int runCli(const std::vector<std::string>& args, CliContext context);
+
+}  // namespace morvane

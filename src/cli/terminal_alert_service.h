@@ -1,0 +1,37 @@
+// TerminalAlertService: the alerts and the folder chooser of a run on a
+// terminal. Questions go to standard error and are answered on standard
+// input; with --yes every question is answered OK, and without a terminal
+// every question is answered Cancel. It remembers the last alert shown,
+// from which the command line takes its exit status.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "engine/alerts.h"
+
+namespace morvane {
+
+class TerminalAlertService : public AlertService {
+ public:
+  TerminalAlertService(std::istream& in, std::ostream& err, bool interactive, bool yes);
+
+  int runModal(const Alert& alert) override;
+  std::optional<std::filesystem::path> showOpenTargetFolderPanel() override;
+  // No mail composer here: the mail is shown for the user to send.
+  void composeMail(const ErrorReportMail& mail) override;
+
+  const std::string& lastTitle() const { return lastTitle_; }
+
+ private:
+  std::optional<std::string> ask(const std::string& prompt);
+
+  std::istream& in_;
+  std::ostream& err_;
+  bool interactive_;
+  bool yes_;
+  std::string lastTitle_;
+};
+
+}  // namespace morvane

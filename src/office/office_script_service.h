@@ -1,0 +1,45 @@
+// OfficeScriptService: runs the engine's automation script with
+// LibreOffice. Each tell block gets one OfficeWorker; the statements are
+// carried out in order and the first one that fails ends the run, with an
+// error naming the application, the statement, the document and
+// LibreOffice's own message. Exports land under a temporary name beside
+// the target and are renamed over it only when complete.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/script_service.h"
+#include "office/office_worker.h"
+
+namespace morvane {
+
+// Told before each statement: how many of the script's statements are
+// done, how many there are, and the one about to run.
+struct ScriptProgress {
+  std::size_t done = 0;
+  std::size_t total = 0;
+  std::string statement;
+};
+using ProgressObserver = std::function<void(const ScriptProgress&)>;
+
+class OfficeScriptService : public ScriptService {
+ public:
+  explicit OfficeScriptService(OfficeConfig config, ProgressObserver progress = {});
+  std::unique_ptr<Script> create(const std::string& source, ScriptError* error) override;
+
+ private:
+  OfficeConfig config_;
+  ProgressObserver progress_;
+};
+
+// The LibreOffice export format ("pdf", "docx", ...) for a format name of
+// the script, given the kind of document open; empty when LibreOffice
+// cannot write it.
+std::string officeFormatFor(const std::string& formatName);
+
+// The document kind ("text", "spreadsheet", "presentation") that an
+// application of the script takes; empty for an unknown application.
+std::string documentKindFor(const std::string& application);
+
+}  // namespace morvane

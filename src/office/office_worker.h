@@ -1,0 +1,51 @@
+// OfficeWorker: one morvane-office process serving one tell block. It
+// loads LibreOffice once, in-process, with a temporary profile of its own,
+// then loads, saves and closes documents on request. Every request waits
+// at most the statement time limit; a worker that crashes or hangs is
+// ended and reported. The profile is removed when the worker is dropped.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "filelist/status.h"
+#include "office/subprocess.h"
+
+namespace morvane {
+
+struct OfficeConfig {
+  std::string workerPath;   // the morvane-office executable
+  std::string installPath;  // LibreOffice's program folder
+  std::chrono::milliseconds statementLimit = std::chrono::minutes(5);
+};
+
+class OfficeWorker {
+ public:
+  // Starts the worker and waits (within the limit) until LibreOffice is up.
+  static Status start(const OfficeConfig& config, std::unique_ptr<OfficeWorker>* out);
+  ~OfficeWorker();
+
+  // Sends one request; on an "ok" answer its further fields go to *answer.
+  // An "error" answer, a crash or the time limit give a failed status (the
+  // worker is then ended).
+  Status call(const std::vector<std::string>& request, std::vector<std::string>* answer);
+
+  // Asks the worker to quit and waits for it to exit.
+  Status quit();
+
+ private:
+  OfficeWorker(const OfficeConfig& config, std::string workDir)
+      : config_(config), workDir_(std::move(workDir)) {}
+  Status awaitAnswer(std::vector<std::string>* answer);
+  // Ends the worker; the message tells `what`, with how it exited.
+  Status failure(const std::string& what, bool describeExit);
+  std::string lastOutputLine() const;
+
+  OfficeConfig config_;
+  std::string workDir_;  // holds the profile and the worker's log
+  std::unique_ptr<Subprocess> process_;
+};
+
+}  // namespace morvane

@@ -1,0 +1,69 @@
+#include "office/osascript_service.h"
+
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "office/subprocess.h"
+
+namespace morvane {
+
+namespace {
+
+class OsascriptScript : public Script {
+ public:
+  OsascriptScript(std::string program, std::string source)
+      : program_(std::move(program)), source_(std::move(source)) {}
+
+  bool execute(ScriptError* error) override {
+    std::string errPath =
+        (std::filesystem::temp_directory_path() / "morvane-osascript-XXXXXX").string();
+    const int errFd = mkstemp(errPath.data());
+    if (errFd < 0) return fail(error, "cannot create a temporary file", -1);
+    ::close(errFd);
+    std::unique_ptr<Subprocess> process;
+    Status s = Subprocess::start({program_, "-"}, errPath, &process);
+    int status = -1;
+    if (s.ok()) {
+      s = process->write(source_);
+      process->closeInput();
+      std::string output;  // the script's result, which is not used
+      process->readAll(std::chrono::hours(24), &output);
+      status = process->finish(std::chrono::seconds(5));
+    }
+    std::ifstream errFile(errPath);
+    std::stringstream stderrText;
+    stderrText << errFile.rdbuf();
+    std::filesystem::remove(errPath);
+    if (!s.ok()) return fail(error, s.message(), -1);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    std::string message = stderrText.str();
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+    if (message.empty()) message = "osascript " + Subprocess::describeStatus(status);
+    return fail(error, message, status);
+  }
+
+ private:
+  static bool fail(ScriptError* error, const std::string& message, int status) {
+    error->info = {{"message", message}};
+    if (status >= 0) error->info.emplace_back("status", Subprocess::describeStatus(status));
+    return false;
+  }
+
+  std::string program_;
+  std::string source_;
+};
+
+}  // namespace
+
+OsascriptService::OsascriptService(std::string program) : program_(std::move(program)) {}
+
+std::unique_ptr<Script> OsascriptService::create(const std::string& source, ScriptError*) {
+  return std::make_unique<OsascriptScript>(program_, source);
+}
+
+}  // namespace morvane

@@ -1,0 +1,55 @@
+#include "office/wire_format.h"
+
+#include <cctype>
+
+namespace morvane {
+
+std::string encodeWireLine(const std::vector<std::string>& fields) {
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) line += '\t';
+    for (char c : fields[i]) {
+      switch (c) {
+        case '\\': line += "\\\\"; break;
+        case '\t': line += "\\t"; break;
+        case '\n': line += "\\n"; break;
+        case '\r': line += "\\r"; break;
+        default: line += c;
+      }
+    }
+  }
+  return line;
+}
+
+std::vector<std::string> decodeWireLine(std::string_view line) {
+  std::vector<std::string> fields(1);
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '\t') {
+      fields.emplace_back();
+    } else if (c == '\\' && i + 1 < line.size()) {
+      const char next = line[++i];
+      fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+std::string fileUrlFromPath(std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (unsigned char c : path) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+      url += static_cast<char>(c);
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 15];
+    }
+  }
+  return url;
+}
+
+}  // namespace morvane
