@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <thread>
 
 #include "office/osascript_service.h"
 
@@ -26,6 +29,23 @@ std::string workerPath() {
   return std::string(MORVANE_LIBEXEC_DIR) + "/morvane-office";
 }
 
+// In the user's cache folder, one per LibreOffice installation and version.
+std::string profileTemplatePath(const std::string& installPath) {
+  std::filesystem::path cache;
+  if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && *xdg != '\0') {
+    cache = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    cache = std::filesystem::path(home) / ".cache";
+  } else {
+    return {};
+  }
+  std::error_code ec;
+  const auto stamp = std::filesystem::last_write_time(installPath + "/versionrc", ec);
+  const std::size_t key = std::hash<std::string>()(
+      installPath + "@" + std::to_string(ec ? 0 : stamp.time_since_epoch().count()));
+  return (cache / "morvane" / ("libreoffice-profile-" + std::to_string(key))).string();
+}
+
 }  // namespace
 
 OfficeConfig defaultOfficeConfig() {
@@ -33,6 +53,12 @@ OfficeConfig defaultOfficeConfig() {
   config.workerPath = workerPath();
   const char* program = std::getenv("MORVANE_LIBREOFFICE_PROGRAM");
   config.installPath = program != nullptr ? program : "/usr/lib/libreoffice/program";
+  config.profileTemplate = profileTemplatePath(config.installPath);
+  config.workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 2);
+  if (const char* workers = std::getenv("MORVANE_OFFICE_WORKERS")) {
+    const long value = std::strtol(workers, nullptr, 10);
+    if (value > 0) config.workers = static_cast<std::size_t>(value);
+  }
   if (const char* seconds = std::getenv("MORVANE_STATEMENT_TIMEOUT")) {
     const long value = std::strtol(seconds, nullptr, 10);
     if (value > 0) config.statementLimit = std::chrono::seconds(value);

@@ -2,9 +2,14 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <system_error>
+#include <thread>
 
 #include "office/script_parser.h"
 
@@ -14,85 +19,101 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Carries out one parsed script, block by block.
-class OfficeScript : public Script {
+// A finished export waiting under its temporary name for its turn to be
+// renamed over the target.
+struct PendingExport {
+  fs::path partial;
+  fs::path target;
+};
+
+Status commit(const PendingExport& e) {
+  std::error_code ec;
+  fs::rename(e.partial, e.target, ec);
+  if (!ec) return {};
+  fs::remove(e.partial, ec);
+  return Status::error("cannot write " + e.target.string() + ": " + ec.message());
+}
+
+void discard(const std::vector<PendingExport>& exports) {
+  std::error_code ec;
+  for (const PendingExport& e : exports) fs::remove(e.partial, ec);
+}
+
+// One worker's view of a tell block: its worker process and the documents
+// it has open. Statements run one at a time, in order.
+class BlockState {
  public:
-  OfficeScript(ParsedScript parsed, const OfficeConfig& config, const ProgressObserver& progress)
-      : parsed_(std::move(parsed)), config_(config), progress_(progress) {}
+  BlockState(const TellBlock& tell, const OfficeConfig& config) : tell_(tell), config_(config) {}
 
-  bool execute(ScriptError* error) override {
-    std::size_t total = 0, done = 0;
-    for (const TellBlock& block : parsed_.blocks) total += block.statements.size();
-    for (const TellBlock& block : parsed_.blocks) {
-      Block state{block, {}, {}};
-      for (const ScriptStatement& st : block.statements) {
-        if (progress_) progress_({done++, total, st.text});
-        if (Status s = run(state, st); !s.ok()) {
-          *error = describe(state, st, s.message());
-          return false;  // `state` ends the worker: no close or quit after an error
-        }
-      }
-      if (state.worker) state.worker->quit();  // a block without quit
-    }
-    return true;
-  }
-
- private:
-  struct Block {
-    const TellBlock& tell;
-    std::unique_ptr<OfficeWorker> worker;
-    std::vector<std::string> documents;  // open documents, document 1 last
-  };
-
-  Status run(Block& b, const ScriptStatement& st) {
+  // Runs one statement. Exports are left pending in *pending when given,
+  // else renamed over their targets at once.
+  Status run(const ScriptStatement& st, std::vector<PendingExport>* pending) {
     using Kind = ScriptStatement::Kind;
-    if (documentKindFor(b.tell.application).empty()) {
-      return Status::error("application \"" + b.tell.application + "\" can't be found");
+    if (documentKindFor(tell_.application).empty()) {
+      return Status::error("application \"" + tell_.application + "\" can't be found");
     }
-    if (st.kind == Kind::quit) {
-      if (!b.worker) return {};
-      Status s = b.worker->quit();
-      b.worker.reset();
-      b.documents.clear();
-      return s;
-    }
-    if (!b.worker) {
-      if (Status s = OfficeWorker::start(config_, &b.worker); !s.ok()) return s;
+    if (st.kind == Kind::quit) return quit();
+    if (!worker_) {
+      if (Status s = OfficeWorker::start(config_, &worker_); !s.ok()) return s;
     }
     switch (st.kind) {
       case Kind::activate: return {};
-      case Kind::open: return open(b, st.path);
-      case Kind::close: return close(b);
-      case Kind::save: return save(b, st.path);
-      case Kind::exportAs: return exportTo(b, st.path, officeFormatFor(st.format), st.format);
+      case Kind::open: return open(st.path);
+      case Kind::close: return close();
+      case Kind::save: return save(st.path);
+      case Kind::exportAs: return exportTo(st.path, st.format, pending);
       case Kind::quit: break;
     }
     return {};
   }
 
-  Status open(Block& b, const std::string& path) {
+  Status quit() {
+    if (!worker_) return {};
+    Status s = worker_->quit();
+    worker_.reset();
+    documents_.clear();
+    return s;
+  }
+
+  // The error of a failed statement, naming the application, the
+  // statement, its line, the document and the message.
+  ScriptError describe(const ScriptStatement& st, const std::string& message) const {
+    ScriptError error;
+    error.info.emplace_back("application", tell_.application);
+    error.info.emplace_back("statement", st.text);
+    error.info.emplace_back("line", std::to_string(st.line));
+    const std::string document = st.kind == ScriptStatement::Kind::open ? st.path
+                                 : documents_.empty()                   ? std::string()
+                                                                        : documents_.back();
+    if (!document.empty()) error.info.emplace_back("document", document);
+    error.info.emplace_back("message", message);
+    return error;
+  }
+
+ private:
+  Status open(const std::string& path) {
     std::vector<std::string> answer;
-    if (Status s = b.worker->call({"load", path}, &answer); !s.ok()) return s;
-    b.documents.push_back(path);
+    if (Status s = worker_->call({"load", path}, &answer); !s.ok()) return s;
+    documents_.push_back(path);
     const std::string kind = answer.empty() ? "unknown" : answer[0];
-    const std::string wanted = documentKindFor(b.tell.application);
+    const std::string wanted = documentKindFor(tell_.application);
     if (kind != wanted) {
-      return Status::error(b.tell.application + " opens " + wanted +
-                           " documents, but this is a " + kind + " document");
+      return Status::error(tell_.application + " opens " + wanted + " documents, but this is a " +
+                           kind + " document");
     }
     return {};
   }
 
-  Status close(Block& b) {
-    if (b.documents.empty()) return Status::error("no document is open");
+  Status close() {
+    if (documents_.empty()) return Status::error("no document is open");
     std::vector<std::string> answer;
-    if (Status s = b.worker->call({"close"}, &answer); !s.ok()) return s;
-    b.documents.pop_back();
+    if (Status s = worker_->call({"close"}, &answer); !s.ok()) return s;
+    documents_.pop_back();
     return {};
   }
 
-  Status save(Block& b, const std::string& target) {
-    if (b.documents.empty()) return Status::error("no document is open");
+  Status save(const std::string& target) {
+    if (documents_.empty()) return Status::error("no document is open");
     static const std::map<std::string, std::string> kIworkNames = {
         {"pages", "Pages"}, {"numbers", "Numbers"}, {"key", "Keynote"}};
     const std::string ext = fs::path(target).extension().string();
@@ -104,9 +125,10 @@ class OfficeScript : public Script {
                          target + " was not written");
   }
 
-  Status exportTo(Block& b, const std::string& target, const std::string& format,
-                  const std::string& formatName) {
-    if (b.documents.empty()) return Status::error("no document is open");
+  Status exportTo(const std::string& target, const std::string& formatName,
+                  std::vector<PendingExport>* pending) {
+    if (documents_.empty()) return Status::error("no document is open");
+    const std::string format = officeFormatFor(formatName);
     if (format.empty()) {
       return Status::error("LibreOffice cannot write the format " + formatName + "; " + target +
                            " was not written");
@@ -114,31 +136,207 @@ class OfficeScript : public Script {
     // Written under a hidden temporary name beside the target, then renamed
     // over it: a failed export leaves no half-written file behind.
     const fs::path finalPath(target);
-    const fs::path partial = finalPath.parent_path() /
-                             ("." + finalPath.filename().string() + ".morvane-" +
-                              std::to_string(::getpid()) + ".part");
+    const PendingExport e{finalPath.parent_path() /
+                              ("." + finalPath.filename().string() + ".morvane-" +
+                               std::to_string(::getpid()) + "-" + std::to_string(++exports_) +
+                               ".part"),
+                          finalPath};
     std::vector<std::string> answer;
-    Status s = b.worker->call({"save", partial.string(), format}, &answer);
-    std::error_code ec;
-    if (s.ok()) {
-      fs::rename(partial, finalPath, ec);
-      if (ec) s = Status::error("cannot write " + target + ": " + ec.message());
+    if (Status s = worker_->call({"save", e.partial.string(), format}, &answer); !s.ok()) {
+      discard({e});
+      return s;
     }
-    if (!s.ok()) fs::remove(partial, ec);
-    return s;
+    if (pending == nullptr) return commit(e);
+    pending->push_back(e);
+    return {};
   }
 
-  ScriptError describe(Block& b, const ScriptStatement& st, const std::string& message) {
-    ScriptError error;
-    error.info.emplace_back("application", b.tell.application);
-    error.info.emplace_back("statement", st.text);
-    error.info.emplace_back("line", std::to_string(st.line));
-    const std::string document = st.kind == ScriptStatement::Kind::open ? st.path
-                                 : b.documents.empty()                  ? std::string()
-                                                                        : b.documents.back();
-    if (!document.empty()) error.info.emplace_back("document", document);
-    error.info.emplace_back("message", message);
-    return error;
+  const TellBlock& tell_;
+  const OfficeConfig& config_;
+  std::unique_ptr<OfficeWorker> worker_;  // ended with the state
+  std::vector<std::string> documents_;    // open documents, document 1 last
+  std::size_t exports_ = 0;
+};
+
+// Counts the statements carried out and tells the observer, always from
+// the thread that executes the script.
+class ProgressCounter {
+ public:
+  ProgressCounter(const ProgressObserver& observer, std::size_t total)
+      : observer_(observer), total_(total) {}
+
+  void starting(const std::string& statement) {
+    std::lock_guard lock(mutex_);
+    last_ = statement;
+    ++started_;
+    changed_.notify_all();
+  }
+
+  // Waits until `finished` turns true, telling the observer of each step.
+  void follow(const std::function<bool()>& finished) {
+    std::unique_lock lock(mutex_);
+    std::size_t told = reported_;
+    for (;;) {
+      changed_.wait_for(lock, std::chrono::milliseconds(200));
+      if (started_ != told && observer_) {
+        const ScriptProgress p{started_ - 1, total_, last_};
+        told = started_;
+        lock.unlock();
+        observer_(p);
+        lock.lock();
+      }
+      if (finished()) break;
+    }
+    reported_ = started_;
+  }
+
+  // For statements run on the executing thread itself.
+  void tell(const std::string& statement) {
+    if (observer_) observer_({reported_, total_, statement});
+    ++reported_;
+    std::lock_guard lock(mutex_);
+    started_ = reported_;
+  }
+
+  void notify() { changed_.notify_all(); }
+
+ private:
+  const ProgressObserver& observer_;
+  const std::size_t total_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t started_ = 0;
+  std::size_t reported_ = 0;
+  std::string last_;
+};
+
+// The statements of one document, [activate] open ... close, as the
+// engine composes them.
+struct DocumentRun {
+  std::size_t first = 0;
+  std::size_t end = 0;  // one past the close
+};
+
+// The documents of a block composed the usual way, (activate open
+// (save|export)* close)* then quit; nothing for any other shape.
+std::optional<std::vector<DocumentRun>> documentRuns(const TellBlock& block) {
+  using Kind = ScriptStatement::Kind;
+  const auto& st = block.statements;
+  std::vector<DocumentRun> runs;
+  std::size_t i = 0;
+  while (i < st.size() && st[i].kind != Kind::quit) {
+    DocumentRun run{i, i};
+    if (st[i].kind == Kind::activate) ++i;
+    if (i == st.size() || st[i].kind != Kind::open) return std::nullopt;
+    for (++i; i < st.size() && (st[i].kind == Kind::save || st[i].kind == Kind::exportAs); ++i) {
+    }
+    if (i == st.size() || st[i].kind != Kind::close) return std::nullopt;
+    run.end = ++i;
+    runs.push_back(run);
+  }
+  if (i + 1 != st.size() && i != st.size()) return std::nullopt;
+  return runs;
+}
+
+// Carries out one parsed script, block by block. A block's documents are
+// shared out among up to `config.workers` workers; their exports wait under
+// temporary names and are renamed over the targets in the order of the
+// script, up to the first failing statement, so the outcome is the one of
+// running the statements one after the other.
+class OfficeScript : public Script {
+ public:
+  OfficeScript(ParsedScript parsed, const OfficeConfig& config, const ProgressObserver& progress)
+      : parsed_(std::move(parsed)), config_(config), progress_(progress) {}
+
+  bool execute(ScriptError* error) override {
+    std::size_t total = 0;
+    for (const TellBlock& block : parsed_.blocks) total += block.statements.size();
+    ProgressCounter progress(progress_, total);
+    for (const TellBlock& block : parsed_.blocks) {
+      const std::optional<std::vector<DocumentRun>> runs = documentRuns(block);
+      const bool shared = runs && config_.workers > 1 && runs->size() > 1;
+      if (!(shared ? runShared(block, *runs, progress, error) : runInOrder(block, progress, error))) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  bool runInOrder(const TellBlock& block, ProgressCounter& progress, ScriptError* error) {
+    BlockState state(block, config_);  // ends the worker: no close or quit after an error
+    for (const ScriptStatement& st : block.statements) {
+      progress.tell(st.text);
+      if (Status s = state.run(st, nullptr); !s.ok()) {
+        *error = state.describe(st, s.message());
+        return false;
+      }
+    }
+    state.quit();  // a block without quit
+    return true;
+  }
+
+  struct Outcome {
+    bool done = false;
+    std::optional<ScriptError> error;
+    std::vector<PendingExport> exports;
+  };
+
+  bool runShared(const TellBlock& block, const std::vector<DocumentRun>& runs,
+                 ProgressCounter& progress, ScriptError* error) {
+    std::vector<Outcome> outcomes(runs.size());
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> firstFailure{runs.size()};
+    std::atomic<std::size_t> lanesLeft{std::min(config_.workers, runs.size())};
+    auto lane = [&] {
+      BlockState state(block, config_);
+      for (std::size_t i = next++; i < runs.size() && i < firstFailure; i = next++) {
+        for (std::size_t k = runs[i].first; k < runs[i].end; ++k) {
+          const ScriptStatement& st = block.statements[k];
+          progress.starting(st.text);
+          if (Status s = state.run(st, &outcomes[i].exports); !s.ok()) {
+            outcomes[i].error = state.describe(st, s.message());
+            for (std::size_t f = firstFailure; i < f && !firstFailure.compare_exchange_weak(f, i);) {
+            }
+            break;
+          }
+        }
+        outcomes[i].done = true;
+        if (outcomes[i].error) break;
+      }
+      if (firstFailure == runs.size()) state.quit();
+      --lanesLeft;
+      progress.notify();
+    };
+    std::vector<std::thread> lanes;
+    for (std::size_t n = lanesLeft; n > 0; --n) lanes.emplace_back(lane);
+    progress.follow([&] { return lanesLeft == 0; });
+    for (std::thread& t : lanes) t.join();
+    return commitInOrder(block, runs, outcomes, progress, error);
+  }
+
+  bool commitInOrder(const TellBlock& block, const std::vector<DocumentRun>& runs,
+                     std::vector<Outcome>& outcomes, ProgressCounter& progress,
+                     ScriptError* error) {
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+      for (std::size_t e = 0; e < outcomes[i].exports.size(); ++e) {
+        if (Status s = commit(outcomes[i].exports[e]); !s.ok() && !outcomes[i].error) {
+          outcomes[i].error = BlockState(block, config_).describe(
+              block.statements[runs[i].first], s.message());
+        }
+      }
+      if (outcomes[i].error) {
+        *error = *outcomes[i].error;
+        for (std::size_t later = i + 1; later < outcomes.size(); ++later) {
+          discard(outcomes[later].exports);
+        }
+        return false;
+      }
+    }
+    if (!block.statements.empty() && block.statements.back().kind == ScriptStatement::Kind::quit) {
+      progress.tell(block.statements.back().text);
+    }
+    return true;
   }
 
   ParsedScript parsed_;

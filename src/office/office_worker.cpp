@@ -1,6 +1,7 @@
 #include "office/office_worker.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,16 @@
 namespace morvane {
 
 namespace {
+
+// Names a complete template of the current kind.
+const char kTemplateMarker[] = ".morvane-profile-2";
+
+const char kWarmUpDocument[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+    "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\" "
+    "office:mimetype=\"application/vnd.oasis.opendocument.text\"><office:body><office:text>"
+    "<text:p>Morvane</text:p></office:text></office:body></office:document>\n";
 
 std::string formatLimit(std::chrono::milliseconds limit) {
   if (limit.count() % 1000 == 0) return std::to_string(limit.count() / 1000) + " s";
@@ -22,6 +33,7 @@ Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWor
   std::string dir = (std::filesystem::temp_directory_path() / "morvane-office-XXXXXX").string();
   if (mkdtemp(dir.data()) == nullptr) return Status::error("cannot create a temporary folder");
   std::unique_ptr<OfficeWorker> worker(new OfficeWorker(config, dir));
+  prepareProfile(config, dir + "/profile");
   const std::vector<std::string> argv = {config.workerPath, config.installPath,
                                          fileUrlFromPath(dir + "/profile")};
   if (Status s = Subprocess::start(argv, dir + "/worker.log", &worker->process_); !s.ok()) {
@@ -32,6 +44,48 @@ Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWor
   *out = std::move(worker);
   return {};
 }
+
+void OfficeWorker::prepareProfile(const OfficeConfig& config, const std::string& profile) {
+  namespace fs = std::filesystem;
+  if (config.profileTemplate.empty()) return;
+  const fs::path done = fs::path(config.profileTemplate) / kTemplateMarker;
+  std::error_code ec;
+  if (!fs::exists(done, ec)) makeProfileTemplate(config);
+  if (fs::exists(done, ec)) {
+    fs::copy(config.profileTemplate, profile, fs::copy_options::recursive, ec);
+    if (ec) fs::remove_all(profile, ec);
+  }
+}
+
+// A worker on an empty profile opens and closes a small document and shuts
+// LibreOffice down properly, which leaves a profile that starts at once.
+// It becomes the template under its final name in one rename, so runs side
+// by side never see half of one.
+void OfficeWorker::makeProfileTemplate(const OfficeConfig& config) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const std::string base = config.profileTemplate + ".new-" + std::to_string(::getpid());
+  const std::string fresh = base + "/profile";
+  const std::string warmUp = base + "/warm-up.fodt";
+  fs::create_directories(base, ec);
+  std::ofstream(warmUp) << kWarmUpDocument;
+  OfficeConfig once = config;
+  once.profileTemplate.clear();
+  OfficeWorker maker(once, base);
+  std::vector<std::string> answer;
+  if (Subprocess::start({config.workerPath, config.installPath, fileUrlFromPath(fresh)}, "",
+                        &maker.process_)
+          .ok() &&
+      maker.awaitAnswer(&answer).ok() && maker.call({"load", warmUp}, &answer).ok() &&
+      maker.call({"close"}, &answer).ok() && maker.call({"shutdown"}, &answer).ok()) {
+    maker.process_->finish(config.statementLimit);
+    std::ofstream(fs::path(fresh) / kTemplateMarker) << "ok\n";
+    if (!fs::exists(fs::path(config.profileTemplate) / kTemplateMarker, ec)) {
+      fs::remove_all(config.profileTemplate, ec);  // one of an older kind, or half made
+    }
+    fs::rename(fresh, config.profileTemplate, ec);
+  }
+}  // `maker` removes what is left of `base`
 
 OfficeWorker::~OfficeWorker() {
   process_.reset();  // kills the group when it is still running

@@ -19,6 +19,12 @@ struct OfficeConfig {
   std::string workerPath;   // the morvane-office executable
   std::string installPath;  // LibreOffice's program folder
   std::chrono::milliseconds statementLimit = std::chrono::minutes(5);
+  // Workers that share out the documents of one block (each one LibreOffice).
+  std::size_t workers = 1;
+  // A prepared LibreOffice profile that each worker starts from a copy of
+  // (LibreOffice sets up a new profile in seconds, a copied one at once).
+  // Made the first time it is missing; empty: every worker starts afresh.
+  std::string profileTemplate;
 };
 
 class OfficeWorker {
@@ -39,6 +45,8 @@ class OfficeWorker {
   OfficeWorker(const OfficeConfig& config, std::string workDir)
       : config_(config), workDir_(std::move(workDir)) {}
   Status awaitAnswer(std::vector<std::string>* answer);
+  static void prepareProfile(const OfficeConfig& config, const std::string& profile);
+  static void makeProfileTemplate(const OfficeConfig& config);
   // Ends the worker; the message tells `what`, with how it exited.
   Status failure(const std::string& what, bool describeExit);
   std::string lastOutputLine() const;

@@ -4,7 +4,8 @@
 //   load PATH          -> ok KIND   (text, spreadsheet, presentation, ...)
 //   save PATH FORMAT   -> ok        (writes document 1 in FORMAT: pdf, docx, ...)
 //   close              -> ok        (closes document 1)
-//   quit               -> ok, then exits
+//   quit               -> ok, then exits at once
+//   shutdown           -> shuts LibreOffice down (writing its settings), ok, exits
 // A failure answers "error MESSAGE". Usage: morvane-office PROGRAM_DIR PROFILE_URL
 #define LOK_USE_UNSTABLE_API
 #include <LibreOfficeKit/LibreOfficeKit.hxx>
@@ -124,6 +125,12 @@ int main(int argc, char** argv) {
   while (std::getline(std::cin, line)) {
     const std::vector<std::string> request = decodeWireLine(line);
     if (request[0] == "quit") {
+      answer({"ok"});
+      break;
+    }
+    if (request[0] == "shutdown") {
+      // A full shutdown writes LibreOffice's settings back to the profile.
+      delete office;
       answer({"ok"});
       break;
     }

@@ -1,0 +1,219 @@
+// End-to-end: real documents converted by the real LibreOffice worker,
+// through the engine and the office script service.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "engine/conversion_controller.h"
+#include "office/office_script_service.h"
+#include "office/office_worker.h"
+#include "testing/engine_fixture.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string commandOutput(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+std::string pdfText(const fs::path& pdf) {
+  return commandOutput("pdftotext '" + pdf.string() + "' - 2>/dev/null");
+}
+
+bool zipHas(const fs::path& zip, const std::string& part) {
+  const std::string listing = commandOutput("unzip -Z1 '" + zip.string() + "' 2>/dev/null");
+  return listing.find(part + "\n") != std::string::npos;
+}
+
+// Processes whose parent is this test process, zombies aside.
+int childProcesses() {
+  int count = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::ifstream in(entry.path() / "stat");
+    std::string stat;
+    if (!std::getline(in, stat)) continue;
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(stat.substr(close + 2));
+    std::string state;
+    long parent = 0;
+    rest >> state >> parent;
+    if (parent == ::getpid() && state != "Z") ++count;
+  }
+  return count;
+}
+
+const char kFlatHeader[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document "
+    "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+    "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+    "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+    "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+    "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+    "office:version=\"1.2\" office:mimetype=\"application/vnd.oasis.opendocument.";
+
+class OfficeEndToEndTest : public testing::EngineFixture {
+ protected:
+  OfficeEndToEndTest() {
+    config_.workerPath = MORVANE_TEST_WORKER;
+    config_.installPath = "/usr/lib/libreoffice/program";
+    config_.statementLimit = std::chrono::seconds(120);
+    config_.profileTemplate = MORVANE_TEST_PROFILE_TEMPLATE;
+    config_.workers = 2;
+  }
+
+  // Makes a.docx, b.xlsx and c.pptx in `folder` with LibreOffice from
+  // flat OpenDocument texts.
+  void makeOfficeDocuments(const fs::path& folder) {
+    tmp_.write("src/s.fodt", std::string(kFlatHeader) + "text\"><office:body><office:text>"
+                             "<text:p>Morvane text sample</text:p></office:text></office:body></office:document>");
+    tmp_.write("src/s.fods", std::string(kFlatHeader) + "spreadsheet\"><office:body><office:spreadsheet>"
+                             "<table:table table:name=\"Sheet1\"><table:table-row><table:table-cell "
+                             "office:value-type=\"string\"><text:p>Morvane sheet sample</text:p>"
+                             "</table:table-cell></table:table-row></table:table></office:spreadsheet>"
+                             "</office:body></office:document>");
+    tmp_.write("src/s.fodp", std::string(kFlatHeader) + "presentation\"><office:body><office:presentation>"
+                             "<draw:page draw:name=\"p1\"><draw:frame svg:x=\"2cm\" svg:y=\"2cm\" "
+                             "svg:width=\"20cm\" svg:height=\"3cm\"><draw:text-box><text:p>Morvane slide "
+                             "sample</text:p></draw:text-box></draw:frame></draw:page></office:presentation>"
+                             "</office:body></office:document>");
+    std::unique_ptr<OfficeWorker> worker;
+    ASSERT_TRUE(OfficeWorker::start(config_, &worker).ok());
+    const std::pair<const char*, const char*> made[] = {
+        {"s.fodt", "a.docx"}, {"s.fods", "b.xlsx"}, {"s.fodp", "c.pptx"}};
+    std::vector<std::string> answer;
+    for (const auto& [from, to] : made) {
+      ASSERT_TRUE(worker->call({"load", (tmp_.path() / "src" / from).string()}, &answer).ok());
+      const std::string format = fs::path(to).extension().string().substr(1);
+      ASSERT_TRUE(worker->call({"save", (folder / to).string(), format}, &answer).ok());
+      ASSERT_TRUE(worker->call({"close"}, &answer).ok());
+    }
+    ASSERT_TRUE(worker->quit().ok());
+  }
+
+  void runEngine() {
+    OfficeScriptService service(config_);
+    ScriptRunner runner(options_, {env_, service, alerts_, version_});
+    ConversionController(options_, runner, {env_, service, alerts_, version_}).runBatchConversion();
+  }
+
+  // Runs a hand-written script; the error's message, or "" on success.
+  std::string runScript(const std::string& body, const std::string& app = "Pages") {
+    OfficeScriptService service(config_);
+    ScriptError error;
+    std::unique_ptr<Script> script =
+        service.create("tell application \"/Applications/" + app + ".app\"\n" + body + "end tell\n",
+                       &error);
+    if (script && script->execute(&error)) return "";
+    lastError_ = error;
+    return error.description();
+  }
+
+  std::vector<std::string> filesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  OfficeConfig config_;
+  ScriptError lastError_;
+};
+
+TEST_F(OfficeEndToEndTest, OfficeDocumentsBecomePdfs) {
+  const fs::path in = tmp_.mkdir("in");
+  makeOfficeDocuments(in);
+  EXPECT_TRUE(zipHas(in / "a.docx", "word/document.xml"));
+  EXPECT_TRUE(zipHas(in / "b.xlsx", "xl/workbook.xml"));
+  EXPECT_TRUE(zipHas(in / "c.pptx", "ppt/presentation.xml"));
+
+  options_.addFile(in);
+  options_.setTargetFolder(tmp_.path() / "out");
+  options_.setOfficeExport(false);
+  options_.setPdfExport(true);
+  runEngine();
+  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}));
+  EXPECT_EQ(filesIn(tmp_.path() / "out"), (std::vector<std::string>{"a.pdf", "b.pdf", "c.pdf"}));
+  EXPECT_NE(pdfText(tmp_.path() / "out/a.pdf").find("Morvane text sample"), std::string::npos);
+  EXPECT_NE(pdfText(tmp_.path() / "out/b.pdf").find("Morvane sheet sample"), std::string::npos);
+  EXPECT_NE(pdfText(tmp_.path() / "out/c.pdf").find("Morvane slide sample"), std::string::npos);
+  EXPECT_EQ(childProcesses(), 0);
+}
+
+TEST_F(OfficeEndToEndTest, IworkSamplesBecomeOfficeDocumentsAndPdfs) {
+  const fs::path in = tmp_.mkdir("iwork");
+  for (const auto& e : fs::directory_iterator(MORVANE_TEST_FIXTURES)) {
+    if (e.path().extension() != ".md") fs::copy_file(e.path(), in / e.path().filename());
+  }
+  options_.addFile(in);
+  options_.setTargetFolder(tmp_.path() / "out");
+  options_.setPdfExport(true);
+  runEngine();
+  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}))
+      << (alerts_.mails.empty() ? "" : alerts_.mails[0].body);
+  const fs::path out = tmp_.path() / "out";
+  EXPECT_TRUE(zipHas(out / "pages5-file.docx", "word/document.xml"));
+  EXPECT_TRUE(zipHas(out / "pages4-file.docx", "word/document.xml"));
+  EXPECT_TRUE(zipHas(out / "numbers3-file.xlsx", "xl/workbook.xml"));
+  EXPECT_TRUE(zipHas(out / "numbers2-file.xlsx", "xl/workbook.xml"));
+  EXPECT_TRUE(zipHas(out / "keynote6-file.pptx", "ppt/presentation.xml"));
+  EXPECT_NE(pdfText(out / "pages5-file.pdf").find("My hovercraft is full of eels."),
+            std::string::npos);
+  EXPECT_NE(pdfText(out / "numbers3-file.pdf").find("Table 1"), std::string::npos);
+  for (const char* pdf : {"pages4-file.pdf", "numbers2-file.pdf", "keynote6-file.pdf"}) {
+    EXPECT_EQ(commandOutput("head -c 5 '" + (out / pdf).string() + "'"), "%PDF-") << pdf;
+  }
+  EXPECT_EQ(filesIn(out).size(), 10u);
+  EXPECT_EQ(childProcesses(), 0);
+}
+
+TEST_F(OfficeEndToEndTest, FailuresNameTheDocumentAndLeaveNothingBehind) {
+  const fs::path out = tmp_.mkdir("out");
+  const std::string missing = (tmp_.path() / "missing.docx").string();
+  EXPECT_NE(runScript("  activate\n  open POSIX file \"" + missing + "\"\n"), "");
+  EXPECT_EQ(lastError_.info[3], (std::pair<std::string, std::string>{"document", missing}));
+  EXPECT_EQ(lastError_.info[4].second, "no such file: " + missing);
+
+  const std::string corrupt = tmp_.write("corrupt.docx", "PK\x03\x04 not really a zip").string();
+  EXPECT_NE(runScript("  open POSIX file \"" + corrupt + "\"\n  export document 1 to POSIX file \"" +
+                      (out / "corrupt.pdf").string() + "\" as PDF\n"),
+            "");
+  EXPECT_EQ(lastError_.info[3].second, corrupt);
+  EXPECT_NE(lastError_.info[4].second.find("LibreOffice cannot open " + corrupt), std::string::npos);
+
+  const std::string noise = tmp_.write("noise.xlsx", std::string(2000, '\x07')).string();
+  EXPECT_NE(runScript("  open POSIX file \"" + noise + "\"\n", "Numbers"), "");
+  EXPECT_EQ(lastError_.info[3].second, noise);
+
+  const fs::path doc = tmp_.mkdir("in") / "a.docx";
+  makeOfficeDocuments(doc.parent_path());
+  // A folder that cannot be written to, even by root.
+  const std::string locked = "/proc/1/morvane-test.pdf";
+  EXPECT_NE(runScript("  open POSIX file \"" + doc.string() + "\"\n  export document 1 to POSIX file \"" +
+                      locked + "\" as PDF\n"),
+            "");
+  EXPECT_EQ(lastError_.info[3].second, doc.string());
+  EXPECT_NE(lastError_.info[4].second.find("could not write pdf"), std::string::npos);
+
+  const std::string pages = (out / "a.pages").string();
+  EXPECT_NE(runScript("  open POSIX file \"" + doc.string() + "\"\n  save document 1 in POSIX file \"" +
+                      pages + "\"\n"),
+            "");
+  EXPECT_NE(lastError_.info[4].second.find("cannot write them"), std::string::npos);
+
+  EXPECT_TRUE(filesIn(out).empty());
+  EXPECT_EQ(childProcesses(), 0);
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,254 @@
+#include "office/office_script_service.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "testing/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+using testing::TempDir;
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Every process listed in the file is gone, or dead and waiting for init
+// to reap it.
+bool processGone(const fs::path& pidFile) {
+  std::istringstream pids(readFile(pidFile));
+  int count = 0;
+  for (std::string pid; std::getline(pids, pid); ++count) {
+    if (::kill(std::stoi(pid), 0) != 0) continue;
+    const std::string stat = readFile("/proc/" + pid + "/stat");
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos || stat.substr(close + 2, 1) != "Z") return false;
+  }
+  return count > 0;
+}
+
+std::string info(const ScriptError& error, const std::string& key) {
+  for (const auto& [k, v] : error.info) {
+    if (k == key) return v;
+  }
+  return "<none>";
+}
+
+// A stand-in for morvane-office: answers like the worker, logs every
+// request, and on save behaves as `onSave` says (a shell fragment).
+class OfficeServiceTest : public ::testing::Test {
+ protected:
+  void writeWorker(const std::string& onSave, const std::string& kind = "text") {
+    const fs::path script = tmp_.path() / "worker.sh";
+    std::ofstream(script) << "#!/bin/bash\n"
+                          << "dir='" << tmp_.path().string() << "'\n"
+                          << "echo $$ >> \"$dir/worker.pid\"\n"
+                          << "echo \"start $2\" >> \"$dir/requests.log\"\n"
+                          << "echo ready\n"
+                          << "while IFS=$'\\t' read -r verb a b; do\n"
+                          << "  echo \"$verb $a $b\" >> \"$dir/requests.log\"\n"
+                          << "  case \"$verb\" in\n"
+                          << "    load) echo -e 'ok\\t" << kind << "' ;;\n"
+                          << "    save) echo partial > \"$a\"; " << onSave << " ;;\n"
+                          << "    quit) echo ok; exit 0 ;;\n"
+                          << "    *) echo ok ;;\n"
+                          << "  esac\n"
+                          << "done\n";
+    fs::permissions(script, fs::perms::owner_all);
+    config_.workerPath = script.string();
+  }
+
+  bool run(const std::string& text) {
+    OfficeScriptService service(config_);
+    std::unique_ptr<Script> script = service.create(text, &error_);
+    return script && script->execute(&error_);
+  }
+
+  std::string block(const std::string& app, const std::string& body) {
+    return "tell application \"/Applications/" + app + ".app\"\n" + body + "end tell\n";
+  }
+
+  std::string exportPdf() {
+    source_ = tmp_.write("in.docx").string();
+    target_ = (tmp_.path() / "out" / "in.pdf").string();
+    fs::create_directories(tmp_.path() / "out");
+    return "  activate\n  open POSIX file \"" + source_ + "\"\n"
+           "  export document 1 to POSIX file \"" + target_ + "\" as PDF\n"
+           "  close document 1\n  quit\n";
+  }
+
+  std::vector<std::string> requests() {
+    std::vector<std::string> lines;
+    std::ifstream in(tmp_.path() / "requests.log");
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  std::vector<std::string> outFiles() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(tmp_.path() / "out")) {
+      names.push_back(e.path().filename().string());
+    }
+    return names;
+  }
+
+  TempDir tmp_;
+  static OfficeConfig standInConfig() {
+    OfficeConfig config;
+    config.installPath = "/nowhere/program";
+    config.statementLimit = std::chrono::seconds(20);
+    return config;
+  }
+  OfficeConfig config_ = standInConfig();
+  ScriptError error_;
+  std::string source_, target_;
+};
+
+TEST_F(OfficeServiceTest, ExportsThroughATemporaryFileAndQuits) {
+  writeWorker("echo ok");
+  ASSERT_TRUE(run(block("Pages", exportPdf()))) << error_.description();
+  EXPECT_EQ(readFile(target_), "partial\n");
+  EXPECT_EQ(outFiles(), std::vector<std::string>{"in.pdf"});
+  const std::vector<std::string> log = requests();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_TRUE(log[0].starts_with("start file:///tmp/"));
+  EXPECT_EQ(log[1], "load " + source_ + " ");
+  EXPECT_TRUE(log[2].starts_with("save " + tmp_.path().string() + "/out/.in.pdf.morvane-"));
+  EXPECT_TRUE(log[2].ends_with(".part pdf"));
+  EXPECT_EQ(log[3], "close  ");
+  EXPECT_EQ(log[4], "quit  ");
+  EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+  // The worker's temporary profile folder is gone with it.
+  const std::string profileUrl = log[0].substr(6);
+  EXPECT_FALSE(fs::exists(fs::path(profileUrl.substr(7)).parent_path()));
+}
+
+TEST_F(OfficeServiceTest, CrashingWorkerBecomesTheStatementsError) {
+  writeWorker("kill -SEGV $$");
+  const std::string second = block("Numbers", "  activate\n  quit\n");
+  ASSERT_FALSE(run(block("Pages", exportPdf()) + second));
+  EXPECT_EQ(info(error_, "application"), "Pages");
+  EXPECT_EQ(info(error_, "statement"), "export document 1 to POSIX file \"" + target_ + "\" as PDF");
+  EXPECT_EQ(info(error_, "line"), "4");
+  EXPECT_EQ(info(error_, "document"), source_);
+  EXPECT_NE(info(error_, "message").find("stopped unexpectedly (killed by signal 11"),
+            std::string::npos)
+      << info(error_, "message");
+  EXPECT_TRUE(outFiles().empty());
+  EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+  EXPECT_EQ(requests().size(), 3u);  // start, load, save: no close, no quit, no second block
+  EXPECT_NE(error_.description().find("application = \"Pages\";"), std::string::npos);
+}
+
+TEST_F(OfficeServiceTest, HangingWorkerIsEndedAtTheTimeLimit) {
+  writeWorker("sleep 600 & echo $! > \"$dir/sleep.pid\"; wait $!");
+  config_.statementLimit = std::chrono::milliseconds(500);
+  ASSERT_FALSE(run(block("Pages", exportPdf())));
+  EXPECT_EQ(info(error_, "message"),
+            "LibreOffice gave no answer within 500 ms; the worker was ended");
+  EXPECT_TRUE(outFiles().empty());
+  EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+  EXPECT_TRUE(processGone(tmp_.path() / "sleep.pid"));
+}
+
+TEST_F(OfficeServiceTest, WorkerErrorsAndKindsAreReported) {
+  writeWorker("echo -e 'error\\tLibreOffice could not write pdf: disk full'");
+  ASSERT_FALSE(run(block("Pages", exportPdf())));
+  EXPECT_EQ(info(error_, "message"), "LibreOffice could not write pdf: disk full");
+  EXPECT_TRUE(outFiles().empty());
+  EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+
+  writeWorker("echo ok", "spreadsheet");
+  ASSERT_FALSE(run(block("Keynote Creator Studio", exportPdf())));
+  EXPECT_EQ(info(error_, "message"),
+            "Keynote Creator Studio opens presentation documents, but this is a spreadsheet "
+            "document");
+  EXPECT_EQ(info(error_, "document"), source_);
+}
+
+TEST_F(OfficeServiceTest, SavingInAnIworkFormatFailsClearly) {
+  writeWorker("echo ok");
+  const std::string target = (tmp_.path() / "out/a.pages").string();
+  fs::create_directories(tmp_.path() / "out");
+  ASSERT_FALSE(run(block("Pages", "  open POSIX file \"" + tmp_.write("a.docx").string() +
+                                      "\"\n  save document 1 in POSIX file \"" + target +
+                                      "\"\n  close document 1\n")));
+  EXPECT_EQ(info(error_, "message"), "LibreOffice reads Pages documents but cannot write them; " +
+                                         target + " was not written");
+  EXPECT_TRUE(outFiles().empty());
+  for (const std::string& r : requests()) EXPECT_FALSE(r.starts_with("save")) << r;
+}
+
+TEST_F(OfficeServiceTest, UnknownApplicationsTextsAndWorkers) {
+  writeWorker("echo ok");
+  ASSERT_FALSE(run(block("TextEdit", "  activate\n")));
+  EXPECT_EQ(info(error_, "message"), "application \"TextEdit\" can't be found");
+  EXPECT_TRUE(requests().empty());
+
+  OfficeScriptService service(config_);
+  EXPECT_EQ(service.create("tell application \"Pages\"\n  delete document 1\nend tell\n", &error_),
+            nullptr);
+  EXPECT_EQ(info(error_, "message"),
+            "the script cannot be run: line 2: unknown statement: delete document 1");
+
+  config_.workerPath = (tmp_.path() / "missing-worker").string();
+  ASSERT_FALSE(run(block("Pages", "  activate\n")));
+  EXPECT_NE(info(error_, "message").find("cannot start"), std::string::npos);
+}
+
+TEST_F(OfficeServiceTest, SharedWorkersCommitInScriptOrderUpToTheFailure) {
+  config_.workers = 2;
+  writeWorker("case \"$a\" in *doc2*) kill -SEGV $$ ;; *) echo ok ;; esac");
+  fs::create_directories(tmp_.path() / "out");
+  std::string body;
+  for (int i = 1; i <= 4; ++i) {
+    const std::string n = "doc" + std::to_string(i);
+    body += "  activate\n  open POSIX file \"" + tmp_.write(n + ".docx").string() + "\"\n"
+            "  export document 1 to POSIX file \"" + (tmp_.path() / "out" / n).string() +
+            ".pdf\" as PDF\n  close document 1\n";
+  }
+  ASSERT_FALSE(run(block("Pages", body + "  quit\n")));
+  EXPECT_EQ(info(error_, "document"), (tmp_.path() / "doc2.docx").string());
+  EXPECT_EQ(info(error_, "line"), "8");
+  // doc1 was written; doc3 and doc4 may have been converted meanwhile by
+  // the other worker, but nothing after the failure lands.
+  EXPECT_EQ(outFiles(), std::vector<std::string>{"doc1.pdf"});
+  EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+
+  writeWorker("echo ok");
+  fs::remove_all(tmp_.path() / "out");
+  fs::create_directories(tmp_.path() / "out");
+  fs::remove(tmp_.path() / "requests.log");
+  ASSERT_TRUE(run(block("Pages", body + "  quit\n"))) << error_.description();
+  std::vector<std::string> files = outFiles();
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"doc1.pdf", "doc2.pdf", "doc3.pdf", "doc4.pdf"}));
+  const std::vector<std::string> log = requests();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](auto& l) { return l.starts_with("start"); }), 2);
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](auto& l) { return l.starts_with("quit"); }), 2);
+  EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+}
+
+TEST_F(OfficeServiceTest, EmptyScriptSucceedsAndReportsProgress) {
+  writeWorker("echo ok");
+  std::vector<std::string> seen;
+  OfficeScriptService service(config_, [&](const ScriptProgress& p) {
+    seen.push_back(std::to_string(p.done) + "/" + std::to_string(p.total) + " " + p.statement);
+  });
+  ScriptError error;
+  EXPECT_TRUE(service.create("", &error)->execute(&error));
+  EXPECT_TRUE(service.create(block("Numbers", "  activate\n  quit\n"), &error)->execute(&error));
+  EXPECT_EQ(seen, (std::vector<std::string>{"0/2 activate", "1/2 quit"}));
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,66 @@
+#include "office/osascript_service.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "testing/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A stand-in for osascript: keeps what it was handed, then answers as
+// the test wrote it.
+fs::path standIn(testing::TempDir& tmp, const std::string& behaviour) {
+  const fs::path program = tmp.write("osascript", "#!/bin/sh\n[ \"$1\" = - ] || exit 9\ncat > '" +
+                                                      (tmp.path() / "received").string() + "'\n" +
+                                                      behaviour + "\n");
+  fs::permissions(program, fs::perms::owner_all);
+  return program;
+}
+
+std::string received(testing::TempDir& tmp) {
+  std::ifstream in(tmp.path() / "received");
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+const char kScript[] = "tell application \"/Applications/Pages.app\"\n  activate\n  quit\nend tell\n";
+
+TEST(OsascriptServiceTest, HandsTheTextOverOnStandardInput) {
+  testing::TempDir tmp;
+  OsascriptService service(standIn(tmp, "echo result; exit 0").string());
+  ScriptError error;
+  std::unique_ptr<Script> script = service.create(kScript, &error);
+  ASSERT_NE(script, nullptr);
+  EXPECT_TRUE(script->execute(&error));
+  EXPECT_EQ(received(tmp), kScript);
+}
+
+TEST(OsascriptServiceTest, DescribesAFailureFromStandardErrorAndStatus) {
+  testing::TempDir tmp;
+  OsascriptService service(
+      standIn(tmp, "echo \"4:12: execution error: Pages got an error: Can't get document 1. (-1728)\" >&2; exit 1")
+          .string());
+  ScriptError error;
+  EXPECT_FALSE(service.create(kScript, &error)->execute(&error));
+  ASSERT_EQ(error.info.size(), 2u);
+  EXPECT_EQ(error.info[0].second,
+            "4:12: execution error: Pages got an error: Can't get document 1. (-1728)");
+  EXPECT_EQ(error.info[1].second, "exited with status 1");
+
+  OsascriptService silent(standIn(tmp, "kill -TERM $$").string());
+  EXPECT_FALSE(silent.create(kScript, &error)->execute(&error));
+  EXPECT_EQ(error.info[0].second, "osascript killed by signal 15 (Terminated)");
+
+  OsascriptService missing((tmp.path() / "none").string());
+  EXPECT_FALSE(missing.create(kScript, &error)->execute(&error));
+  EXPECT_NE(error.info[0].second.find("cannot start"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace morvane
