@@ -152,6 +152,8 @@ TEST_F(OfficeEndToEndTest, OfficeDocumentsBecomePdfs) {
 
 TEST_F(OfficeEndToEndTest, IworkSamplesBecomeOfficeDocumentsAndPdfs) {
   const fs::path in = tmp_.mkdir("iwork");
+  ASSERT_TRUE(fs::is_directory(MORVANE_TEST_FIXTURES))
+      << "the iWork samples belong in " << MORVANE_TEST_FIXTURES;
   for (const auto& e : fs::directory_iterator(MORVANE_TEST_FIXTURES)) {
     if (e.path().extension() != ".md") fs::copy_file(e.path(), in / e.path().filename());
   }
