@@ -1,7 +1,5 @@
 #include "office/wire_format.h"
 
-#include <cctype>
-
 namespace morvane {
 
 std::string encodeWireLine(const std::vector<std::string>& fields) {
@@ -35,21 +33,6 @@ std::vector<std::string> decodeWireLine(std::string_view line) {
     }
   }
   return fields;
-}
-
-std::string fileUrlFromPath(std::string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string url = "file://";
-  for (unsigned char c : path) {
-    if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
-      url += static_cast<char>(c);
-    } else {
-      url += '%';
-      url += kHex[c >> 4];
-      url += kHex[c & 15];
-    }
-  }
-  return url;
 }
 
 }  // namespace morvane

@@ -7,13 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "filelist/regular_files.h"  // fileUrlFromPath
+
 namespace morvane {
 
 std::string encodeWireLine(const std::vector<std::string>& fields);
 std::vector<std::string> decodeWireLine(std::string_view line);
-
-// A local path as a file URL: "file://" and the path with every byte
-// outside the unreserved characters and "/" percent-encoded.
-std::string fileUrlFromPath(std::string_view path);
 
 }  // namespace morvane

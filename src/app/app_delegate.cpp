@@ -1,0 +1,149 @@
+#include "app/app_delegate.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+#include <QToolBar>
+
+#include "app/toolbar_buttons.h"
+#include "engine/conversion_controller.h"
+#include "engine/script_runner.h"
+#include "filelist/regular_files.h"
+
+namespace morvane {
+
+AppDelegate::AppDelegate(AppServices services, QObject* parent)
+    : QObject(parent),
+      services_(std::move(services)),
+      options_(std::make_unique<MorvaneOptions>(services_.version, services_.env)),
+      signals_(std::make_unique<OptionsSignals>(*options_)),
+      updaterController_(services_.makeUpdateChecker()) {}
+
+AppDelegate::~AppDelegate() = default;
+
+QAction* AppDelegate::itemForItemIdentifier(const QString& identifier, QObject* parent) {
+  if (identifier != plusItemIdentifier) return nullptr;
+  auto* item = new QAction(tr("+", "Toolbar item that adds files"), parent);
+  item->setObjectName(plusItemIdentifier);
+  item->setToolTip(tr("Add files for conversion…", "Tooltip for add files button"));
+  // In the toolbar's overflow menu the same action appears as "+" and
+  // adds files like the item itself.
+  connect(item, &QAction::triggered, this, &AppDelegate::addFilesFromPanel);
+  return item;
+}
+
+void AppDelegate::setUpMainWindow() {
+  window_ = std::make_unique<QMainWindow>();
+  window_->resize(480, 300);
+  contentView_ = services_.makeContentView(*this);
+  window_->setCentralWidget(contentView_);
+  installToolbar();
+  installMenus();
+  window_->adjustSize();  // the window follows its fixed-size content
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame = window_->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window_->move(frame.topLeft());
+  }
+  window_->show();
+  window_->raise();
+  window_->activateWindow();
+}
+
+void AppDelegate::installToolbar() {
+  if (services_.version.current().isAtLeast(26, 0, 0)) {
+    auto* toolbar = new QToolBar(window_.get());
+    toolbar->setObjectName("MainToolbar");
+    toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolbar->setMovable(false);
+    for (const QString& id : toolbarDefaultItemIdentifiers()) {
+      if (QAction* item = itemForItemIdentifier(id, toolbar)) toolbar->addAction(item);
+    }
+    window_->addToolBar(toolbar);
+    return;
+  }
+  auto* bar = new QToolBar(window_.get());  // no identifier: holds the title-bar buttons
+  bar->setMovable(false);
+  bar->addWidget(new ToolbarButtons(*this, bar));
+  window_->addToolBar(bar);
+}
+
+void AppDelegate::installMenus() {
+  QMenu* file = window_->menuBar()->addMenu(tr("&File", "Main menu"));
+  QAction* open = file->addAction(tr("Open…", "Menu command that adds files"), this,
+                                  &AppDelegate::openDocument);
+  open->setShortcut(QKeySequence::Open);
+  file->addSeparator();
+  QAction* quit = file->addAction(tr("Quit", "Menu command that ends the application"), qApp,
+                                  &QApplication::quit, Qt::QueuedConnection);
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  QMenu* help = window_->menuBar()->addMenu(tr("&Help", "Main menu"));
+  help->addAction(tr("Check for Updates…", "Menu command that checks for updates"), this,
+                  &AppDelegate::checkForUpdates);
+}
+
+std::optional<std::filesystem::path> AppDelegate::showOpenTargetFolderPanel() {
+  return services_.alerts.showOpenTargetFolderPanel();
+}
+
+std::vector<std::filesystem::path> AppDelegate::showAddFilesPanel() {
+  return services_.openPanel.run();
+}
+
+void AppDelegate::addFilesFromPanel() {
+  for (const std::filesystem::path& path : showAddFilesPanel()) {
+    QMetaObject::invokeMethod(
+        this, [this, path] { options_->addFile(path); }, Qt::QueuedConnection);
+  }
+}
+
+void AppDelegate::openDocument() {
+  for (const std::filesystem::path& path : services_.openPanel.run()) options_->addFile(path);
+}
+
+void AppDelegate::openFiles(const QStringList& pathsOrUrls) {
+  QList<QUrl> urls;
+  for (const QString& text : pathsOrUrls) {
+    const QUrl url(text);
+    const bool isUrl = url.isValid() && url.scheme().size() > 1 && text.contains(':');
+    urls.push_back(isUrl ? url : QUrl::fromLocalFile(text));
+  }
+  openURLs(urls);
+}
+
+void AppDelegate::openURLs(const QList<QUrl>& urls) {
+  for (const QUrl& url : urls) openFileURL(url);
+}
+
+void AppDelegate::openFileURL(const QUrl& url) {
+  if (!url.isLocalFile()) return;
+  const std::filesystem::path path = url.toLocalFile().toStdString();
+  if (services_.env.stat(path).isDir) {
+    addRegularFilesInFolder(path);
+  } else {
+    options_->addFile(path);
+  }
+}
+
+void AppDelegate::addRegularFilesInFolder(const std::filesystem::path& folder) {
+  for (const std::filesystem::path& file : regularFilesIn(folder, services_.env)) {
+    options_->addFile(file);
+  }
+}
+
+void AppDelegate::removeSelectedFiles() { options_->removeSelectedEntries(); }
+
+void AppDelegate::runConversion() {
+  const EngineServices engine{services_.env, services_.scripts, services_.alerts,
+                              services_.version};
+  ScriptRunner runner(*options_, engine);
+  ConversionController(*options_, runner, engine).runBatchConversion();
+}
+
+void AppDelegate::checkForUpdates() { updaterController_->checkForUpdates(); }
+
+}  // namespace morvane

@@ -1,0 +1,107 @@
+// AppDelegate: the one long-lived object of the desktop application. It
+// owns the options, the main window with its toolbar and the update
+// checker; it adds files (open panel, Open command, open requests from the
+// desktop), removes the selected ones, and turns Run into a batch
+// conversion with a new ScriptRunner and ConversionController each time.
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QUrl>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/add_files_panel.h"
+#include "app/options_signals.h"
+#include "app/update_checker.h"
+#include "engine/alerts.h"
+#include "engine/script_service.h"
+#include "filelist/env.h"
+#include "options/morvane_options.h"
+#include "options/system_version.h"
+
+class QAction;
+class QMainWindow;
+class QWidget;
+
+namespace morvane {
+
+class AppDelegate;
+
+// What the delegate is given; all of it outlives the delegate.
+struct AppServices {
+  Env& env;
+  const SystemVersion& version;
+  ScriptService& scripts;
+  AlertService& alerts;
+  OpenPanel& openPanel;
+  // Called once, when the delegate is made.
+  std::function<std::unique_ptr<UpdateChecker>()> makeUpdateChecker;
+  // Makes the main window's content for the options (the content view).
+  std::function<QWidget*(AppDelegate&)> makeContentView;
+};
+
+class AppDelegate : public QObject {
+  Q_OBJECT
+ public:
+  explicit AppDelegate(AppServices services, QObject* parent = nullptr);
+  ~AppDelegate() override;
+
+  // The options exist from construction on, so open requests that come
+  // before the window is set up are served.
+  MorvaneOptions& options() { return *options_; }
+  OptionsSignals& optionsSignals() { return *signals_; }
+  QMainWindow* window() const { return window_.get(); }
+  QWidget* contentView() const { return contentView_; }
+  UpdateChecker& updaterController() { return *updaterController_; }
+  const QString plusItemIdentifier = QStringLiteral("plusToolbarItem");
+
+  // The toolbar of systems 26.0.0 and later knows one item, "+".
+  QStringList toolbarDefaultItemIdentifiers() const { return {plusItemIdentifier}; }
+  QStringList toolbarAllowedItemIdentifiers() const { return {plusItemIdentifier}; }
+  QStringList toolbarSelectableItemIdentifiers() const { return {}; }
+  // A new "+" item for "plusToolbarItem", else none. The item belongs to
+  // `parent`.
+  QAction* itemForItemIdentifier(const QString& identifier, QObject* parent);
+
+  // Creates the window: 480 x 300 at first, following the 800 x 600
+  // content, toolbar by system version, centred, shown and active.
+  void applicationDidFinishLaunching() { setUpMainWindow(); }
+  void setUpMainWindow();
+
+  std::optional<std::filesystem::path> showOpenTargetFolderPanel();
+  std::vector<std::filesystem::path> showAddFilesPanel();
+
+  // Open requests from the desktop: a folder is flattened into the regular
+  // files below it, anything else (a missing path too) becomes one entry.
+  // Texts are paths or URLs; URLs other than file URLs are ignored.
+  void openFiles(const QStringList& pathsOrUrls);
+  void openURLs(const QList<QUrl>& urls);
+  void openFileURL(const QUrl& url);
+  void addRegularFilesInFolder(const std::filesystem::path& folder);
+
+ public slots:
+  // Adds each chosen item on its own turn of the event loop, in panel order.
+  void addFilesFromPanel();
+  // The Open command: adds the chosen items at once.
+  void openDocument();
+  void removeSelectedFiles();
+  void runConversion();
+  void checkForUpdates();
+
+ private:
+  void installToolbar();
+  void installMenus();
+
+  AppServices services_;
+  std::unique_ptr<MorvaneOptions> options_;
+  std::unique_ptr<OptionsSignals> signals_;
+  std::unique_ptr<UpdateChecker> updaterController_;
+  std::unique_ptr<QMainWindow> window_;
+  QWidget* contentView_ = nullptr;  // owned by the window
+};
+
+}  // namespace morvane

@@ -1,0 +1,198 @@
+#include "app/app_delegate.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QToolBar>
+#include <deque>
+
+#include "app/toolbar_buttons.h"
+#include "testing/qt_helpers.h"
+#include "testing/recording_fakes.h"
+#include "testing/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::runQueued;
+
+class FakeOpenPanel : public OpenPanel {
+ public:
+  std::vector<fs::path> run() override {
+    ++runs;
+    return answer;
+  }
+  std::vector<fs::path> answer;
+  int runs = 0;
+};
+
+class FakeUpdates : public UpdateChecker {
+ public:
+  void checkForUpdates() override { ++(*checks); }
+  int* checks;
+};
+
+class AppDelegateTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<AppDelegate> makeDelegate(OperatingSystemVersion v) {
+    version_ = std::make_unique<testing::FixedSystemVersion>(v);
+    return std::make_unique<AppDelegate>(AppServices{
+        env_, *version_, scripts_, alerts_, panel_,
+        [this] {
+          auto updates = std::make_unique<FakeUpdates>();
+          updates->checks = &checks_;
+          return updates;
+        },
+        [](AppDelegate&) {
+          auto* content = new QWidget;
+          content->setFixedSize(800, 600);
+          return content;
+        }});
+  }
+  std::vector<std::string> listNames(AppDelegate& d) {
+    std::vector<std::string> names;
+    for (const auto& e : d.options().fileList()) names.push_back(lastPathComponent(e.url));
+    return names;
+  }
+
+  testing::TempDir tmp_;
+  testing::RecordingEnv env_;
+  testing::FakeScriptService scripts_;
+  testing::FakeAlertService alerts_;
+  FakeOpenPanel panel_;
+  std::unique_ptr<testing::FixedSystemVersion> version_;
+  int checks_ = 0;
+};
+
+TEST_F(AppDelegateTest, UnifiedToolbarFromSystem26) {
+  auto delegate = makeDelegate({26, 0, 0});
+  delegate->setUpMainWindow();
+  auto* toolbar = delegate->window()->findChild<QToolBar*>("MainToolbar");
+  ASSERT_NE(toolbar, nullptr);
+  EXPECT_EQ(toolbar->toolButtonStyle(), Qt::ToolButtonIconOnly);
+  ASSERT_EQ(toolbar->actions().size(), 1);
+  QAction* plus = toolbar->actions()[0];
+  EXPECT_EQ(plus->objectName(), "plusToolbarItem");
+  EXPECT_EQ(plus->text(), "+");
+  EXPECT_EQ(plus->toolTip(), "Add files for conversion…");
+  EXPECT_EQ(delegate->window()->findChild<ToolbarButtons*>(), nullptr);
+  EXPECT_TRUE(delegate->options().useCreatorStudio());
+
+  panel_.answer = {tmp_.write("a.docx"), tmp_.mkdir("F")};
+  plus->trigger();
+  EXPECT_EQ(panel_.runs, 1);
+  EXPECT_TRUE(delegate->options().fileList().empty());  // added on later turns of the loop
+  runQueued();
+  EXPECT_EQ(listNames(*delegate), (std::vector<std::string>{"a.docx", "F"}));
+}
+
+TEST_F(AppDelegateTest, TitleBarButtonsBeforeSystem26) {
+  auto delegate = makeDelegate({25, 4, 1});
+  delegate->setUpMainWindow();
+  EXPECT_EQ(delegate->window()->findChild<QToolBar*>("MainToolbar"), nullptr);
+  auto* buttons = delegate->window()->findChild<ToolbarButtons*>();
+  ASSERT_NE(buttons, nullptr);
+  EXPECT_EQ(buttons->plusButton()->text(), "+");
+  EXPECT_EQ(buttons->minusButton()->text(), "-");
+  EXPECT_FALSE(delegate->options().useCreatorStudio());
+
+  tmp_.write("F/Sub/deep.docx");
+  tmp_.write("F/other.docx");
+  panel_.answer = {tmp_.write("top.docx"), tmp_.path() / "F"};
+  buttons->plusButton()->click();
+  runQueued();
+  ASSERT_EQ(delegate->options().fileList().size(), 2u);
+  const NQFileDataObject& folder = delegate->options().fileList()[1];
+  const NQFileDataObject& deep = (*(*folder.dirContents)[0].dirContents)[0];
+  delegate->options().setSelection({delegate->options().fileList()[0].id, deep.id});
+  buttons->minusButton()->click();
+  EXPECT_EQ(listNames(*delegate), std::vector<std::string>{"F"});
+  EXPECT_TRUE((*delegate->options().fileList()[0].dirContents)[0].dirContents->empty());
+  EXPECT_TRUE(delegate->options().selection().empty());
+  EXPECT_TRUE(fs::exists(tmp_.path() / "F/Sub/deep.docx"));
+}
+
+TEST_F(AppDelegateTest, ToolbarDelegateKnowsOnlyThePlusItem) {
+  auto delegate = makeDelegate({26, 1, 0});
+  EXPECT_EQ(delegate->toolbarDefaultItemIdentifiers(), QStringList{"plusToolbarItem"});
+  EXPECT_EQ(delegate->toolbarAllowedItemIdentifiers(), QStringList{"plusToolbarItem"});
+  EXPECT_TRUE(delegate->toolbarSelectableItemIdentifiers().isEmpty());
+  QObject owner;
+  EXPECT_EQ(delegate->itemForItemIdentifier("minusToolbarItem", &owner), nullptr);
+  EXPECT_EQ(delegate->itemForItemIdentifier("", &owner), nullptr);
+  QAction* item = delegate->itemForItemIdentifier("plusToolbarItem", &owner);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->parent(), &owner);
+}
+
+TEST_F(AppDelegateTest, WindowFollowsItsContentAndIsCentred) {
+  auto delegate = makeDelegate({25, 0, 0});
+  delegate->setUpMainWindow();
+  QMainWindow* window = delegate->window();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(delegate->contentView()->size(), QSize(800, 600));
+  EXPECT_GE(window->width(), 800);
+  EXPECT_GE(window->height(), 600);
+  const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+  EXPECT_LE((window->frameGeometry().center() - centre).manhattanLength(), 2);
+  EXPECT_TRUE(window->testAttribute(Qt::WA_QuitOnClose));
+  EXPECT_TRUE(QApplication::quitOnLastWindowClosed());
+}
+
+TEST_F(AppDelegateTest, OpenRequestsFlattenFolders) {
+  tmp_.write("Drop/b.docx");
+  tmp_.write("Drop/.hidden.docx");
+  tmp_.write("Drop/.secret/c.docx");
+  tmp_.write("Drop/Report.pages/Index/Document.iwa");
+  tmp_.write("Drop/Sub/a.xlsx");
+  const fs::path single = tmp_.write("single.pptx");
+  auto delegate = makeDelegate({25, 0, 0});  // before the window exists
+  delegate->openFiles({QString::fromStdString((tmp_.path() / "Drop").string()),
+                       "https://example.com/x.docx",
+                       QUrl::fromLocalFile(QString::fromStdString(single.string())).toString(),
+                       QString::fromStdString((tmp_.path() / "gone.docx").string())});
+  std::vector<std::string> names = listNames(*delegate);
+  std::sort(names.begin(), names.begin() + 2);  // the file system's order
+  EXPECT_EQ(names, (std::vector<std::string>{"a.xlsx", "b.docx", "single.pptx", "gone.docx"}));
+  for (const auto& e : delegate->options().fileList()) {
+    EXPECT_EQ(e.dirLevel, 0);
+    EXPECT_FALSE(e.isDir);
+  }
+  delegate->openURLs({QUrl("mailto:someone@example.com")});
+  EXPECT_EQ(delegate->options().fileList().size(), 4u);
+}
+
+TEST_F(AppDelegateTest, OpenCommandAddsAtOnceAndUpdatesAreForwarded) {
+  auto delegate = makeDelegate({25, 0, 0});
+  panel_.answer = {tmp_.write("x.key"), tmp_.mkdir("Folder")};
+  delegate->openDocument();
+  EXPECT_EQ(listNames(*delegate), (std::vector<std::string>{"x.key", "Folder"}));
+  EXPECT_TRUE(delegate->options().fileList()[1].isDir);
+  delegate->checkForUpdates();
+  delegate->checkForUpdates();
+  EXPECT_EQ(checks_, 2);
+}
+
+TEST_F(AppDelegateTest, EachRunHasItsOwnRunnerAndController) {
+  auto delegate = makeDelegate({25, 0, 0});
+  delegate->options().addFile(tmp_.write("a.docx"));
+  delegate->options().setPdfExport(true);
+  alerts_.panelAnswer = tmp_.path() / "Out";
+  delegate->runConversion();
+  ASSERT_EQ(scripts_.created.size(), 1u);
+  EXPECT_EQ(delegate->options().targetFolder(), tmp_.path() / "Out");
+  delegate->runConversion();
+  ASSERT_EQ(scripts_.created.size(), 2u);
+  EXPECT_EQ(scripts_.created[1], scripts_.created[0]);  // nothing planned twice
+  EXPECT_EQ(alerts_.titles(),
+            (std::vector<std::string>{"No target folder", "Before we start conversion", "Success",
+                                      "Before we start conversion", "Success"}));
+}
+
+}  // namespace
+}  // namespace morvane

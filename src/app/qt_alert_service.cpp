@@ -1,0 +1,68 @@
+#include "app/qt_alert_service.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace morvane {
+
+QString localized(const LocalizedText& text) {
+  return QCoreApplication::translate("Morvane", text.key.c_str(), text.comment.c_str());
+}
+
+QtAlertService::QtAlertService(UrlOpener openUrl)
+    : openUrl_(openUrl ? std::move(openUrl) : [](const QUrl& url) {
+        return QDesktopServices::openUrl(url);
+      }) {}
+
+int QtAlertService::runModal(const Alert& alert) {
+  QMessageBox box(parent_);
+  box.setIcon(QMessageBox::Warning);
+  box.setWindowTitle(localized(alert.title));
+  box.setText(localized(alert.title));
+  box.setInformativeText(localized(alert.message));
+  std::vector<QPushButton*> buttons;
+  for (const LocalizedText& title : alert.buttons) {
+    buttons.push_back(box.addButton(localized(title), QMessageBox::ActionRole));
+  }
+  if (!buttons.empty()) box.setDefaultButton(buttons.front());
+  box.exec();
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (box.clickedButton() == buttons[i]) return kAlertFirstButtonReturn + static_cast<int>(i);
+  }
+  return kAlertSecondButtonReturn;  // closed without a button: as Cancel
+}
+
+std::optional<std::filesystem::path> QtAlertService::showOpenTargetFolderPanel() {
+  QFileDialog panel(parent_);
+  panel.setFileMode(QFileDialog::Directory);
+  panel.setOption(QFileDialog::ShowDirsOnly, true);
+  if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty()) return std::nullopt;
+  return std::filesystem::path(panel.selectedFiles().first().toStdString());
+}
+
+QUrl mailtoUrl(const ErrorReportMail& mail) {
+  QUrl url;
+  url.setScheme("mailto");
+  url.setPath(QString::fromStdString(mail.recipient));
+  QUrlQuery query;
+  const auto encode = [](const std::string& text) {
+    return QString::fromUtf8(QUrl::toPercentEncoding(QString::fromStdString(text)));
+  };
+  query.addQueryItem("subject", encode(mail.subject));
+  query.addQueryItem("body", encode(mail.body));
+  url.setQuery(query);
+  return url;
+}
+
+void QtAlertService::composeMail(const ErrorReportMail& mail) {
+  // Without a mail handler the desktop refuses the link: the report is
+  // dropped, as nothing else can send it.
+  openUrl_(mailtoUrl(mail));
+}
+
+}  // namespace morvane

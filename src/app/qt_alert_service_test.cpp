@@ -1,0 +1,124 @@
+#include "app/qt_alert_service.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
+#include <QUrlQuery>
+
+#include "testing/qt_helpers.h"
+#include "testing/recording_fakes.h"
+#include "testing/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+using testing::whenModal;
+
+// Presses the button titled `title` and records what the box showed.
+struct BoxAnswer {
+  QString title, text, informative;
+  QStringList buttons;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+
+  void press(const QString& buttonTitle) {
+    whenModal<QMessageBox>([this, buttonTitle](QMessageBox* box) {
+      title = box->windowTitle();
+      text = box->text();
+      informative = box->informativeText();
+      icon = box->icon();
+      for (QAbstractButton* b : box->buttons()) buttons << b->text();
+      for (QAbstractButton* b : box->buttons()) {
+        if (b->text() == buttonTitle) b->click();
+      }
+    });
+  }
+};
+
+TEST(QtAlertServiceTest, AlertButtonsAnswerTheirResponses) {
+  QtAlertService alerts;
+  const Alert alert = makeAlert({"No target folder", ""}, {"Please choose", ""});
+  BoxAnswer ok;
+  ok.press("OK");
+  EXPECT_EQ(alerts.runModal(alert), 1000);
+  EXPECT_EQ(ok.icon, QMessageBox::Warning);
+  EXPECT_EQ(ok.text, "No target folder");
+  EXPECT_EQ(ok.informative, "Please choose");
+  EXPECT_EQ(ok.buttons.size(), 2);
+  EXPECT_TRUE(ok.buttons.contains("OK") && ok.buttons.contains("Cancel"));
+  BoxAnswer cancel;
+  cancel.press("Cancel");
+  EXPECT_EQ(alerts.runModal(alert), 1001);
+}
+
+TEST(QtAlertServiceTest, ErrorAlertSendsTheReportByMail) {
+  std::vector<QUrl> opened;
+  QtAlertService alerts([&](const QUrl& url) {
+    opened.push_back(url);
+    return false;  // no mail handler: the report is dropped
+  });
+  const testing::FixedSystemVersion version({6, 1, 0});
+  BoxAnswer send;
+  send.press("Send error report…");
+  EXPECT_EQ(runErrorAlert(alerts, version, {"Error", ""}, {"There was an error", ""}, "details \n"),
+            1002);
+  EXPECT_EQ(send.buttons.size(), 3);
+  ASSERT_EQ(opened.size(), 1u);
+  const QUrl& mail = opened[0];
+  EXPECT_EQ(mail.scheme(), "mailto");
+  EXPECT_EQ(mail.path(), "support@morvane.example");
+  const QUrlQuery query(mail);
+  EXPECT_EQ(query.queryItemValue("subject", QUrl::FullyDecoded), "Morvane Error Report");
+  EXPECT_EQ(query.queryItemValue("body", QUrl::FullyDecoded).toStdString(),
+            composeErrorReport({6, 1, 0}, "details \n").body);
+
+  BoxAnswer ok;
+  ok.press("OK");
+  EXPECT_EQ(runErrorAlert(alerts, version, {"Error", ""}, {"x", ""}, "r"), 1000);
+  EXPECT_EQ(opened.size(), 1u);
+}
+
+class PrefixTranslator : public QTranslator {
+ public:
+  QString translate(const char*, const char* source, const char* comment, int) const override {
+    return QString("[%1|%2]").arg(source, comment);
+  }
+  bool isEmpty() const override { return false; }
+};
+
+TEST(QtAlertServiceTest, TextsGoThroughTheTranslations) {
+  PrefixTranslator translator;
+  QCoreApplication::installTranslator(&translator);
+  QtAlertService alerts;
+  BoxAnswer ok;
+  ok.press("[OK|OK button]");
+  EXPECT_EQ(alerts.runModal(makeAlert({"Success", "Alert title when conversion completed successfully"},
+                                      {"Did complete conversion.", "Alert message when conversion completed"})),
+            1000);
+  QCoreApplication::removeTranslator(&translator);
+  EXPECT_EQ(ok.text, "[Success|Alert title when conversion completed successfully]");
+  EXPECT_TRUE(ok.buttons.contains("[Cancel|Cancel button]"));
+}
+
+TEST(QtAlertServiceTest, FolderPanelChoosesOneFolderOrNothing) {
+  testing::TempDir tmp;
+  const std::filesystem::path folder = tmp.mkdir("Converted");
+  QtAlertService alerts;
+  QFileDialog::FileMode mode = QFileDialog::AnyFile;
+  whenModal<QFileDialog>([&](QFileDialog* panel) {
+    mode = panel->fileMode();
+    panel->setDirectory(QString::fromStdString(tmp.path().string()));
+    panel->selectFile(QString::fromStdString(folder.string()));
+    static_cast<QDialog*>(panel)->accept();
+  });
+  EXPECT_EQ(alerts.showOpenTargetFolderPanel(), folder);
+  EXPECT_EQ(mode, QFileDialog::Directory);
+
+  whenModal<QFileDialog>([](QFileDialog* panel) { panel->reject(); });
+  EXPECT_EQ(alerts.showOpenTargetFolderPanel(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace morvane

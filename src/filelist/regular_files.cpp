@@ -1,0 +1,66 @@
+#include "filelist/regular_files.h"
+
+#include <cctype>
+#include <system_error>
+#include <vector>
+
+namespace morvane {
+
+namespace fs = std::filesystem;
+
+bool isDocumentPackage(const fs::path& folder) {
+  const fs::path ext = folder.extension();
+  return ext == ".pages" || ext == ".numbers" || ext == ".key";
+}
+
+namespace {
+
+void collect(const fs::path& dir, bool top, Env& env, std::vector<fs::path>* files) {
+  std::vector<DirectoryItem> items;
+  if (Status s = env.listDirectory(dir, &items); !s.ok()) {
+    if (!top) env.log("Enumeration error at " + fileUrlFromPath(dir.native()) + ": " + s.message());
+    return;
+  }
+  for (const DirectoryItem& item : items) {  // hidden items are never listed
+    bool isDir = item.kind == DirectoryItem::Kind::directory;
+    bool isRegular = false;
+    if (!isDir) {
+      std::error_code ec;
+      const fs::file_status status = fs::symlink_status(item.path, ec);
+      if (ec) {
+        env.log("Failed reading resource values for " + fileUrlFromPath(item.path.native()) +
+                ": " + ec.message());
+        continue;
+      }
+      isDir = fs::is_directory(status);
+      isRegular = fs::is_regular_file(status);  // a symbolic link is not
+    }
+    if (isDir && !isDocumentPackage(item.path)) collect(item.path, false, env, files);
+    if (isRegular) files->push_back(item.path);
+  }
+}
+
+}  // namespace
+
+std::vector<fs::path> regularFilesIn(const fs::path& folder, Env& env) {
+  std::vector<fs::path> files;
+  collect(folder, true, env, &files);
+  return files;
+}
+
+std::string fileUrlFromPath(std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (unsigned char c : path) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+      url += static_cast<char>(c);
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 15];
+    }
+  }
+  return url;
+}
+
+}  // namespace morvane
