@@ -43,13 +43,14 @@ void AppDelegate::setUpMainWindow() {
   window_->setCentralWidget(contentView_);
   installToolbar();
   installMenus();
+  window_->ensurePolished();
   window_->adjustSize();  // the window follows its fixed-size content
+  window_->show();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect frame = window_->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window_->move(frame.topLeft());
   }
-  window_->show();
   window_->raise();
   window_->activateWindow();
 }
