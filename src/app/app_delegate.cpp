@@ -56,6 +56,12 @@ void AppDelegate::setUpMainWindow() {
 }
 
 void AppDelegate::installToolbar() {
+  QToolBar* toolbar = installWindowToolbar();
+  // The content's own toolbar buttons follow the window's.
+  for (QAction* action : contentView_->actions()) toolbar->addAction(action);
+}
+
+QToolBar* AppDelegate::installWindowToolbar() {
   if (services_.version.current().isAtLeast(26, 0, 0)) {
     auto* toolbar = new QToolBar(window_.get());
     toolbar->setObjectName("MainToolbar");
@@ -65,12 +71,14 @@ void AppDelegate::installToolbar() {
       if (QAction* item = itemForItemIdentifier(id, toolbar)) toolbar->addAction(item);
     }
     window_->addToolBar(toolbar);
-    return;
+    return toolbar;
   }
   auto* bar = new QToolBar(window_.get());  // no identifier: holds the title-bar buttons
   bar->setMovable(false);
+  bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   bar->addWidget(new ToolbarButtons(*this, bar));
   window_->addToolBar(bar);
+  return bar;
 }
 
 void AppDelegate::installMenus() {

@@ -24,6 +24,7 @@
 #include "options/system_version.h"
 
 class QAction;
+class QToolBar;
 class QMainWindow;
 class QWidget;
 
@@ -53,6 +54,7 @@ class AppDelegate : public QObject {
   // The options exist from construction on, so open requests that come
   // before the window is set up are served.
   MorvaneOptions& options() { return *options_; }
+  Env& env() { return services_.env; }
   OptionsSignals& optionsSignals() { return *signals_; }
   QMainWindow* window() const { return window_.get(); }
   QWidget* contentView() const { return contentView_; }
@@ -94,6 +96,7 @@ class AppDelegate : public QObject {
 
  private:
   void installToolbar();
+  QToolBar* installWindowToolbar();
   void installMenus();
 
   AppServices services_;

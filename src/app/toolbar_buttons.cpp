@@ -16,7 +16,10 @@ ToolbarButtons::ToolbarButtons(AppDelegate& delegate, QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(plus_);
   layout->addWidget(minus_);
-  for (QPushButton* b : {plus_, minus_}) b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  for (QPushButton* b : {plus_, minus_}) {
+    b->setFixedWidth(b->fontMetrics().height() * 2);
+    b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  }
   connect(plus_, &QPushButton::clicked, &delegate, &AppDelegate::addFilesFromPanel);
   connect(minus_, &QPushButton::clicked, &delegate, &AppDelegate::removeSelectedFiles);
 }

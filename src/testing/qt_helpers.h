@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -24,6 +25,17 @@ void whenModal(std::function<void(Dialog*)> answer) {
     }
   });
   timer->start();
+}
+
+// Runs the event loop until `done` holds, for at most `ms` milliseconds.
+inline bool waitFor(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
 }
 
 // Lets the work queued on the event loop run.

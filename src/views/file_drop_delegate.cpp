@@ -1,0 +1,66 @@
+#include "views/file_drop_delegate.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <QWidget>
+
+namespace morvane {
+
+FileDropDelegate::FileDropDelegate(MorvaneOptions& options, QObject* parent)
+    : QObject(parent), options_(options) {}
+
+void FileDropDelegate::attach(QWidget* target) {
+  target->setAcceptDrops(true);
+  target->installEventFilter(this);
+}
+
+bool FileDropDelegate::hasFileUrls(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return false;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) return true;
+  }
+  return false;
+}
+
+bool FileDropDelegate::performDrop(const QMimeData* data) {
+  if (!hasFileUrls(data)) return false;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;  // skipped; the others are still added
+    const std::filesystem::path path = url.toLocalFile().toStdString();
+    QMetaObject::invokeMethod(
+        this, [this, path] { options_.addFile(path); }, Qt::QueuedConnection);
+  }
+  return true;
+}
+
+bool FileDropDelegate::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      if (hasFileUrls(drag->mimeData())) {
+        drag->setDropAction(Qt::CopyAction);
+        drag->accept();
+      } else {
+        drag->ignore();
+      }
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      if (performDrop(drop->mimeData())) {
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+      } else {
+        drop->ignore();
+      }
+      return true;
+    }
+    default:
+      return QObject::eventFilter(watched, event);
+  }
+}
+
+}  // namespace morvane
