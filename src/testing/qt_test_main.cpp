@@ -1,10 +1,12 @@
-// The main of the widget tests: one QApplication for all of them.
+// The main of the widget tests: one QApplication for all of them, on the
+// offscreen platform unless QT_QPA_PLATFORM names another.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
