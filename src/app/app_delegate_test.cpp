@@ -14,6 +14,7 @@
 #include "testing/qt_helpers.h"
 #include "testing/recording_fakes.h"
 #include "testing/temp_dir.h"
+#include "testing/ui_fakes.h"
 
 namespace morvane {
 namespace {
@@ -21,38 +22,14 @@ namespace {
 namespace fs = std::filesystem;
 using testing::runQueued;
 
-class FakeOpenPanel : public OpenPanel {
- public:
-  std::vector<fs::path> run() override {
-    ++runs;
-    return answer;
-  }
-  std::vector<fs::path> answer;
-  int runs = 0;
-};
-
-class FakeUpdates : public UpdateChecker {
- public:
-  void checkForUpdates() override { ++(*checks); }
-  int* checks;
-};
-
 class AppDelegateTest : public ::testing::Test {
  protected:
   std::unique_ptr<AppDelegate> makeDelegate(OperatingSystemVersion v) {
     version_ = std::make_unique<testing::FixedSystemVersion>(v);
     return std::make_unique<AppDelegate>(AppServices{
         env_, *version_, scripts_, alerts_, panel_,
-        [this] {
-          auto updates = std::make_unique<FakeUpdates>();
-          updates->checks = &checks_;
-          return updates;
-        },
-        [](AppDelegate&) {
-          auto* content = new QWidget;
-          content->setFixedSize(800, 600);
-          return content;
-        }});
+        [this] { return std::make_unique<testing::CountingUpdates>(&checks_); },
+        testing::plainContent});
   }
   std::vector<std::string> listNames(AppDelegate& d) {
     std::vector<std::string> names;
@@ -64,7 +41,7 @@ class AppDelegateTest : public ::testing::Test {
   testing::RecordingEnv env_;
   testing::FakeScriptService scripts_;
   testing::FakeAlertService alerts_;
-  FakeOpenPanel panel_;
+  testing::FakeOpenPanel panel_;
   std::unique_ptr<testing::FixedSystemVersion> version_;
   int checks_ = 0;
 };

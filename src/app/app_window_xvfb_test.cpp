@@ -9,19 +9,10 @@
 
 #include "app/app_delegate.h"
 #include "testing/recording_fakes.h"
+#include "testing/ui_fakes.h"
 
 namespace morvane {
 namespace {
-
-class NoPanel : public OpenPanel {
- public:
-  std::vector<std::filesystem::path> run() override { return {}; }
-};
-
-class NoUpdates : public UpdateChecker {
- public:
-  void checkForUpdates() override {}
-};
 
 TEST(AppWindowTest, ClosingTheWindowQuitsTheApplication) {
   ASSERT_EQ(QGuiApplication::platformName(), "xcb");
@@ -29,14 +20,10 @@ TEST(AppWindowTest, ClosingTheWindowQuitsTheApplication) {
   testing::FixedSystemVersion version({25, 0, 0});
   testing::FakeScriptService scripts;
   testing::FakeAlertService alerts;
-  NoPanel panel;
+  testing::FakeOpenPanel panel;
   AppDelegate delegate({env, version, scripts, alerts, panel,
-                        [] { return std::make_unique<NoUpdates>(); },
-                        [](AppDelegate&) {
-                          auto* content = new QWidget;
-                          content->setFixedSize(800, 600);
-                          return content;
-                        }});
+                        [] { return std::make_unique<testing::CountingUpdates>(); },
+                        testing::plainContent});
   delegate.applicationDidFinishLaunching();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(delegate.window()));
   EXPECT_GE(delegate.window()->width(), 800);

@@ -14,6 +14,7 @@
 #include "testing/qt_helpers.h"
 #include "testing/recording_fakes.h"
 #include "testing/temp_dir.h"
+#include "testing/ui_fakes.h"
 #include "views/content_view.h"
 #include "views/export_options_view.h"
 #include "views/file_drop_delegate.h"
@@ -28,25 +29,11 @@ namespace {
 namespace fs = std::filesystem;
 using testing::runQueued;
 
-class NoPanel : public OpenPanel {
- public:
-  std::vector<fs::path> run() override {
-    ++runs;
-    return {};
-  }
-  int runs = 0;
-};
-
-class NoUpdates : public UpdateChecker {
- public:
-  void checkForUpdates() override {}
-};
-
 class ViewsTest : public ::testing::Test {
  protected:
   ViewsTest()
       : delegate_({env_, version_, scripts_, alerts_, panel_,
-                   [] { return std::make_unique<NoUpdates>(); },
+                   [] { return std::make_unique<testing::CountingUpdates>(); },
                    [](AppDelegate& d) { return new ContentView(d); }}) {
     delegate_.setUpMainWindow();
     content_ = static_cast<ContentView*>(delegate_.contentView());
@@ -67,7 +54,7 @@ class ViewsTest : public ::testing::Test {
   testing::FixedSystemVersion version_{{25, 0, 0}};
   testing::FakeScriptService scripts_;
   testing::FakeAlertService alerts_;
-  NoPanel panel_;
+  testing::FakeOpenPanel panel_;
   AppDelegate delegate_;
   ContentView* content_;
 };

@@ -14,6 +14,7 @@
 #include "testing/qt_helpers.h"
 #include "testing/recording_fakes.h"
 #include "testing/temp_dir.h"
+#include "testing/ui_fakes.h"
 #include "views/content_view.h"
 #include "views/side_bar_view.h"
 
@@ -21,16 +22,6 @@ namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-class NoPanel : public OpenPanel {
- public:
-  std::vector<fs::path> run() override { return {}; }
-};
-
-class NoUpdates : public UpdateChecker {
- public:
-  void checkForUpdates() override {}
-};
 
 TEST(WindowEndToEndTest, RunConvertsTheListedDocuments) {
   testing::TempDir tmp;
@@ -47,9 +38,9 @@ TEST(WindowEndToEndTest, RunConvertsTheListedDocuments) {
   RealEnv env;
   testing::FixedSystemVersion version({25, 0, 0});
   QtAlertService alerts;
-  NoPanel panel;
+  testing::FakeOpenPanel panel;
   AppDelegate delegate({env, version, scripts, alerts, panel,
-                        [] { return std::make_unique<NoUpdates>(); },
+                        [] { return std::make_unique<testing::CountingUpdates>(); },
                         [](AppDelegate& d) { return new ContentView(d); }});
   delegate.openFiles({QString::fromStdString((tmp.path() / "pages5-file.pages").string()),
                       QString::fromStdString((tmp.path() / "numbers3-file.numbers").string())});
