@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -117,9 +118,12 @@ void AppDelegate::openDocument() {
 void AppDelegate::openFiles(const QStringList& pathsOrUrls) {
   QList<QUrl> urls;
   for (const QString& text : pathsOrUrls) {
-    const QUrl url(text);
-    const bool isUrl = url.isValid() && url.scheme().size() > 1 && text.contains(':');
-    urls.push_back(isUrl ? url : QUrl::fromLocalFile(text));
+    // A URL has a scheme ("file:", "https:"); anything else, or a file that
+    // happens to have a colon in its name, is a path, relative ones taken
+    // from the current folder.
+    const QUrl url(text, QUrl::StrictMode);
+    const bool isUrl = url.isValid() && url.scheme().size() > 1 && !QFileInfo::exists(text);
+    urls.push_back(isUrl ? url : QUrl::fromLocalFile(QFileInfo(text).absoluteFilePath()));
   }
   openURLs(urls);
 }

@@ -142,6 +142,12 @@ TEST_F(AppDelegateTest, OpenRequestsFlattenFolders) {
   }
   delegate->openURLs({QUrl("mailto:someone@example.com")});
   EXPECT_EQ(delegate->options().fileList().size(), 4u);
+  // A relative path is taken from the current folder.
+  const fs::path here = fs::current_path();
+  fs::current_path(tmp_.path());
+  delegate->openFiles({"single.pptx"});
+  fs::current_path(here);
+  EXPECT_EQ(delegate->options().fileList().back().url, single);
 }
 
 TEST_F(AppDelegateTest, OpenCommandAddsAtOnceAndUpdatesAreForwarded) {

@@ -30,6 +30,7 @@ int QtAlertService::runModal(const Alert& alert) {
     buttons.push_back(box.addButton(localized(title), QMessageBox::ActionRole));
   }
   if (!buttons.empty()) box.setDefaultButton(buttons.front());
+  if (buttons.size() > 1) box.setEscapeButton(buttons[1]);  // Escape answers Cancel
   box.exec();
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     if (box.clickedButton() == buttons[i]) return kAlertFirstButtonReturn + static_cast<int>(i);

@@ -34,8 +34,9 @@ void ConversionController::runBatchConversion() {
   if (options_.officeExport()) env.log("\tExport to Office");
   if (options_.iworkExport()) env.log("\tExport to iWork");
   if (options_.pdfExport()) env.log("\tExport to PDF");
-  const std::vector<NQFileDataObject> list = options_.fileList();
-  for (const NQFileDataObject& entry : list) convertItem(entry);
+  // Nothing changes the list during the walk: it runs without a turn of the
+  // event loop.
+  for (const NQFileDataObject& entry : options_.fileList()) convertItem(entry);
   scriptRunner_.runConversions();
 }
 

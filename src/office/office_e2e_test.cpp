@@ -134,6 +134,13 @@ TEST_F(OfficeEndToEndTest, OfficeDocumentsBecomePdfs) {
   const fs::path in = tmp_.mkdir("in");
   makeOfficeDocuments(in);
   EXPECT_TRUE(zipHas(in / "a.docx", "word/document.xml"));
+  {  // An open document leaves no lock file beside the user's document.
+    std::unique_ptr<OfficeWorker> worker;
+    std::vector<std::string> answer;
+    ASSERT_TRUE(OfficeWorker::start(config_, &worker).ok());
+    ASSERT_TRUE(worker->call({"load", (in / "a.docx").string()}, &answer).ok());
+    EXPECT_EQ(filesIn(in), (std::vector<std::string>{"a.docx", "b.xlsx", "c.pptx"}));
+  }
   EXPECT_TRUE(zipHas(in / "b.xlsx", "xl/workbook.xml"));
   EXPECT_TRUE(zipHas(in / "c.pptx", "ppt/presentation.xml"));
 

@@ -13,7 +13,33 @@ namespace morvane {
 namespace {
 
 // Names a complete template of the current kind.
-const char kTemplateMarker[] = ".morvane-profile-2";
+const char kTemplateMarker[] = ".morvane-profile-3";
+
+// LibreOffice keeps a lock file beside each open document; a worker that is
+// ended while a document is open would leave it in the user's folder. The
+// workers' profiles turn locking off (the documents are only read).
+void disableFileLocking(const std::string& profile) {
+  const std::filesystem::path xcu = std::filesystem::path(profile) / "user" /
+                                    "registrymodifications.xcu";
+  std::ifstream in(xcu);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string item =
+      "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"UseLocking\" "
+      "oor:op=\"fuse\"><value>false</value></prop></item>\n";
+  const std::size_t end = text.rfind("</oor:items>");
+  if (end == std::string::npos) {
+    text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+           "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+           "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n" +
+           item + "</oor:items>\n";
+  } else {
+    text.insert(end, item);
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(xcu.parent_path(), ec);
+  std::ofstream(xcu, std::ios::trunc) << text;
+}
 
 const char kWarmUpDocument[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -79,6 +105,7 @@ void OfficeWorker::makeProfileTemplate(const OfficeConfig& config) {
       maker.awaitAnswer(&answer).ok() && maker.call({"load", warmUp}, &answer).ok() &&
       maker.call({"close"}, &answer).ok() && maker.call({"shutdown"}, &answer).ok()) {
     maker.process_->finish(config.statementLimit);
+    disableFileLocking(fresh);
     std::ofstream(fs::path(fresh) / kTemplateMarker) << "ok\n";
     if (!fs::exists(fs::path(config.profileTemplate) / kTemplateMarker, ec)) {
       fs::remove_all(config.profileTemplate, ec);  // one of an older kind, or half made

@@ -60,7 +60,6 @@ FileListView::FileListView(OptionsSignals& changes, Env& env, QWidget* parent)
   tree_->setHeaderHidden(true);
   tree_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   tree_->setUniformRowHeights(true);  // rows are drawn as they come into view
-  tree_->setExpandsOnDoubleClick(false);
   addWidget(tree_);
   addWidget(empty_);
   drops_->attach(tree_->viewport());
