@@ -1,4 +1,5 @@
 #include "app/qt_alert_service.h"
+#include "app/update_checker.h"
 
 #include <gtest/gtest.h>
 
@@ -118,6 +119,20 @@ TEST(QtAlertServiceTest, FolderPanelChoosesOneFolderOrNothing) {
 
   whenModal<QFileDialog>([](QFileDialog* panel) { panel->reject(); });
   EXPECT_EQ(alerts.showOpenTargetFolderPanel(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace morvane
+
+namespace morvane {
+namespace {
+
+TEST(PackageManagerUpdatesTest, TellsTheVersionAndWhereUpdatesComeFrom) {
+  PackageManagerUpdates updates("1.4.2");
+  EXPECT_TRUE(updates.message().contains("Morvane 1.4.2"));
+  EXPECT_TRUE(updates.message().contains("package manager"));
+  testing::whenModal<QMessageBox>([](QMessageBox* box) { box->accept(); });
+  updates.checkForUpdates();  // shown modally, answered above
 }
 
 }  // namespace

@@ -107,8 +107,13 @@ void OfficeWorker::makeProfileTemplate(const OfficeConfig& config) {
     maker.process_->finish(config.statementLimit);
     disableFileLocking(fresh);
     std::ofstream(fs::path(fresh) / kTemplateMarker) << "ok\n";
-    if (!fs::exists(fs::path(config.profileTemplate) / kTemplateMarker, ec)) {
-      fs::remove_all(config.profileTemplate, ec);  // one of an older kind, or half made
+    // A template of an older kind is moved aside first; a complete one,
+    // perhaps just made by a run beside this one, is left as it is.
+    const fs::path stale = config.profileTemplate + ".old-" + std::to_string(::getpid());
+    if (fs::exists(config.profileTemplate, ec) &&
+        !fs::exists(fs::path(config.profileTemplate) / kTemplateMarker, ec)) {
+      fs::rename(config.profileTemplate, stale, ec);
+      fs::remove_all(stale, ec);
     }
     fs::rename(fresh, config.profileTemplate, ec);
   }
