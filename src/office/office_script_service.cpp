@@ -277,7 +277,6 @@ class OfficeScript : public Script {
   }
 
   struct Outcome {
-    bool done = false;
     std::optional<ScriptError> error;
     std::vector<PendingExport> exports;
   };
@@ -301,7 +300,6 @@ class OfficeScript : public Script {
             break;
           }
         }
-        outcomes[i].done = true;
         if (outcomes[i].error) break;
       }
       if (firstFailure == runs.size()) state.quit();

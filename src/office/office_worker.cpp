@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "filelist/regular_files.h"
 #include "office/wire_format.h"
 
 namespace morvane {

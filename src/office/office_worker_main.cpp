@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "filelist/regular_files.h"
 #include "office/wire_format.h"
 
 namespace {

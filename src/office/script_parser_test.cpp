@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/script_runner.h"
+#include "filelist/regular_files.h"
 #include "office/wire_format.h"
 
 namespace morvane {

@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "filelist/regular_files.h"  // fileUrlFromPath
-
 namespace morvane {
 
 std::string encodeWireLine(const std::vector<std::string>& fields);
