@@ -18,21 +18,25 @@ struct NQFileDataObject::Ancestor {
 
 NQFileDataObject::NQFileDataObject(fs::path url_, std::int64_t level, bool topLevel, Env& env)
     : id(Uuid::random()), dirLevel(level), url(std::move(url_)) {
-  isDir = env.stat(url).isDir;
-  if (isDir) scan(env, topLevel, nullptr);
+  const FileInfo info = env.stat(url);
+  isDir = info.isDir;
+  if (isDir) scan(env, info, topLevel, nullptr);
 }
 
 NQFileDataObject::NQFileDataObject(DirectoryItem item, std::int64_t level, Env& env,
                                    const Ancestor* ancestors)
     : id(Uuid::random()), dirLevel(level), url(std::move(item.path)) {
-  isDir = item.kind == DirectoryItem::Kind::needsStat ? env.stat(url).isDir
-                                                      : item.kind == DirectoryItem::Kind::directory;
-  if (isDir) scan(env, false, ancestors);
+  // Files take their type from the listing; a folder is looked at once,
+  // for the device and inode that guard against scanning in circles.
+  if (item.kind == DirectoryItem::Kind::other) return;
+  const FileInfo info = env.stat(url);
+  isDir = info.isDir;
+  if (isDir) scan(env, info, false, ancestors);
 }
 
-void NQFileDataObject::scan(Env& env, bool topLevel, const Ancestor* ancestors) {
+void NQFileDataObject::scan(Env& env, const FileInfo& info, bool topLevel,
+                            const Ancestor* ancestors) {
   dirContents.emplace();
-  const FileInfo info = env.stat(url);
   for (const Ancestor* a = ancestors; a != nullptr; a = a->parent) {
     if (a->device == info.device && a->inode == info.inode) {
       env.log("Not scanning folder at path: '" + url.string() +

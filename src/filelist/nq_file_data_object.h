@@ -50,7 +50,7 @@ class NQFileDataObject {
  private:
   struct Ancestor;
   NQFileDataObject(DirectoryItem item, std::int64_t level, Env& env, const Ancestor* ancestors);
-  void scan(Env& env, bool topLevel, const Ancestor* ancestors);
+  void scan(Env& env, const FileInfo& info, bool topLevel, const Ancestor* ancestors);
 };
 
 // The last component of a path; for a path ending in a separator, the

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "office/osascript_service.h"
@@ -46,6 +47,13 @@ std::string profileTemplatePath(const std::string& installPath) {
   return (cache / "morvane" / ("libreoffice-profile-" + std::to_string(key))).string();
 }
 
+// A positive whole number from the environment, or nothing.
+std::optional<long> positiveSetting(const char* name) {
+  const char* text = std::getenv(name);
+  const long value = text != nullptr ? std::strtol(text, nullptr, 10) : 0;
+  return value > 0 ? std::optional<long>(value) : std::nullopt;
+}
+
 }  // namespace
 
 OfficeConfig defaultOfficeConfig() {
@@ -55,13 +63,11 @@ OfficeConfig defaultOfficeConfig() {
   config.installPath = program != nullptr ? program : "/usr/lib/libreoffice/program";
   config.profileTemplate = profileTemplatePath(config.installPath);
   config.workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 2);
-  if (const char* workers = std::getenv("MORVANE_OFFICE_WORKERS")) {
-    const long value = std::strtol(workers, nullptr, 10);
-    if (value > 0) config.workers = static_cast<std::size_t>(value);
+  if (auto workers = positiveSetting("MORVANE_OFFICE_WORKERS")) {
+    config.workers = static_cast<std::size_t>(*workers);
   }
-  if (const char* seconds = std::getenv("MORVANE_STATEMENT_TIMEOUT")) {
-    const long value = std::strtol(seconds, nullptr, 10);
-    if (value > 0) config.statementLimit = std::chrono::seconds(value);
+  if (auto seconds = positiveSetting("MORVANE_STATEMENT_TIMEOUT")) {
+    config.statementLimit = std::chrono::seconds(*seconds);
   }
   return config;
 }

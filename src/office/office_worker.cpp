@@ -61,15 +61,17 @@ Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWor
   if (mkdtemp(dir.data()) == nullptr) return Status::error("cannot create a temporary folder");
   std::unique_ptr<OfficeWorker> worker(new OfficeWorker(config, dir));
   prepareProfile(config, dir + "/profile");
-  const std::vector<std::string> argv = {config.workerPath, config.installPath,
-                                         fileUrlFromPath(dir + "/profile")};
-  if (Status s = Subprocess::start(argv, dir + "/worker.log", &worker->process_); !s.ok()) {
-    return s;
-  }
-  std::vector<std::string> ready;
-  if (Status s = worker->awaitAnswer(&ready); !s.ok()) return s;
+  if (Status s = worker->launch(dir + "/profile", dir + "/worker.log"); !s.ok()) return s;
   *out = std::move(worker);
   return {};
+}
+
+Status OfficeWorker::launch(const std::string& profile, const std::string& log) {
+  const std::vector<std::string> argv = {config_.workerPath, config_.installPath,
+                                         fileUrlFromPath(profile)};
+  if (Status s = Subprocess::start(argv, log, &process_); !s.ok()) return s;
+  std::vector<std::string> ready;
+  return awaitAnswer(&ready);
 }
 
 void OfficeWorker::prepareProfile(const OfficeConfig& config, const std::string& profile) {
@@ -100,10 +102,7 @@ void OfficeWorker::makeProfileTemplate(const OfficeConfig& config) {
   once.profileTemplate.clear();
   OfficeWorker maker(once, base);
   std::vector<std::string> answer;
-  if (Subprocess::start({config.workerPath, config.installPath, fileUrlFromPath(fresh)}, "",
-                        &maker.process_)
-          .ok() &&
-      maker.awaitAnswer(&answer).ok() && maker.call({"load", warmUp}, &answer).ok() &&
+  if (maker.launch(fresh, "").ok() && maker.call({"load", warmUp}, &answer).ok() &&
       maker.call({"close"}, &answer).ok() && maker.call({"shutdown"}, &answer).ok()) {
     maker.process_->finish(config.statementLimit);
     disableFileLocking(fresh);

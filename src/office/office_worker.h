@@ -44,6 +44,9 @@ class OfficeWorker {
  private:
   OfficeWorker(const OfficeConfig& config, std::string workDir)
       : config_(config), workDir_(std::move(workDir)) {}
+  // Starts the process on `profile` (its standard error to `log`, or
+  // nowhere when empty) and waits until LibreOffice is up.
+  Status launch(const std::string& profile, const std::string& log);
   Status awaitAnswer(std::vector<std::string>* answer);
   static void prepareProfile(const OfficeConfig& config, const std::string& profile);
   static void makeProfileTemplate(const OfficeConfig& config);

@@ -1,6 +1,5 @@
 #include "views/file_drop_delegate.h"
 
-#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -36,31 +35,21 @@ bool FileDropDelegate::performDrop(const QMimeData* data) {
 }
 
 bool FileDropDelegate::eventFilter(QObject* watched, QEvent* event) {
-  switch (event->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-      auto* drag = static_cast<QDragMoveEvent*>(event);
-      if (hasFileUrls(drag->mimeData())) {
-        drag->setDropAction(Qt::CopyAction);
-        drag->accept();
-      } else {
-        drag->ignore();
-      }
-      return true;
-    }
-    case QEvent::Drop: {
-      auto* drop = static_cast<QDropEvent*>(event);
-      if (performDrop(drop->mimeData())) {
-        drop->setDropAction(Qt::CopyAction);
-        drop->accept();
-      } else {
-        drop->ignore();
-      }
-      return true;
-    }
-    default:
-      return QObject::eventFilter(watched, event);
+  const QEvent::Type type = event->type();
+  if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
+    return QObject::eventFilter(watched, event);
   }
+  // Drag-enter and drag-move events are drop events too.
+  auto* drop = static_cast<QDropEvent*>(event);
+  const bool taken = type == QEvent::Drop ? performDrop(drop->mimeData())
+                                          : hasFileUrls(drop->mimeData());
+  if (taken) {
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+  } else {
+    drop->ignore();
+  }
+  return true;
 }
 
 }  // namespace morvane
