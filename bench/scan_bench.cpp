@@ -101,7 +101,9 @@ int main(int argc, char** argv) {
   };
   const double planSeconds = bestSeconds(1, [&] { plan(options.fileList()[0]); });
   std::string script;
-  const double composeSeconds = bestSeconds(std::getenv("MORVANE_BENCH_ROUNDS") ? std::atoi(std::getenv("MORVANE_BENCH_ROUNDS")) : 3, [&] { script = runner.composeScript(); });
+  const char* rounds = std::getenv("MORVANE_BENCH_ROUNDS");  // more rounds for profiling
+  const double composeSeconds =
+      bestSeconds(rounds ? std::atoi(rounds) : 3, [&] { script = runner.composeScript(); });
 
   std::printf("tree: 100000 files in 1000 folders at %s\n", tree.c_str());
   std::printf("find | sort        %8.3f s\n", findSeconds);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 
+#include "engine/large_buffer.h"
 #include "engine/target_paths.h"
 
 namespace morvane {
@@ -62,7 +63,30 @@ void ScriptRunner::planConversion(const NQFileDataObject& entry) {
     paths.erase(paths.begin() + static_cast<std::ptrdiff_t>(i));
     formats.erase(formats.begin() + static_cast<std::ptrdiff_t>(i));
   }
-  conversionConfigs_.at(app).push_back({entry, app, std::move(paths), std::move(formats)});
+  const FileConversionConfig& config =
+      conversionConfigs_.at(app).emplace_back(entry, app, std::move(paths), std::move(formats));
+  appendStatements(config, &planned_[app]);
+}
+
+// The record's statements go into its application's text while the record
+// is at hand, so that composing the script later only joins those texts.
+void ScriptRunner::appendStatements(const FileConversionConfig& config, PlannedScript* plan) {
+  std::string& text = plan->statements;
+  text += "  activate\n  open POSIX file ";
+  appendScriptStringLiteral(text, config.file.url.native());
+  text += '\n';
+  const std::size_t n = std::min(config.targetPaths.size(), config.targetFormats.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string& format = *formatNames_.insert(config.targetFormats[i]).first;
+    plan->targetFormats.push_back(&format);
+    const bool save =
+        std::find(iworkFormats_.begin(), iworkFormats_.end(), format) != iworkFormats_.end();
+    text += save ? "  save document 1 in POSIX file " : "  export document 1 to POSIX file ";
+    appendScriptStringLiteral(text, config.targetPaths[i].native());
+    if (!save) text.append(" as ").append(osaformatsForExtensions_.at(format));
+    text += '\n';
+  }
+  text += "  close document 1\n";
 }
 
 std::vector<std::string> ScriptRunner::targetFormatsFor(const NQFileDataObject& entry) {
@@ -128,39 +152,22 @@ bool ScriptRunner::isSourceOfRun(const fs::path& target) {
 }
 
 std::string ScriptRunner::composeScript() const {
+  std::size_t size = 0;
+  for (const auto& [app, plan] : planned_) size += 64 + app.size() + plan.statements.size();
   std::string text;
-  std::size_t estimate = 0;
-  for (const auto& [app, configs] : conversionConfigs_) {
-    for (const FileConversionConfig& config : configs) {
-      estimate += 80 + config.file.url.native().size();
-      for (const fs::path& target : config.targetPaths) estimate += 60 + target.native().size();
-    }
-  }
-  text.reserve(estimate);
+  reserveLargeBuffer(text, size);
   std::string line;  // reused for the log lines, so they cost no allocation
   for (const auto& [app, configs] : conversionConfigs_) {
     if (configs.empty()) continue;
+    const PlannedScript& plan = planned_.at(app);
+    for (const std::string* format : plan.targetFormats) {
+      line.assign("export to file format: ").append(*format);
+      services_.env.log(line);
+    }
     text += "tell application ";
     appendScriptStringLiteral(text, "/Applications/" + app + ".app");
     text += '\n';
-    for (const FileConversionConfig& config : configs) {
-      text += "  activate\n  open POSIX file ";
-      appendScriptStringLiteral(text, config.file.url.native());
-      text += '\n';
-      const std::size_t n = std::min(config.targetPaths.size(), config.targetFormats.size());
-      for (std::size_t i = 0; i < n; ++i) {
-        const std::string& format = config.targetFormats[i];
-        line.assign("export to file format: ").append(format);
-        services_.env.log(line);
-        const bool save =
-            std::find(iworkFormats_.begin(), iworkFormats_.end(), format) != iworkFormats_.end();
-        text += save ? "  save document 1 in POSIX file " : "  export document 1 to POSIX file ";
-        appendScriptStringLiteral(text, config.targetPaths[i].native());
-        if (!save) text.append(" as ").append(osaformatsForExtensions_.at(format));
-        text += '\n';
-      }
-      text += "  close document 1\n";
-    }
+    text += plan.statements;
     text += "  quit\nend tell\n";
   }
   return text;

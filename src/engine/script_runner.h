@@ -44,6 +44,8 @@ using StringMap = std::map<std::string, std::string>;
 class ScriptRunner {
  public:
   ScriptRunner(MorvaneOptions& options, EngineServices services);
+  ScriptRunner(const ScriptRunner&) = delete;
+  ScriptRunner& operator=(const ScriptRunner&) = delete;
 
   const std::map<std::string, std::vector<FileConversionConfig>>& conversionConfigs() const {
     return conversionConfigs_;
@@ -72,7 +74,9 @@ class ScriptRunner {
   // A failure is logged, never returned.
   void createFolder(const fs::path& location);
 
-  // The script text for everything planned so far.
+  // The script text for everything planned so far; logs each target's
+  // format. Planning has already written each record's statements, so
+  // this joins them under their tell blocks.
   std::string composeScript() const;
 
   // Composes the script and executes it.
@@ -82,7 +86,15 @@ class ScriptRunner {
   void executeScript(const std::string& text);
 
  private:
+  // One application's statements as planned, and the target formats in
+  // their order, for the log lines of composition.
+  struct PlannedScript {
+    std::string statements;
+    std::vector<const std::string*> targetFormats;  // into formatNames_
+  };
+
   bool isSourceOfRun(const fs::path& target);
+  void appendStatements(const FileConversionConfig& config, PlannedScript* plan);
   void reportFailure(const ScriptError& error, const std::string& text);
 
   MorvaneOptions& options_;
@@ -93,6 +105,8 @@ class ScriptRunner {
   StringMap osaformatsForExtensions_;
   std::map<std::string, StringMap> exportFormats_;
   std::vector<std::string> iworkFormats_;
+  std::map<std::string, PlannedScript> planned_;
+  std::set<std::string> formatNames_;
   // Device and inode of every file of the run's list, gathered the first
   // time a planned target already exists.
   std::optional<std::set<std::pair<std::uint64_t, std::uint64_t>>> sourceFiles_;
