@@ -77,8 +77,8 @@ void ScriptRunner::appendStatements(const FileConversionConfig& config, PlannedS
   text += '\n';
   const std::size_t n = std::min(config.targetPaths.size(), config.targetFormats.size());
   for (std::size_t i = 0; i < n; ++i) {
-    const std::string& format = *formatNames_.insert(config.targetFormats[i]).first;
-    plan->targetFormats.push_back(&format);
+    const std::string& format = config.targetFormats[i];
+    plan->targetFormats.push_back(format);
     const bool save =
         std::find(iworkFormats_.begin(), iworkFormats_.end(), format) != iworkFormats_.end();
     text += save ? "  save document 1 in POSIX file " : "  export document 1 to POSIX file ";
@@ -160,8 +160,8 @@ std::string ScriptRunner::composeScript() const {
   for (const auto& [app, configs] : conversionConfigs_) {
     if (configs.empty()) continue;
     const PlannedScript& plan = planned_.at(app);
-    for (const std::string* format : plan.targetFormats) {
-      line.assign("export to file format: ").append(*format);
+    for (const std::string& format : plan.targetFormats) {
+      line.assign("export to file format: ").append(format);
       services_.env.log(line);
     }
     text += "tell application ";

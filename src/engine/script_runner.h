@@ -44,8 +44,6 @@ using StringMap = std::map<std::string, std::string>;
 class ScriptRunner {
  public:
   ScriptRunner(MorvaneOptions& options, EngineServices services);
-  ScriptRunner(const ScriptRunner&) = delete;
-  ScriptRunner& operator=(const ScriptRunner&) = delete;
 
   const std::map<std::string, std::vector<FileConversionConfig>>& conversionConfigs() const {
     return conversionConfigs_;
@@ -90,7 +88,7 @@ class ScriptRunner {
   // their order, for the log lines of composition.
   struct PlannedScript {
     std::string statements;
-    std::vector<const std::string*> targetFormats;  // into formatNames_
+    std::vector<std::string> targetFormats;
   };
 
   bool isSourceOfRun(const fs::path& target);
@@ -106,7 +104,6 @@ class ScriptRunner {
   std::map<std::string, StringMap> exportFormats_;
   std::vector<std::string> iworkFormats_;
   std::map<std::string, PlannedScript> planned_;
-  std::set<std::string> formatNames_;
   // Device and inode of every file of the run's list, gathered the first
   // time a planned target already exists.
   std::optional<std::set<std::pair<std::uint64_t, std::uint64_t>>> sourceFiles_;
