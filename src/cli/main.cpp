@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<ScriptService> scripts = makeDefaultScriptService(progress);
   const std::vector<std::string> args(argv + 1, argv + argc);
   const int status = runCli(args, {env, *scripts, version, std::cin, std::cout, std::cerr,
-                                   ::isatty(STDIN_FILENO) != 0});
+                                   ::isatty(STDIN_FILENO) != 0, describeScriptBackend});
   std::fflush(stdout);
   return status;
 }

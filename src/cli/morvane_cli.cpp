@@ -46,6 +46,14 @@ int runCli(const std::vector<std::string>& args, CliContext context) {
   }
   if (cli->version) {
     context.out << "morvane-cli " << MORVANE_VERSION << "\n";
+    std::vector<std::string> lines;
+    if (context.describeBackend) {
+      if (Status s = context.describeBackend(&lines); !s.ok()) {
+        context.err << "morvane-cli: " << s.message() << "\n";
+        return kExitFailure;
+      }
+    }
+    for (const std::string& line : lines) context.out << line << "\n";
     return kExitSuccess;
   }
 

@@ -3,12 +3,14 @@
 // process's streams and services into runCli.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
 #include "engine/script_service.h"
 #include "filelist/env.h"
+#include "filelist/status.h"
 #include "options/system_version.h"
 
 namespace morvane {
@@ -28,6 +30,9 @@ struct CliContext {
   std::ostream& out;              // --help and --version
   std::ostream& err;              // questions and usage errors
   bool interactive;               // a terminal is there to answer on
+  // For --version: what converts the documents (one line each); unset
+  // when there is nothing to tell.
+  std::function<Status(std::vector<std::string>*)> describeBackend = {};
 };
 
 int runCli(const std::vector<std::string>& args, CliContext context);

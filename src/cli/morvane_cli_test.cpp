@@ -19,7 +19,7 @@ class MorvaneCliTest : public ::testing::Test {
     in_.str(answers);
     in_.clear();
     err_.str("");
-    return runCli(args, {env_, scripts_, version_, in_, out_, err_, interactive});
+    return runCli(args, {env_, scripts_, version_, in_, out_, err_, interactive, backend_});
   }
   std::string readFile(const fs::path& path) {
     std::ifstream in(path);
@@ -34,6 +34,7 @@ class MorvaneCliTest : public ::testing::Test {
   testing::FixedSystemVersion version_{{6, 1, 0}};
   std::istringstream in_;
   std::ostringstream out_, err_;
+  std::function<Status(std::vector<std::string>*)> backend_;
 };
 
 TEST_F(MorvaneCliTest, UsageHelpAndVersion) {
@@ -48,6 +49,19 @@ TEST_F(MorvaneCliTest, UsageHelpAndVersion) {
   EXPECT_EQ(run({"--version"}), kExitSuccess);
   EXPECT_NE(out_.str().find("morvane-cli 0."), std::string::npos);
   EXPECT_TRUE(scripts_.created.empty());
+}
+
+TEST_F(MorvaneCliTest, VersionTellsWhatConvertsOrWhyNothingCan) {
+  backend_ = [](std::vector<std::string>* lines) {
+    *lines = {"LibreOffice 7.4.7.2", "iWork reader: libetonyek 0.1.12 (/cache)"};
+    return Status();
+  };
+  EXPECT_EQ(run({"--version"}), kExitSuccess);
+  EXPECT_NE(out_.str().find("\nLibreOffice 7.4.7.2\niWork reader: libetonyek 0.1.12 (/cache)\n"),
+            std::string::npos);
+  backend_ = [](std::vector<std::string>*) { return Status::error("LibreOffice cannot be started"); };
+  EXPECT_EQ(run({"--version"}), kExitFailure);
+  EXPECT_EQ(err_.str(), "morvane-cli: LibreOffice cannot be started\n");
 }
 
 TEST_F(MorvaneCliTest, RunsWithTheChosenClassesAndOptions) {

@@ -43,7 +43,10 @@ void ConversionController::runBatchConversion() {
 void ConversionController::convertItem(const NQFileDataObject& entry) {
   Env& env = services_.env;
   const std::string path = entry.url.string();
-  if (entry.isDir) {
+  if (isIworkPackage(entry)) {
+    env.log("\t" + path + " is a document package => convert");
+    scriptRunner_.planConversion(entry);
+  } else if (entry.isDir) {
     env.log("\t" + path + " is a folder => convert the contents");
     convertFolder(entry);
   } else if (entry.isFinderAlias(env)) {
@@ -77,6 +80,12 @@ bool ConversionController::isConvertible(const NQFileDataObject& entry) {
     if (ext == c) return true;
   }
   return false;
+}
+
+bool ConversionController::isIworkPackage(const NQFileDataObject& entry) {
+  if (!entry.isDir) return false;
+  const std::string ext = pathExtension(entry.url);
+  return ext == "pages" || ext == "numbers" || ext == "key";
 }
 
 void ConversionController::copyToTarget(const NQFileDataObject& entry) {

@@ -19,14 +19,18 @@ class ConversionController {
   // The whole run: target check, confirmation, walk, script, result alert.
   void runBatchConversion();
 
-  // One entry: a folder is walked, an alias copied or skipped, a
-  // convertible file planned, anything else copied or left.
+  // One entry: a document package or a convertible file is planned, a
+  // folder walked, an alias copied or skipped, anything else copied or left.
   void convertItem(const NQFileDataObject& entry);
   void convertFolder(const NQFileDataObject& entry);
 
   // True for a file whose extension is, exactly, one of pages, numbers,
   // key, docx, xlsx or pptx. Logs the extension it looked at.
   bool isConvertible(const NQFileDataObject& entry);
+
+  // True for a folder named like an iWork document (Report.pages/): a
+  // document saved as a package, converted as one rather than walked.
+  static bool isIworkPackage(const NQFileDataObject& entry);
 
   // Copies the entry's file below the target folder, keeping its folder
   // structure below the root-level folder. Never overwrites.

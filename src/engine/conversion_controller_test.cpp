@@ -106,6 +106,26 @@ TEST_F(WalkTest, CopyOnPlansAndCopies) {
   EXPECT_NE(createdScript().find("open POSIX file \"" + p("a.docx") + "\""), std::string::npos);
 }
 
+TEST_F(WalkTest, DocumentPackagesAreConvertedAsDocumentsNotWalked) {
+  tmp_.write("Docs/Budget.numbers/Index.zip");
+  tmp_.write("Docs/Budget.numbers/Metadata/Properties.plist");
+  tmp_.write("Docs/Plain.folder/c.key");
+  options_.setFileList({});
+  options_.addFile(docs_);
+  options_.setCopyNonconvertibleFiles(true);
+  env_.lines.clear();
+  run();
+  EXPECT_EQ(env_.linesContaining("Budget.numbers"),
+            std::vector<std::string>{"\t" + p("Budget.numbers") + " is a document package => convert"});
+  EXPECT_FALSE(fs::exists(out() / "Index.zip"));  // nothing inside it was copied
+  const auto& configs = runner().conversionConfigs();
+  ASSERT_EQ(configs.at("Numbers").size(), 1u);
+  EXPECT_EQ(configs.at("Numbers")[0].targetPaths, std::vector<fs::path>{out() / "Budget.xlsx"});
+  EXPECT_EQ(configs.at("Keynote").size(), 1u);  // an ordinary folder is still walked
+  EXPECT_NE(createdScript().find("open POSIX file \"" + p("Budget.numbers") + "\""),
+            std::string::npos);
+}
+
 TEST_F(WalkTest, CopyOffLeavesNonConvertibleFiles) {
   run();
   EXPECT_EQ(env_.linesContaining("notes.txt").size(), 0u);

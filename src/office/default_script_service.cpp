@@ -11,6 +11,10 @@
 
 #include "office/osascript_service.h"
 
+#ifndef MORVANE_IWORK_READER_DIR
+#define MORVANE_IWORK_READER_DIR ""
+#endif
+
 #ifndef MORVANE_LIBEXEC_DIR
 #define MORVANE_LIBEXEC_DIR "/usr/local/libexec/morvane"
 #endif
@@ -47,6 +51,17 @@ std::string profileTemplatePath(const std::string& installPath) {
   return (cache / "morvane" / ("libreoffice-profile-" + std::to_string(key))).string();
 }
 
+// The folder of a newer iWork reader: the environment's choice (empty for
+// the system's), one installed beside the worker, or the one the build
+// was configured with.
+std::string readerLibraryDir(const std::string& worker) {
+  if (const char* dir = std::getenv("MORVANE_IWORK_READER_DIR")) return dir;
+  const std::filesystem::path installed =
+      std::filesystem::path(worker).parent_path() / "lib";
+  if (::access((installed / "libetonyek-0.1.so.1").c_str(), R_OK) == 0) return installed.string();
+  return MORVANE_IWORK_READER_DIR;
+}
+
 // A positive whole number from the environment, or nothing.
 std::optional<long> positiveSetting(const char* name) {
   const char* text = std::getenv(name);
@@ -61,6 +76,7 @@ OfficeConfig defaultOfficeConfig() {
   config.workerPath = workerPath();
   const char* program = std::getenv("MORVANE_LIBREOFFICE_PROGRAM");
   config.installPath = program != nullptr ? program : "/usr/lib/libreoffice/program";
+  config.readerLibraryDir = readerLibraryDir(config.workerPath);
   config.profileTemplate = profileTemplatePath(config.installPath);
   config.workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 2);
   if (auto workers = positiveSetting("MORVANE_OFFICE_WORKERS")) {
@@ -78,6 +94,29 @@ std::unique_ptr<ScriptService> makeDefaultScriptService(ProgressObserver progres
   return std::make_unique<OsascriptService>();
 #else
   return std::make_unique<OfficeScriptService>(defaultOfficeConfig(), std::move(progress));
+#endif
+}
+
+Status describeScriptBackend(std::vector<std::string>* lines) {
+#ifdef __APPLE__
+  lines->push_back("Script service: osascript");
+  return {};
+#else
+  const OfficeConfig config = defaultOfficeConfig();
+  std::unique_ptr<OfficeWorker> worker;
+  if (Status s = OfficeWorker::start(config, &worker); !s.ok()) {
+    return Status::error("LibreOffice cannot be started from " + config.installPath + ": " +
+                         s.message());
+  }
+  std::string office, reader;
+  if (Status s = worker->versions(&office, &reader); !s.ok()) return s;
+  worker->quit();
+  lines->push_back("LibreOffice " + office);
+  lines->push_back("iWork reader: libetonyek " + reader + " (" +
+                   (config.readerLibraryDir.empty() ? std::string("the system's")
+                                                    : config.readerLibraryDir) +
+                   ")");
+  return {};
 #endif
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -28,6 +29,34 @@ std::string commandOutput(const std::string& command) {
 
 std::string pdfText(const fs::path& pdf) {
   return commandOutput("pdftotext '" + pdf.string() + "' - 2>/dev/null");
+}
+
+// The non-empty cells of an xlsx: cells of its worksheets with a value.
+std::size_t xlsxCells(const fs::path& xlsx) {
+  const std::string sheets =
+      commandOutput("unzip -p '" + xlsx.string() + "' 'xl/worksheets/*.xml' 2>/dev/null");
+  std::size_t count = 0;
+  for (const char* value : {"</v>", "<is>"}) {
+    for (std::size_t at = sheets.find(value); at != std::string::npos;
+         at = sheets.find(value, at + 1)) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+// The texts of an xlsx: its shared strings and inline strings.
+std::string xlsxTexts(const fs::path& xlsx) {
+  return commandOutput("unzip -p '" + xlsx.string() +
+                       "' xl/sharedStrings.xml 'xl/worksheets/*.xml' 2>/dev/null");
+}
+
+// 0.1.12 as {0, 1, 12}, to compare versions.
+std::vector<int> versionParts(const std::string& version) {
+  std::vector<int> parts;
+  std::istringstream in(version);
+  for (std::string part; std::getline(in, part, '.');) parts.push_back(std::atoi(part.c_str()));
+  return parts;
 }
 
 bool zipHas(const fs::path& zip, const std::string& part) {
@@ -70,6 +99,7 @@ class OfficeEndToEndTest : public testing::EngineFixture {
     config_.statementLimit = std::chrono::seconds(120);
     config_.profileTemplate = MORVANE_TEST_PROFILE_TEMPLATE;
     config_.workers = 2;
+    config_.readerLibraryDir = MORVANE_TEST_IWORK_READER_DIR;
   }
 
   // Makes a.docx, b.xlsx and c.pptx in `folder` with LibreOffice from
@@ -221,6 +251,92 @@ TEST_F(OfficeEndToEndTest, FailuresNameTheDocumentAndLeaveNothingBehind) {
   EXPECT_NE(lastError_.info[4].second.find("cannot write them"), std::string::npos);
 
   EXPECT_TRUE(filesIn(out).empty());
+  EXPECT_EQ(childProcesses(), 0);
+}
+
+TEST_F(OfficeEndToEndTest, WorkersUseACurrentIworkReader) {
+  std::unique_ptr<OfficeWorker> worker;
+  ASSERT_TRUE(OfficeWorker::start(config_, &worker).ok());
+  std::string office, reader;
+  ASSERT_TRUE(worker->versions(&office, &reader).ok());
+  EXPECT_GE(versionParts(office), (std::vector<int>{7}));
+  EXPECT_GE(versionParts(reader), (std::vector<int>{0, 1, 11}))
+      << "the workers load libetonyek " << reader << " from \"" << config_.readerLibraryDir
+      << "\"; scripts/setup builds a newer one";
+}
+
+// Real spreadsheets of current Numbers versions: each must bring (nearly)
+// all of its cells and its texts into the xlsx.
+TEST_F(OfficeEndToEndTest, CurrentNumbersDocumentsKeepTheirCells) {
+  const fs::path samples = MORVANE_TEST_MODERN_FIXTURES;
+  if (!fs::is_directory(samples)) GTEST_SKIP() << "the samples of " << samples << " are missing";
+  struct Expected {
+    std::size_t cells;
+    std::vector<std::string> texts;
+  };
+  const std::map<std::string, Expected> expected = {
+      {"issue-102-v14.4", {32, {"Cats", "Cheetah", "Lion", "Leopard", "Tabby"}}},
+      {"format-1", {45, {"Date", "Description", "Card Member"}}},
+      {"test-custom-formats", {497, {"Data", "Check"}}},
+      {"test-pivot", {47, {"North", "South", "Red"}}},
+      {"test-titles", {4, {}}},
+      {"test-3", {1200, {"ROW1", "ROW6"}}},
+      {"issue-3", {6, {}}},
+      {"date_formats", {1536, {}}}};
+  const fs::path in = tmp_.mkdir("modern");
+  for (const auto& [name, unused] : expected) {
+    fs::copy_file(samples / (name + ".numbers"), in / (name + ".numbers"));
+  }
+  options_.addFile(in);
+  options_.setTargetFolder(tmp_.path() / "out");
+  runEngine();
+  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}))
+      << (alerts_.mails.empty() ? "" : alerts_.mails[0].body);
+  for (const auto& [name, want] : expected) {
+    const fs::path xlsx = tmp_.path() / "out" / (name + ".xlsx");
+    EXPECT_GE(xlsxCells(xlsx) * 100, want.cells * 95) << name << ": " << xlsxCells(xlsx);
+    const std::string texts = xlsxTexts(xlsx);
+    for (const std::string& text : want.texts) {
+      EXPECT_NE(texts.find(text), std::string::npos) << name << " lacks " << text;
+    }
+  }
+  EXPECT_EQ(childProcesses(), 0);
+}
+
+// Broken on purpose: each run ends in the error alert naming the document
+// and leaves the target as it was.
+TEST_F(OfficeEndToEndTest, BrokenIworkDocumentsFailByNameAndWriteNothing) {
+  const fs::path samples = MORVANE_TEST_MODERN_FIXTURES;
+  if (!fs::is_directory(samples)) GTEST_SKIP() << "the samples of " << samples << " are missing";
+  const std::map<std::string, std::string> reasons = {
+      {"badzipfile.numbers", "it is not a zip archive"},
+      {"invalid.numbers", "the package folder holds no document"},
+      {"invalid-ver.numbers", "file format version 99.9"},
+      {"empty.docx", "the file is empty (0 bytes)"}};
+  for (const auto& [name, reason] : reasons) {
+    const fs::path in = tmp_.mkdir("broken-" + name);
+    if (fs::exists(samples / name)) {
+      fs::copy(samples / name, in / name, fs::copy_options::recursive);
+    } else {
+      tmp_.write("broken-" + name + "/" + name, "");
+    }
+    const fs::path out = tmp_.mkdir("out-" + name);
+    alerts_ = {};
+    env_.lines.clear();
+    options_.setFileList({});
+    options_.addFile(in / name);
+    options_.setTargetFolder(out);
+    options_.setPdfExport(true);
+    runEngine();
+    ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Error"}))
+        << name;
+    const std::vector<std::string> logged = env_.linesContaining("AppleScript ERROR");
+    ASSERT_EQ(logged.size(), 1u) << name;
+    const std::string& report = logged[0];
+    EXPECT_NE(report.find((in / name).string()), std::string::npos) << report;
+    EXPECT_NE(report.find(reason), std::string::npos) << report;
+    EXPECT_TRUE(filesIn(out).empty()) << name;
+  }
   EXPECT_EQ(childProcesses(), 0);
 }
 

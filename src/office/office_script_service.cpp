@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "office/document_census.h"
 #include "office/script_parser.h"
 
 namespace morvane {
@@ -32,6 +33,12 @@ Status commit(const PendingExport& e) {
   if (!ec) return {};
   fs::remove(e.partial, ec);
   return Status::error("cannot write " + e.target.string() + ": " + ec.message());
+}
+
+const std::map<std::string, std::string>& iworkApplications() {
+  static const std::map<std::string, std::string> kNames = {
+      {"pages", "Pages"}, {"numbers", "Numbers"}, {"key", "Keynote"}};
+  return kNames;
 }
 
 void discard(const std::vector<PendingExport>& exports) {
@@ -92,8 +99,17 @@ class BlockState {
 
  private:
   Status open(const std::string& path) {
+    IworkContent expected;
+    if (Status s = checkSourceDocument(path, &expected); !s.ok()) return s;
+    // LibreOffice opens a package folder only as the single file it stands for.
+    std::string loadable = path;
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+      loadable = worker_->scratchPath("package" + fs::path(path).extension().string());
+      if (Status s = flattenPackage(path, loadable); !s.ok()) return s;
+    }
     std::vector<std::string> answer;
-    if (Status s = worker_->call({"load", path}, &answer); !s.ok()) return s;
+    if (Status s = worker_->call({"load", loadable}, &answer); !s.ok()) return s;
     documents_.push_back(path);
     const std::string kind = answer.empty() ? "unknown" : answer[0];
     const std::string wanted = documentKindFor(tell_.application);
@@ -101,7 +117,10 @@ class BlockState {
       return Status::error(tell_.application + " opens " + wanted + " documents, but this is a " +
                            kind + " document");
     }
-    return {};
+    if (!expected.any()) return {};
+    DocumentCensus loaded;
+    if (Status s = worker_->census(&loaded); !s.ok()) return s;
+    return checkNothingLost(expected, loaded);
   }
 
   Status close() {
@@ -114,10 +133,9 @@ class BlockState {
 
   Status save(const std::string& target) {
     if (documents_.empty()) return Status::error("no document is open");
-    static const std::map<std::string, std::string> kIworkNames = {
-        {"pages", "Pages"}, {"numbers", "Numbers"}, {"key", "Keynote"}};
     const std::string ext = fs::path(target).extension().string();
-    if (auto it = kIworkNames.find(ext.empty() ? "" : ext.substr(1)); it != kIworkNames.end()) {
+    if (auto it = iworkApplications().find(ext.empty() ? "" : ext.substr(1));
+        it != iworkApplications().end()) {
       return Status::error("LibreOffice reads " + it->second + " documents but cannot write them; " +
                            target + " was not written");
     }
@@ -343,6 +361,26 @@ class OfficeScript : public Script {
 };
 
 }  // namespace
+
+Status checkSourceDocument(const std::string& path, IworkContent* expected) {
+  const std::string ext = fs::path(path).extension().string();
+  const auto iwork = iworkApplications().find(ext.empty() ? "" : ext.substr(1));
+  if (iwork == iworkApplications().end()) {
+    std::error_code ec;
+    if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == 0 && !ec) {
+      return Status::error("the file is empty (0 bytes); there is nothing to convert");
+    }
+    return {};  // LibreOffice itself tells what it cannot open
+  }
+  std::error_code ec;
+  if (!fs::exists(path, ec)) return {};  // the worker names the missing file
+  IworkDocumentInfo info;
+  if (Status s = readIworkDocument(path, &info); !s.ok()) {
+    return Status::error("this is not a readable " + iwork->second + " document: " + s.message());
+  }
+  *expected = info.content;
+  return {};
+}
 
 OfficeScriptService::OfficeScriptService(OfficeConfig config, ProgressObserver progress)
     : config_(std::move(config)), progress_(std::move(progress)) {}

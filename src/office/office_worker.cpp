@@ -3,11 +3,15 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include "filelist/regular_files.h"
 #include "office/wire_format.h"
+
+extern char** environ;
 
 namespace morvane {
 
@@ -69,9 +73,25 @@ Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWor
 Status OfficeWorker::launch(const std::string& profile, const std::string& log) {
   const std::vector<std::string> argv = {config_.workerPath, config_.installPath,
                                          fileUrlFromPath(profile)};
-  if (Status s = Subprocess::start(argv, log, &process_); !s.ok()) return s;
+  const std::vector<std::string> environment = workerEnvironment();
+  if (Status s = Subprocess::start(argv, log, &process_, &environment); !s.ok()) return s;
   std::vector<std::string> ready;
   return awaitAnswer(&ready);
+}
+
+std::vector<std::string> OfficeWorker::workerEnvironment() const {
+  std::vector<std::string> environment;
+  std::string libraryPath = config_.readerLibraryDir;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string_view entry(*e);
+    if (!entry.starts_with("LD_LIBRARY_PATH=")) {
+      environment.emplace_back(entry);
+    } else if (entry.size() > 16) {
+      libraryPath += (libraryPath.empty() ? "" : ":") + std::string(entry.substr(16));
+    }
+  }
+  if (!libraryPath.empty()) environment.push_back("LD_LIBRARY_PATH=" + libraryPath);
+  return environment;
 }
 
 void OfficeWorker::prepareProfile(const OfficeConfig& config, const std::string& profile) {
@@ -153,6 +173,26 @@ Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
   }
   if (fields[0] == "error" && fields.size() > 1) return Status::error(fields[1]);
   return failure("the LibreOffice worker answered \"" + line + "\"", false);
+}
+
+Status OfficeWorker::census(DocumentCensus* census) {
+  std::vector<std::string> answer;
+  if (Status s = call({"census", workDir_ + "/census"}, &answer); !s.ok()) return s;
+  if (answer.size() != 3) return Status::error("the LibreOffice worker answered no census");
+  const auto number = [](const std::string& text) {
+    return static_cast<std::size_t>(std::strtoull(text.c_str(), nullptr, 10));
+  };
+  *census = {number(answer[0]), number(answer[1]), number(answer[2])};
+  return {};
+}
+
+Status OfficeWorker::versions(std::string* office, std::string* reader) {
+  std::vector<std::string> answer;
+  if (Status s = call({"version"}, &answer); !s.ok()) return s;
+  if (answer.size() != 2) return Status::error("the LibreOffice worker answered no versions");
+  *office = answer[0];
+  *reader = answer[1];
+  return {};
 }
 
 Status OfficeWorker::quit() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "filelist/status.h"
+#include "office/document_census.h"
 #include "office/subprocess.h"
 
 namespace morvane {
@@ -25,6 +26,9 @@ struct OfficeConfig {
   // (LibreOffice sets up a new profile in seconds, a copied one at once).
   // Made the first time it is missing; empty: every worker starts afresh.
   std::string profileTemplate;
+  // A folder holding the iWork reader (libetonyek-0.1.so.1) that the
+  // workers load in place of the system's; empty: the system's.
+  std::string readerLibraryDir;
 };
 
 class OfficeWorker {
@@ -38,6 +42,15 @@ class OfficeWorker {
   // worker is then ended).
   Status call(const std::vector<std::string>& request, std::vector<std::string>* answer);
 
+  // Counts what the open document holds, as LibreOffice read it.
+  Status census(DocumentCensus* census);
+
+  // The versions of LibreOffice and of the iWork reader the worker uses.
+  Status versions(std::string* office, std::string* reader);
+
+  // A path in the worker's own temporary folder, removed with the worker.
+  std::string scratchPath(const std::string& name) const { return workDir_ + "/" + name; }
+
   // Asks the worker to quit and waits for it to exit.
   Status quit();
 
@@ -48,6 +61,9 @@ class OfficeWorker {
   // nowhere when empty) and waits until LibreOffice is up.
   Status launch(const std::string& profile, const std::string& log);
   Status awaitAnswer(std::vector<std::string>* answer);
+  // This process's environment with the reader's folder first on the
+  // library path.
+  std::vector<std::string> workerEnvironment() const;
   static void prepareProfile(const OfficeConfig& config, const std::string& profile);
   static void makeProfileTemplate(const OfficeConfig& config);
   // Ends the worker; the message tells `what`, with how it exited.

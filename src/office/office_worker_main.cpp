@@ -4,12 +4,19 @@
 //   load PATH          -> ok KIND   (text, spreadsheet, presentation, ...)
 //   save PATH FORMAT   -> ok        (writes document 1 in FORMAT: pdf, docx, ...)
 //   close              -> ok        (closes document 1)
+//   census PATH        -> ok CELLS TEXT DRAWINGS  (counts what document 1 holds,
+//                         through a flat OpenDocument copy written to PATH
+//                         and removed again)
+//   version            -> ok LIBREOFFICE READER  (versions of LibreOffice
+//                         and of the iWork reader it loads)
 //   quit               -> ok, then exits at once
 //   shutdown           -> shuts LibreOffice down (writing its settings), ok, exits
 // A failure answers "error MESSAGE". Usage: morvane-office PROGRAM_DIR PROFILE_URL
 #define LOK_USE_UNSTABLE_API
 #include <LibreOfficeKit/LibreOfficeKit.hxx>
 #include <LibreOfficeKit/LibreOfficeKitInit.h>
+#include <dlfcn.h>
+#include <link.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -17,11 +24,14 @@
 
 #include <cstdio>
 #include <iostream>
+#include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "filelist/regular_files.h"
+#include "office/document_census.h"
 #include "office/wire_format.h"
 
 namespace {
@@ -59,6 +69,48 @@ const char* kindName(int type) {
   }
 }
 
+// The flat OpenDocument format for a document kind.
+const char* flatFormat(int type) {
+  switch (type) {
+    case LOK_DOCTYPE_TEXT: return "fodt";
+    case LOK_DOCTYPE_SPREADSHEET: return "fods";
+    case LOK_DOCTYPE_PRESENTATION: return "fodp";
+    default: return "fodg";
+  }
+}
+
+// "7.4.7.2" from LibreOffice's version information (JSON).
+std::string officeVersion(lok::Office& office) {
+  char* raw = office.getVersionInfo();
+  const std::string info = raw != nullptr ? raw : "";
+  if (raw != nullptr) office.freeError(raw);
+  std::smatch version, extension;
+  static const std::regex kVersion("\"ProductVersion\"\\s*:\\s*\"([^\"]*)\"");
+  static const std::regex kExtension("\"ProductExtension\"\\s*:\\s*\"([^\"]*)\"");
+  if (!std::regex_search(info, version, kVersion)) return "unknown";
+  std::regex_search(info, extension, kExtension);
+  return version[1].str() + (extension.empty() ? "" : extension[1].str());
+}
+
+// The version of the iWork reader that LibreOffice's import filters load:
+// the one the library path finds first, read off its file name
+// (libetonyek-0.1.so.1.0.12 is 0.1.12).
+std::string readerVersion() {
+  void* handle = ::dlopen("libetonyek-0.1.so.1", RTLD_LAZY | RTLD_LOCAL);
+  if (handle == nullptr) return "missing";
+  link_map* map = nullptr;
+  std::string file;
+  if (::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr) {
+    std::error_code ec;
+    file = std::filesystem::canonical(map->l_name, ec).filename().string();
+  }
+  ::dlclose(handle);
+  static const std::regex kName("libetonyek-0\\.1\\.so\\.1\\.0\\.([0-9]+)");
+  std::smatch m;
+  if (!std::regex_match(file, m, kName)) return "unknown";
+  return "0.1." + m[1].str();
+}
+
 class Worker {
  public:
   explicit Worker(lok::Office& office) : office_(office) {}
@@ -67,6 +119,8 @@ class Worker {
     const std::string& verb = request[0];
     if (verb == "load" && request.size() == 2) return load(request[1]);
     if (verb == "save" && request.size() == 3) return save(request[1], request[2]);
+    if (verb == "census" && request.size() == 2) return census(request[1]);
+    if (verb == "version") return answer({"ok", officeVersion(office_), readerVersion()});
     if (verb == "close") {
       if (!documents_.empty()) documents_.pop_back();
       return answer({"ok"});
@@ -96,6 +150,21 @@ class Worker {
                                   officeError(office_, "the export failed")});
     }
     answer({"ok"});
+  }
+
+  void census(const std::string& path) {
+    if (documents_.empty()) return answer({"error", "no document is open"});
+    lok::Document& doc = *documents_.back();
+    const bool saved = doc.saveAs(fileUrlFromPath(path).c_str(), flatFormat(doc.getDocumentType()),
+                                  nullptr);
+    morvane::DocumentCensus counted;
+    morvane::Status status = saved ? morvane::takeCensus(path, &counted)
+                                   : morvane::Status::error(officeError(office_, "the copy failed"));
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    if (!status.ok()) return answer({"error", "cannot count what LibreOffice read: " + status.message()});
+    answer({"ok", std::to_string(counted.cells), std::to_string(counted.textCharacters),
+            std::to_string(counted.drawings)});
   }
 
   lok::Office& office_;

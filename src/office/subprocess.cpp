@@ -23,7 +23,8 @@ Status errnoStatus(const std::string& what) { return Status::error(what + ": " +
 }  // namespace
 
 Status Subprocess::start(const std::vector<std::string>& argv, const std::string& stderrPath,
-                         std::unique_ptr<Subprocess>* out) {
+                         std::unique_ptr<Subprocess>* out,
+                         const std::vector<std::string>* environment) {
   int fds[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return errnoStatus("socketpair");
   posix_spawn_file_actions_t actions;
@@ -45,8 +46,14 @@ Status Subprocess::start(const std::vector<std::string>& argv, const std::string
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  std::vector<char*> env;
+  if (environment != nullptr) {
+    for (const std::string& e : *environment) env.push_back(const_cast<char*>(e.c_str()));
+    env.push_back(nullptr);
+  }
   pid_t pid = 0;
-  const int rc = posix_spawn(&pid, args[0], &actions, &attr, args.data(), environ);
+  const int rc = posix_spawn(&pid, args[0], &actions, &attr, args.data(),
+                             environment != nullptr ? env.data() : environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   ::close(fds[1]);

@@ -19,9 +19,12 @@ namespace morvane {
 class Subprocess {
  public:
   // Starts argv[0] (a path) with `argv`; its standard error goes to
-  // `stderrPath` (created or truncated), or /dev/null when empty.
+  // `stderrPath` (created or truncated), or /dev/null when empty. The
+  // child gets `environment` ("NAME=value" each), or this process's own
+  // environment when it is null.
   static Status start(const std::vector<std::string>& argv, const std::string& stderrPath,
-                      std::unique_ptr<Subprocess>* out);
+                      std::unique_ptr<Subprocess>* out,
+                      const std::vector<std::string>* environment = nullptr);
   ~Subprocess();  // ends the process group if still running
 
   Subprocess(const Subprocess&) = delete;

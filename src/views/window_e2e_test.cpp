@@ -33,6 +33,7 @@ TEST(WindowEndToEndTest, RunConvertsTheListedDocuments) {
   config.workerPath = MORVANE_TEST_WORKER;
   config.installPath = "/usr/lib/libreoffice/program";
   config.profileTemplate = MORVANE_TEST_PROFILE_TEMPLATE;
+  config.readerLibraryDir = MORVANE_TEST_IWORK_READER_DIR;
   config.statementLimit = std::chrono::seconds(120);
   OfficeScriptService scripts(config);
   RealEnv env;

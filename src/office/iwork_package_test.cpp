@@ -1,0 +1,220 @@
+// iWork containers made by the tests themselves: real zip archives,
+// Snappy-framed archives of protobuf objects, property lists; read back,
+// and broken in each of the ways a damaged or foreign file can be.
+#include "office/iwork_package.h"
+
+#include <google/protobuf/io/coded_stream.h>
+#include <google/protobuf/io/zero_copy_stream_impl_lite.h>
+#include <google/protobuf/unknown_field_set.h>
+#include <gtest/gtest.h>
+#include <snappy.h>
+#include <zip.h>
+
+#include <map>
+
+#include "testing/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+using google::protobuf::UnknownFieldSet;
+using Files = std::map<std::string, std::string>;
+
+// Frames `data` as one .iwa stream: a zero byte, a 24-bit length, Snappy.
+std::string frame(const std::string& data) {
+  std::string compressed;
+  snappy::Compress(data.data(), data.size(), &compressed);
+  const std::size_t n = compressed.size();
+  return std::string{'\0', static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
+                     static_cast<char>((n >> 16) & 0xFF)} +
+         compressed;
+}
+
+// One object of an archive: its ArchiveInfo header, then its payload.
+std::string object(std::uint64_t id, std::uint64_t type, const std::string& payload) {
+  UnknownFieldSet message;
+  message.AddVarint(1, type);
+  message.AddVarint(3, payload.size());
+  UnknownFieldSet info;
+  info.AddVarint(1, id);
+  message.SerializeToString(info.AddLengthDelimited(2));
+  std::string header;
+  info.SerializeToString(&header);
+  std::string out;
+  {
+    google::protobuf::io::StringOutputStream stream(&out);
+    google::protobuf::io::CodedOutputStream coded(&stream);
+    coded.WriteVarint32(static_cast<std::uint32_t>(header.size()));
+  }
+  return out + header + payload;
+}
+
+// A tile of a table whose rows store the given numbers of cells.
+std::string tile(std::initializer_list<int> rowCells) {
+  UnknownFieldSet tile;
+  tile.AddVarint(3, 0);  // newer versions leave the tile's own count at 0
+  int index = 0;
+  for (int cells : rowCells) {
+    UnknownFieldSet row;
+    row.AddVarint(1, index++);
+    row.AddVarint(2, cells);
+    row.SerializeToString(tile.AddLengthDelimited(5));
+  }
+  std::string out;
+  tile.SerializeToString(&out);
+  return out;
+}
+
+std::string storage(const std::string& text) {
+  UnknownFieldSet storage;
+  storage.AddVarint(1, 0);
+  *storage.AddLengthDelimited(3) = text;
+  std::string out;
+  storage.SerializeToString(&out);
+  return out;
+}
+
+std::string properties(const std::string& version) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+         "<key>fileFormatVersion</key><string>" + version + "</string></dict></plist>\n";
+}
+
+std::string zipOf(const Files& files) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+  zip_t* z = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
+  zip_source_keep(buffer);
+  for (const auto& [name, data] : files) {
+    zip_source_t* s = zip_source_buffer(z, data.data(), data.size(), 0);
+    zip_file_add(z, name.c_str(), s, ZIP_FL_OVERWRITE);
+  }
+  zip_close(z);
+  zip_source_open(buffer);
+  zip_source_seek(buffer, 0, SEEK_END);
+  const zip_int64_t size = zip_source_tell(buffer);
+  zip_source_seek(buffer, 0, SEEK_SET);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  zip_source_read(buffer, bytes.data(), static_cast<zip_uint64_t>(size));
+  zip_source_close(buffer);
+  zip_source_free(buffer);
+  zip_error_fini(&error);
+  return bytes;
+}
+
+class IworkPackageTest : public ::testing::Test {
+ protected:
+  // A document of 5 cells and the text "Hello world", with placeholder
+  // text on a master that must not count.
+  Files documentFiles(const std::string& version = "14.4.1") {
+    return {{"Index/Document.iwa", frame(object(1, 2001, storage("Hello\nworld\xEF\xBF\xBC")))},
+            {"Index/Tables/Tile-7.iwa", frame(object(7, 6002, tile({3, 2})))},
+            {"Index/MasterSlide-1.iwa", frame(object(9, 2001, storage("Title Text")))},
+            {"Metadata/Properties.plist", properties(version)}};
+  }
+
+  std::string writeZip(const std::string& name, const Files& files) {
+    return tmp_.write(name, zipOf(files)).string();
+  }
+
+  std::string writeFolder(const std::string& name, const Files& files) {
+    for (const auto& [file, data] : files) tmp_.write(name + "/" + file, data);
+    return (tmp_.path() / name).string();
+  }
+
+  // The failure message for the document at `path`, "" when it reads.
+  std::string failure(const std::string& path) {
+    IworkDocumentInfo info;
+    const Status s = readIworkDocument(path, &info);
+    return s.ok() ? "" : s.message();
+  }
+
+  testing::TempDir tmp_;
+};
+
+TEST_F(IworkPackageTest, CountsCellsAndTextOutsideMastersInArchivesAndPackageFolders) {
+  const std::string zipped = writeZip("a.numbers", documentFiles());
+  Files package = {{"Index.zip", zipOf(documentFiles())},
+                   {"Metadata/Properties.plist", properties("26.1.0")}};
+  const std::string folder = writeFolder("b.numbers", package);
+  for (const std::string& path : {zipped, folder}) {
+    IworkDocumentInfo info;
+    ASSERT_TRUE(readIworkDocument(path, &info).ok()) << path;
+    EXPECT_EQ(info.generation, IworkDocumentInfo::Generation::archive);
+    EXPECT_EQ(info.content.cells, 5u);
+    EXPECT_EQ(info.content.textCharacters, 10u);  // "Helloworld": no line feed, no placeholder
+  }
+  IworkDocumentInfo info;
+  ASSERT_TRUE(readIworkDocument(folder, &info).ok());
+  EXPECT_EQ(info.formatVersion, "26.1.0");
+}
+
+TEST_F(IworkPackageTest, OlderDocumentsAndEmptyDocumentsRead) {
+  IworkDocumentInfo info;
+  ASSERT_TRUE(readIworkDocument(writeZip("old.pages", {{"index.xml.gz", "x"}}), &info).ok());
+  EXPECT_EQ(info.generation, IworkDocumentInfo::Generation::xml);
+  ASSERT_TRUE(readIworkDocument(writeFolder("old.key", {{"index.apxl.gz", "x"}}), &info).ok());
+
+  IworkDocumentInfo empty;
+  const std::string blank = writeZip(
+      "blank.numbers", {{"Index/Document.iwa", frame(object(1, 2001, storage(" \n")))}});
+  ASSERT_TRUE(readIworkDocument(blank, &empty).ok());
+  EXPECT_FALSE(empty.content.any());
+}
+
+TEST_F(IworkPackageTest, BrokenContainersFailWithTheirReason) {
+  Files noDocument = documentFiles();
+  noDocument.erase("Index/Document.iwa");
+  Files badChunkKind = documentFiles();
+  badChunkKind["Index/Document.iwa"][0] = '\x01';
+  Files cutChunk = documentFiles();
+  cutChunk["Index/Document.iwa"].resize(cutChunk["Index/Document.iwa"].size() - 3);
+  Files damagedSnappy = documentFiles();
+  damagedSnappy["Index/Document.iwa"] = std::string("\0\x05\0\0\xff\xff\xff\xff\xff", 9);
+  Files damagedHeader = documentFiles();
+  damagedHeader["Index/Document.iwa"] = frame("\x40" + std::string(10, '\x08'));
+  Files cutObject = documentFiles();
+  const std::string whole = object(7, 6002, tile({3}));
+  cutObject["Index/Tables/Tile-7.iwa"] = frame(whole.substr(0, whole.size() - 2));
+
+  const std::map<std::string, std::string> cases = {
+      {tmp_.write("noise.numbers", std::string(600, '\x35')).string(), "it is not a zip archive"},
+      {tmp_.write("zero.pages", "").string(), "the file is empty (0 bytes)"},
+      {writeZip("stray.key", {{"file", "x"}}), "it holds no document (no index)"},
+      {writeFolder("stray.numbers", {{"file", "x"}}), "the package folder holds no document"},
+      {writeFolder("future.numbers", {{"Index.zip", zipOf(documentFiles())},
+                                      {"Metadata/Properties.plist", properties("99.9")}}),
+       "it declares file format version 99.9, which no reader supports"},
+      {writeFolder("badindex.numbers", {{"Index.zip", "not a zip"}}),
+       "its Index.zip: it is not a zip archive"},
+      {writeZip("noindex.numbers", noDocument), "its index is missing"},
+      {writeZip("kind.numbers", badChunkKind), "Index/Document.iwa: a chunk is not of the Snappy kind"},
+      {writeZip("cut.numbers", cutChunk), "Index/Document.iwa: a chunk is cut short"},
+      {writeZip("snappy.numbers", damagedSnappy), "Index/Document.iwa: a chunk is damaged"},
+      {writeZip("header.numbers", damagedHeader), "Index/Document.iwa: an object header"},
+      {writeZip("object.numbers", cutObject), "Index/Tables/Tile-7.iwa: an object is cut short"},
+      {writeZip("plist.numbers", [&] {
+         Files f = documentFiles();
+         f["Metadata/Properties.plist"] = "\x01\x02 not a plist";
+         return f;
+       }()),
+       "Metadata/Properties.plist is no property list"},
+  };
+  for (const auto& [path, reason] : cases) {
+    EXPECT_NE(failure(path).find(reason), std::string::npos)
+        << fs::path(path).filename() << ": " << failure(path);
+  }
+}
+
+TEST(IworkFormatVersionTest, KnownVersionsReadAndOthersDoNot) {
+  for (const char* readable : {"1.5.0", "11.2.9", "14.4.1", "26.1.0", "30"}) {
+    EXPECT_TRUE(isReadableFormatVersion(readable)) << readable;
+  }
+  for (const char* unreadable : {"99.9", "31.0", "0.9", "", "abc", "14.x", "-1", "1e3"}) {
+    EXPECT_FALSE(isReadableFormatVersion(unreadable)) << unreadable;
+  }
+}
+
+}  // namespace
+}  // namespace morvane
