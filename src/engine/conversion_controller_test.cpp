@@ -194,16 +194,20 @@ TEST_F(ConversionControllerTest, AliasesAreSkippedOrCopiedAndLinksConverted) {
   EXPECT_TRUE(fs::exists(out() / "alias.docx"));
 }
 
-TEST_F(ConversionControllerTest, PackagesAreWalkedAsFolders) {
+// A package is one document: walking it would copy its inner files loose
+// into the target, or skip the document, and report success either way.
+TEST_F(ConversionControllerTest, PackagesAreConvertedAsWholeDocuments) {
   tmp_.write("Doc.pages/Index/Document.iwa");
   tmp_.write("Doc.pages/preview.jpg");
   options_.addFile(tmp_.path() / "Doc.pages");
   options_.setTargetFolder(out());
   options_.setCopyNonconvertibleFiles(true);
   run();
-  EXPECT_TRUE(runner().conversionConfigs().at("Pages").empty());
-  EXPECT_TRUE(fs::exists(out() / "Index/Document.iwa"));
-  EXPECT_TRUE(fs::exists(out() / "preview.jpg"));
+  ASSERT_EQ(runner().conversionConfigs().at("Pages").size(), 1u);
+  EXPECT_EQ(runner().conversionConfigs().at("Pages")[0].targetPaths,
+            std::vector<fs::path>{out() / "Doc.docx"});
+  EXPECT_FALSE(fs::exists(out() / "Index/Document.iwa"));
+  EXPECT_FALSE(fs::exists(out() / "preview.jpg"));
 }
 
 TEST_F(ConversionControllerTest, DuplicatesArePlannedTwiceAndCopiedOnce) {

@@ -1,0 +1,94 @@
+// scripts/iwork-reader, run against a cache folder of the test's own: a
+// complete reader is found without any download, an incomplete one is
+// never used, and a download that fails stops with a clear message and
+// leaves nothing behind. apt-get is replaced by a stub that records its
+// calls and fails.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "testing/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string output;  // standard output and error together
+};
+
+class IworkReaderSetupTest : public ::testing::Test {
+ protected:
+  IworkReaderSetupTest() {
+    tmp_.write("bin/apt-get",
+               "#!/bin/sh\necho \"$@\" >> \"" + (tmp_.path() / "apt-calls").string() +
+                   "\"\necho 'E: the archive cannot be reached' >&2\nexit 100\n");
+    fs::permissions(tmp_.path() / "bin/apt-get", fs::perms::owner_all);
+    cache_ = tmp_.mkdir("cache");
+  }
+
+  Outcome run(const std::string& arguments) {
+    const std::string command = "MORVANE_CACHE_DIR='" + cache_.string() + "' PATH='" +
+                                (tmp_.path() / "bin").string() + ":" + std::getenv("PATH") +
+                                "' '" MORVANE_SOURCE_DIR "/scripts/iwork-reader' " + arguments +
+                                " 2>&1";
+    Outcome outcome;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+      char buffer[4096];
+      while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) {
+        outcome.output.append(buffer, n);
+      }
+      const int status = ::pclose(pipe);
+      outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return outcome;
+  }
+
+  // Whether this system's own reader is too old, so that the script works.
+  static bool systemReaderIsOld() {
+    return std::system("dpkg --compare-versions \"$(dpkg-query -W -f='${Version}' "
+                       "libetonyek-0.1-1 2>/dev/null)\" lt 0.1.11") == 0;
+  }
+
+  std::vector<std::string> cacheEntries() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(cache_)) names.push_back(e.path().filename());
+    return names;
+  }
+
+  testing::TempDir tmp_;
+  fs::path cache_;
+};
+
+TEST_F(IworkReaderSetupTest, ACompleteReaderIsUsedAndAnIncompleteOneNever) {
+  if (!systemReaderIsOld()) GTEST_SKIP() << "this system's own iWork reader is new enough";
+  tmp_.write("cache/iwork-reader/lib/libetonyek-0.1.so.1", "half");
+  EXPECT_EQ(run("--print-dir").output, "");
+
+  tmp_.write("cache/iwork-reader/.complete", "0.1.12\n");
+  EXPECT_EQ(run("--print-dir").output, (cache_ / "iwork-reader/lib").string() + "\n");
+  const Outcome setup = run("");
+  EXPECT_EQ(setup.status, 0) << setup.output;
+  EXPECT_FALSE(fs::exists(tmp_.path() / "apt-calls")) << "nothing is downloaded again";
+}
+
+TEST_F(IworkReaderSetupTest, AFailedDownloadStopsWithAMessageAndLeavesNothing) {
+  if (!systemReaderIsOld()) GTEST_SKIP() << "this system's own iWork reader is new enough";
+  const Outcome setup = run("");
+  EXPECT_EQ(setup.status, 1);
+  EXPECT_NE(setup.output.find("setup: cannot provide the iWork reader libetonyek 0.1.11 or later"),
+            std::string::npos)
+      << setup.output;
+  EXPECT_NE(setup.output.find("the archive cannot be reached"), std::string::npos);
+  EXPECT_TRUE(cacheEntries().empty()) << cacheEntries().front();
+  EXPECT_EQ(run("--print-dir").output, "");
+}
+
+}  // namespace
+}  // namespace morvane
