@@ -230,16 +230,37 @@ bool hasXmlIndex(const PackageFiles& files) {
   return false;
 }
 
-// The cell count (field 2) of one row of a tile.
+// The cells of one row of a tile that hold something. Rows of Numbers 5
+// and later keep a storage buffer (field 6) with 16-bit offsets (field 7,
+// in 4-byte units when field 8 says so; 0xFFFF: no cell); each cell there
+// starts with its storage version and its type, 0 for a cell that carries
+// only a style. Other rows give their cell count (field 2).
 std::uint64_t rowCellCount(const std::string& row) {
   UnknownFieldSet fields;
   if (!fields.ParseFromString(row)) return 0;
+  std::uint64_t count = 0;
+  const std::string* storage = nullptr;
+  const std::string* offsets = nullptr;
+  bool wide = false;
   for (int i = 0; i < fields.field_count(); ++i) {
-    if (fields.field(i).number() == 2 && fields.field(i).type() == UnknownField::TYPE_VARINT) {
-      return fields.field(i).varint();
-    }
+    const UnknownField& f = fields.field(i);
+    const bool bytes = f.type() == UnknownField::TYPE_LENGTH_DELIMITED;
+    if (f.number() == 2 && f.type() == UnknownField::TYPE_VARINT) count = f.varint();
+    if (f.number() == 6 && bytes) storage = &f.length_delimited();
+    if (f.number() == 7 && bytes) offsets = &f.length_delimited();
+    if (f.number() == 8 && f.type() == UnknownField::TYPE_VARINT) wide = f.varint() != 0;
   }
-  return 0;
+  if (storage == nullptr || offsets == nullptr) return count;
+  std::uint64_t filled = 0;
+  for (std::size_t at = 0; at + 1 < offsets->size(); at += 2) {
+    const unsigned offset = static_cast<unsigned char>((*offsets)[at]) |
+                            (static_cast<unsigned char>((*offsets)[at + 1]) << 8);
+    if (offset == 0xFFFF) continue;
+    const std::size_t cell = wide ? std::size_t{offset} * 4 : offset;
+    const bool known = cell + 1 < storage->size() && (*storage)[cell] == 5;
+    if (!known || (*storage)[cell + 1] != 0) ++filled;  // what is not understood counts
+  }
+  return filled;
 }
 
 void countObject(std::uint64_t type, std::string_view payload, IworkContent* content) {

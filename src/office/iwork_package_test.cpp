@@ -66,6 +66,31 @@ std::string tile(std::initializer_list<int> rowCells) {
   return out;
 }
 
+// A tile row in the storage layout of Numbers 5 and later: one cell per
+// type given (0 carries only a style), each 8 bytes of the storage buffer,
+// located by 16-bit offsets (in 4-byte units when `wide`); 0xFFFF: no cell.
+std::string storedRow(std::initializer_list<int> cellTypes, bool wide = false, char version = 5) {
+  std::string storage, offsets;
+  for (int type : cellTypes) {
+    const unsigned offset = wide ? static_cast<unsigned>(storage.size() / 4)
+                                 : static_cast<unsigned>(storage.size());
+    offsets += {static_cast<char>(offset & 0xFF), static_cast<char>(offset >> 8)};
+    storage += std::string{version, static_cast<char>(type)} + std::string(6, '\0');
+  }
+  offsets += "\xFF\xFF";  // a column without a cell
+  UnknownFieldSet row;
+  row.AddVarint(1, 0);
+  row.AddVarint(2, cellTypes.size());
+  *row.AddLengthDelimited(6) = storage;
+  *row.AddLengthDelimited(7) = offsets;
+  if (wide) row.AddVarint(8, 1);
+  UnknownFieldSet tile;
+  row.SerializeToString(tile.AddLengthDelimited(5));
+  std::string out;
+  tile.SerializeToString(&out);
+  return out;
+}
+
 std::string storage(const std::string& text) {
   UnknownFieldSet storage;
   storage.AddVarint(1, 0);
@@ -161,6 +186,19 @@ TEST_F(IworkPackageTest, OlderDocumentsAndEmptyDocumentsRead) {
       "blank.numbers", {{"Index/Document.iwa", frame(object(1, 2001, storage(" \n")))}});
   ASSERT_TRUE(readIworkDocument(blank, &empty).ok());
   EXPECT_FALSE(empty.content.any());
+}
+
+TEST_F(IworkPackageTest, CellsThatCarryOnlyAStyleAreNoContent) {
+  const auto cellsOf = [&](const std::string& tilePayload) {
+    IworkDocumentInfo info;
+    const std::string path = writeZip("t.numbers", {{"Index/Document.iwa", frame(object(1, 6002, tilePayload))}});
+    EXPECT_TRUE(readIworkDocument(path, &info).ok());
+    return info.content.cells;
+  };
+  EXPECT_EQ(cellsOf(storedRow({0, 0, 0})), 0u);
+  EXPECT_EQ(cellsOf(storedRow({0, 2, 3, 0, 5})), 3u);
+  EXPECT_EQ(cellsOf(storedRow({3, 0, 9}, /*wide=*/true)), 2u);
+  EXPECT_EQ(cellsOf(storedRow({0, 0}, false, /*version=*/6)), 2u);  // not understood: counts
 }
 
 TEST_F(IworkPackageTest, BrokenContainersFailWithTheirReason) {
