@@ -15,6 +15,7 @@ constexpr std::string_view kOffice = "urn:oasis:names:tc:opendocument:xmlns:offi
 constexpr std::string_view kTable = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
 constexpr std::string_view kText = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
 constexpr std::string_view kDraw = "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0";
+constexpr std::string_view kStyle = "urn:oasis:names:tc:opendocument:xmlns:style:1.0";
 
 std::string_view view(const xmlChar* text) {
   return text == nullptr ? std::string_view() : reinterpret_cast<const char*>(text);
@@ -36,8 +37,10 @@ class CensusTaker {
     const std::string_view ns = view(xmlTextReaderConstNamespaceUri(reader_));
     const std::string_view name = view(xmlTextReaderConstLocalName(reader_));
     const bool empty = xmlTextReaderIsEmptyElement(reader_) != 0;
+    if (ns == kOffice && name == "document") textDocument_ = isTextDocument();
     if (ns == kOffice && name == "body") inBody_ = !empty;
-    if (!inBody_) return;
+    if (ns == kStyle && isHeaderOrFooter(name) && textDocument_ && !empty) ++inHeaderOrFooter_;
+    if (!counting()) return;
     if (ns == kOffice && name == "binary-data" && !empty) ++inBinary_;
     if (ns == kText && (name == "p" || name == "h") && !empty) ++inParagraph_;
     if (ns == kTable && name == "table-row") rowRepeat_ = repeatCount(reader_, "number-rows-repeated");
@@ -49,14 +52,15 @@ class CensusTaker {
     const std::string_view ns = view(xmlTextReaderConstNamespaceUri(reader_));
     const std::string_view name = view(xmlTextReaderConstLocalName(reader_));
     if (ns == kOffice && name == "body") inBody_ = false;
-    if (!inBody_) return;
+    if (ns == kStyle && isHeaderOrFooter(name) && inHeaderOrFooter_ > 0) --inHeaderOrFooter_;
+    if (!counting()) return;
     if (ns == kOffice && name == "binary-data" && inBinary_ > 0) --inBinary_;
     if (ns == kText && (name == "p" || name == "h") && inParagraph_ > 0) --inParagraph_;
     if (ns == kTable && name == "table-cell") endCell();
   }
 
   void text() {
-    if (!inBody_ || inBinary_ > 0 || inParagraph_ == 0) return;
+    if (!counting() || inBinary_ > 0 || inParagraph_ == 0) return;
     const std::size_t visible = visibleCharacters(view(xmlTextReaderConstValue(reader_)));
     census_.textCharacters += visible;
     if (visible > 0) cellHasText_ = true;
@@ -65,6 +69,20 @@ class CensusTaker {
   const DocumentCensus& census() const { return census_; }
 
  private:
+  // The body counts, and in a text document its headers and footers.
+  bool counting() const { return inBody_ || inHeaderOrFooter_ > 0; }
+
+  bool isTextDocument() {
+    xmlChar* type = xmlTextReaderGetAttributeNs(reader_, BAD_CAST "mimetype", BAD_CAST kOffice.data());
+    const bool text = view(type) == "application/vnd.oasis.opendocument.text";
+    xmlFree(type);
+    return text;
+  }
+
+  static bool isHeaderOrFooter(std::string_view name) {
+    return name.starts_with("header") || name.starts_with("footer");
+  }
+
   static bool isDrawing(std::string_view name) {
     static const std::set<std::string_view> kDrawings = {
         "frame", "custom-shape", "rect",  "ellipse", "circle",  "line",
@@ -89,6 +107,8 @@ class CensusTaker {
   xmlTextReaderPtr reader_;
   DocumentCensus census_;
   bool inBody_ = false;
+  bool textDocument_ = false;
+  int inHeaderOrFooter_ = 0;
   int inBinary_ = 0;
   int inParagraph_ = 0;
   std::size_t rowRepeat_ = 1;
@@ -123,10 +143,11 @@ Status takeCensus(const std::string& flatOdfPath, DocumentCensus* census) {
 Status checkNothingLost(const IworkContent& source, const DocumentCensus& loaded) {
   if (source.cells > 0 && loaded.cells == 0) {
     return Status::error("the document holds " + std::to_string(source.cells) +
-                         " table cells, but none of them could be read");
+                         " table cells, but LibreOffice read none of them; nothing was converted");
   }
   if (source.textCharacters > 0 && loaded.textCharacters == 0 && loaded.cells == 0) {
-    return Status::error("the document holds text, but none of it could be read");
+    return Status::error(
+        "the document holds text, but LibreOffice read none of it; nothing was converted");
   }
   return {};
 }

@@ -1,7 +1,8 @@
 // What a document loaded by LibreOffice holds, counted from its flat
 // OpenDocument form, and the check that compares it with what the source
 // declared: a conversion that lost the content is an error, never a
-// success. Only the document body counts; master pages and styles do not.
+// success. The body counts, and the headers and footers of a text
+// document; masters, styles and placeholders do not.
 #pragma once
 
 #include <cstddef>

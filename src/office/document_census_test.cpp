@@ -59,6 +59,23 @@ TEST_F(DocumentCensusTest, CountsOnlyTheBodysTextAndDrawings) {
   EXPECT_EQ(counted.cells, 0u);
 }
 
+TEST_F(DocumentCensusTest, HeadersAndFootersCountInTextDocumentsOnly) {
+  const std::string styles =
+      "<office:master-styles><style:master-page><style:header><text:p>Quarterly report</text:p>"
+      "</style:header><style:footer><text:p>Page</text:p></style:footer></style:master-page>"
+      "</office:master-styles>";
+  const auto take = [&](const std::string& mimetype) {
+    std::string document = std::string(kHeader) + styles + "<office:body/></office:document>";
+    document.insert(document.find("xmlns:office"),
+                    "office:mimetype=\"application/vnd.oasis.opendocument." + mimetype + "\" ");
+    DocumentCensus counted;
+    EXPECT_TRUE(takeCensus(tmp_.write("d.fod", document).string(), &counted).ok());
+    return counted.textCharacters;
+  };
+  EXPECT_EQ(take("text"), 19u);
+  EXPECT_EQ(take("spreadsheet"), 0u);  // Calc's default page footer is no content
+}
+
 TEST_F(DocumentCensusTest, AnUnreadableCopyIsAnError) {
   DocumentCensus counted;
   EXPECT_FALSE(takeCensus((tmp_.path() / "missing.fods").string(), &counted).ok());

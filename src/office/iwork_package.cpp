@@ -1,32 +1,40 @@
 #include "office/iwork_package.h"
 
 #include <google/protobuf/io/coded_stream.h>
-#include <google/protobuf/unknown_field_set.h>
 #include <plist/plist.h>
 #include <snappy.h>
 #include <sys/stat.h>
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "office/protobuf_fields.h"
+
 namespace morvane {
 
 namespace fs = std::filesystem;
-using google::protobuf::UnknownField;
-using google::protobuf::UnknownFieldSet;
 
 namespace {
 
-// Nothing a document holds comes near this; a larger entry is taken for
-// a damaged or hostile archive rather than read into memory.
-constexpr std::uint64_t kLargestPart = 512ull << 20;
+// No index part of a real document comes near this, read or decoded; a
+// larger one is taken for a damaged or hostile archive rather than read
+// into memory.
+constexpr std::uint64_t kLargestPart = 128ull << 20;
+
+// Counts from hostile input must not wrap around to "nothing".
+std::size_t saturatingAdd(std::size_t a, std::uint64_t b) {
+  const std::size_t room = SIZE_MAX - a;
+  return b >= room ? SIZE_MAX : a + static_cast<std::size_t>(b);
+}
 
 // Object types of the archives (the registry numbers iWork writes).
 constexpr std::uint64_t kTextStorage = 2001;  // a text storage: its text
@@ -50,12 +58,15 @@ class PackageFiles {
 
   Status openFolder(const std::string& path) {
     std::error_code ec;
-    for (fs::recursive_directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
-      if (it->is_regular_file(ec)) {
-        folderFiles_[fs::relative(it->path(), path, ec).generic_string()] = it->path().string();
+    fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec);
+    if (ec) return Status::error("the package folder cannot be read: " + ec.message());
+    for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+      if (ec) return Status::error("the package folder cannot be read: " + ec.message());
+      std::error_code kind;
+      if (it->is_regular_file(kind)) {
+        folderFiles_[it->path().lexically_relative(path).generic_string()] = it->path().string();
       }
     }
-    if (ec) return Status::error("the package folder cannot be read: " + ec.message());
     // A package folder of iWork 2013 and later keeps its index zipped.
     if (auto index = folderFiles_.find("Index.zip"); index != folderFiles_.end()) {
       std::string bytes;
@@ -172,7 +183,14 @@ Status declaredFormatVersion(const PackageFiles& files, std::string* version) {
   std::string bytes;
   if (Status s = files.read(name, &bytes); !s.ok()) return s;
   plist_t root = nullptr;
-  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+  if (bytes.size() < UINT32_MAX) {  // binary or XML, as iWork writes either
+    const auto size = static_cast<uint32_t>(bytes.size());
+    if (bytes.starts_with("bplist00")) {
+      plist_from_bin(bytes.data(), size, &root);
+    } else {
+      plist_from_xml(bytes.data(), size, &root);
+    }
+  }
   if (root == nullptr) return Status::error(name + " is no property list");
   Status status;
   plist_t node = plist_get_node_type(root) == PLIST_DICT
@@ -230,57 +248,76 @@ bool hasXmlIndex(const PackageFiles& files) {
   return false;
 }
 
-// The cells of one row of a tile that hold something. Rows of Numbers 5
-// and later keep a storage buffer (field 6) with 16-bit offsets (field 7,
-// in 4-byte units when field 8 says so; 0xFFFF: no cell); each cell there
-// starts with its storage version and its type, 0 for a cell that carries
-// only a style. Other rows give their cell count (field 2).
-std::uint64_t rowCellCount(const std::string& row) {
-  UnknownFieldSet fields;
-  if (!fields.ParseFromString(row)) return 0;
+// Whether the cell at `offset` of a storage buffer holds something: each
+// cell starts with its storage version, and its type (0: a cell that
+// carries only a style) follows at `typeAt`. A cell of a version not
+// known here counts.
+bool cellHoldsSomething(std::string_view storage, std::size_t offset,
+                        std::initializer_list<char> versions, std::size_t typeAt) {
+  if (offset + typeAt >= storage.size()) return true;
+  if (std::find(versions.begin(), versions.end(), storage[offset]) == versions.end()) return true;
+  return storage[offset + typeAt] != 0;
+}
+
+// The cells of one row of a tile that hold something. Numbers 5 and later
+// keep a storage buffer (field 6) with 16-bit offsets (field 7, in 4-byte
+// units when field 8 says so; 0xFFFF: no cell), cells of version 5 with
+// their type at byte 1; earlier versions keep them in fields 3 and 4, of
+// versions 3 and 4 with their type at byte 2. A row without either
+// gives its cell count (field 2).
+std::uint64_t rowCellCount(std::string_view row) {
   std::uint64_t count = 0;
-  const std::string* storage = nullptr;
-  const std::string* offsets = nullptr;
+  std::string_view storage, offsets, oldStorage, oldOffsets;
   bool wide = false;
-  for (int i = 0; i < fields.field_count(); ++i) {
-    const UnknownField& f = fields.field(i);
-    const bool bytes = f.type() == UnknownField::TYPE_LENGTH_DELIMITED;
-    if (f.number() == 2 && f.type() == UnknownField::TYPE_VARINT) count = f.varint();
-    if (f.number() == 6 && bytes) storage = &f.length_delimited();
-    if (f.number() == 7 && bytes) offsets = &f.length_delimited();
-    if (f.number() == 8 && f.type() == UnknownField::TYPE_VARINT) wide = f.varint() != 0;
-  }
-  if (storage == nullptr || offsets == nullptr) return count;
+  const bool read = forEachField(row, [&](const ProtoField& f) {
+    if (f.number == 2 && f.kind == ProtoField::Kind::varint) count = f.value;
+    if (f.number == 3) oldStorage = f.bytes;
+    if (f.number == 4) oldOffsets = f.bytes;
+    if (f.number == 6) storage = f.bytes;
+    if (f.number == 7) offsets = f.bytes;
+    if (f.number == 8 && f.kind == ProtoField::Kind::varint) wide = f.value != 0;
+    return true;
+  });
+  if (!read) return 0;
+  const bool current = !storage.empty() && !offsets.empty();
+  if (!current && (oldStorage.empty() || oldOffsets.empty())) return count;
+  const std::string_view cells = current ? storage : oldStorage;
+  const std::string_view table = current ? offsets : oldOffsets;
   std::uint64_t filled = 0;
-  for (std::size_t at = 0; at + 1 < offsets->size(); at += 2) {
-    const unsigned offset = static_cast<unsigned char>((*offsets)[at]) |
-                            (static_cast<unsigned char>((*offsets)[at + 1]) << 8);
+  for (std::size_t at = 0; at + 1 < table.size(); at += 2) {
+    const unsigned offset = static_cast<unsigned char>(table[at]) |
+                            (static_cast<unsigned char>(table[at + 1]) << 8);
     if (offset == 0xFFFF) continue;
-    const std::size_t cell = wide ? std::size_t{offset} * 4 : offset;
-    const bool known = cell + 1 < storage->size() && (*storage)[cell] == 5;
-    if (!known || (*storage)[cell + 1] != 0) ++filled;  // what is not understood counts
+    const bool holds = current ? cellHoldsSomething(cells, wide ? offset * 4u : offset, {5}, 1)
+                               : cellHoldsSomething(cells, offset, {3, 4}, 2);
+    if (holds) ++filled;
   }
   return filled;
 }
 
 void countObject(std::uint64_t type, std::string_view payload, IworkContent* content) {
-  if (type != kTableTile && type != kTextStorage) return;
-  UnknownFieldSet fields;
-  if (!fields.ParseFromArray(payload.data(), static_cast<int>(payload.size()))) return;
-  std::uint64_t tileCells = 0, rowCells = 0;
-  for (int i = 0; i < fields.field_count(); ++i) {
-    const UnknownField& f = fields.field(i);
-    if (type == kTableTile && f.number() == 3 && f.type() == UnknownField::TYPE_VARINT) {
-      tileCells = f.varint();  // the tile's cell count, left 0 by newer versions
-    } else if (type == kTableTile && f.number() == 5 &&
-               f.type() == UnknownField::TYPE_LENGTH_DELIMITED) {
-      rowCells += rowCellCount(f.length_delimited());
-    } else if (type == kTextStorage && f.number() == 3 &&
-               f.type() == UnknownField::TYPE_LENGTH_DELIMITED) {
-      content->textCharacters += visibleCharacters(f.length_delimited());
-    }
+  if (type == kTextStorage) {
+    forEachField(payload, [&](const ProtoField& f) {
+      if (f.number == 3 && f.kind == ProtoField::Kind::bytes) {
+        content->textCharacters = saturatingAdd(content->textCharacters, visibleCharacters(f.bytes));
+      }
+      return true;
+    });
+  } else if (type == kTableTile) {
+    // Newer versions leave the tile's own count (field 3) at 0; its rows
+    // (field 5) tell which cells hold something.
+    std::uint64_t tileCells = 0, rowCells = 0;
+    bool rows = false;
+    forEachField(payload, [&](const ProtoField& f) {
+      if (f.number == 3 && f.kind == ProtoField::Kind::varint) tileCells = f.value;
+      if (f.number == 5 && f.kind == ProtoField::Kind::bytes) {
+        rows = true;
+        rowCells = saturatingAdd(rowCells, rowCellCount(f.bytes));
+      }
+      return true;
+    });
+    content->cells = saturatingAdd(content->cells, rows ? rowCells : tileCells);
   }
-  content->cells += static_cast<std::size_t>(std::max(tileCells, rowCells));
 }
 
 }  // namespace
@@ -340,39 +377,52 @@ Status countIwaContent(std::string_view archive, IworkContent* content) {
   const auto* data = reinterpret_cast<const std::uint8_t*>(archive.data());
   std::size_t at = 0;
   while (at < archive.size()) {
-    google::protobuf::io::CodedInputStream stream(data + at, static_cast<int>(archive.size() - at));
+    const std::size_t left = std::min<std::size_t>(archive.size() - at, INT32_MAX);
+    google::protobuf::io::CodedInputStream stream(data + at, static_cast<int>(left));
     std::uint32_t infoLength = 0;
     if (!stream.ReadVarint32(&infoLength)) return Status::error("an object header is damaged");
     at += static_cast<std::size_t>(stream.CurrentPosition());
     if (archive.size() - at < infoLength) return Status::error("an object header is cut short");
-    UnknownFieldSet info;
-    if (!info.ParseFromArray(data + at, static_cast<int>(infoLength))) {
-      return Status::error("an object header is damaged");
-    }
+    const std::string_view info = archive.substr(at, infoLength);
     at += infoLength;
-    for (int i = 0; i < info.field_count(); ++i) {
-      if (info.field(i).number() != 2 ||
-          info.field(i).type() != UnknownField::TYPE_LENGTH_DELIMITED) {
-        continue;
-      }
-      UnknownFieldSet message;  // type 1, payload length 3
-      if (!message.ParseFromString(info.field(i).length_delimited())) {
-        return Status::error("an object header is damaged");
-      }
+    // The header lists the object's messages (field 2), each with its type
+    // (1) and the length of its payload (3); the payloads follow it.
+    bool cutShort = false;
+    const bool read = forEachField(info, [&](const ProtoField& entry) {
+      if (entry.number != 2 || entry.kind != ProtoField::Kind::bytes) return true;
       std::uint64_t type = 0, length = 0;
-      for (int k = 0; k < message.field_count(); ++k) {
-        const UnknownField& f = message.field(k);
-        if (f.type() != UnknownField::TYPE_VARINT) continue;
-        if (f.number() == 1) type = f.varint();
-        if (f.number() == 3) length = f.varint();
+      const bool fine = forEachField(entry.bytes, [&](const ProtoField& f) {
+        if (f.number == 1 && f.kind == ProtoField::Kind::varint) type = f.value;
+        if (f.number == 3 && f.kind == ProtoField::Kind::varint) length = f.value;
+        return true;
+      });
+      if (!fine) return false;
+      if (archive.size() - at < length) {
+        cutShort = true;
+        return false;
       }
-      if (archive.size() - at < length) return Status::error("an object is cut short");
       countObject(type, archive.substr(at, static_cast<std::size_t>(length)), content);
       at += static_cast<std::size_t>(length);
-    }
+      return true;
+    });
+    if (cutShort) return Status::error("an object is cut short");
+    if (!read) return Status::error("an object header is damaged");
   }
   return {};
 }
+
+namespace {
+
+// An entry of another archive, copied as it is stored (no recompression).
+zip_source_t* rawEntry(zip_t* out, zip_t* in, zip_uint64_t index) {
+#if LIBZIP_VERSION_MAJOR > 1 || (LIBZIP_VERSION_MAJOR == 1 && LIBZIP_VERSION_MINOR >= 10)
+  return zip_source_zip_file(out, in, index, ZIP_FL_COMPRESSED, 0, -1, nullptr);
+#else
+  return zip_source_zip(out, in, index, ZIP_FL_COMPRESSED, 0, -1);
+#endif
+}
+
+}  // namespace
 
 Status flattenPackage(const std::string& folder, const std::string& zipPath) {
   int code = 0;
@@ -382,45 +432,56 @@ Status flattenPackage(const std::string& folder, const std::string& zipPath) {
   const auto fail = [&](const std::string& what) {
     zip_discard(out);
     for (zip_t* z : inner) zip_discard(z);
+    std::error_code ec;
+    fs::remove(zipPath, ec);
     return Status::error("the package folder cannot be read: " + what);
   };
+  const auto add = [&](const std::string& name, zip_source_t* source, bool store) {
+    const zip_int64_t index =
+        source == nullptr ? -1 : zip_file_add(out, name.c_str(), source, ZIP_FL_OVERWRITE);
+    if (index < 0 && source != nullptr) zip_source_free(source);
+    if (index >= 0 && store) zip_set_file_compression(out, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+    return index >= 0;
+  };
   std::error_code ec;
-  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (!it->is_regular_file(ec)) continue;
-    const std::string name = fs::relative(it->path(), folder, ec).generic_string();
-    if (name == "Index.zip") {
-      zip_t* index = zip_open(it->path().c_str(), ZIP_RDONLY, &code);
-      if (index == nullptr) return fail("Index.zip is not a zip archive");
-      inner.push_back(index);
-      for (zip_int64_t i = 0; i < zip_get_num_entries(index, 0); ++i) {
-        const char* entry = zip_get_name(index, static_cast<zip_uint64_t>(i), 0);
-        if (entry == nullptr || std::string_view(entry).ends_with("/")) continue;
-        zip_source_t* source = zip_source_zip(out, index, static_cast<zip_uint64_t>(i), 0, 0, -1);
-        if (source == nullptr || zip_file_add(out, entry, source, ZIP_FL_OVERWRITE) < 0) {
-          if (source != nullptr) zip_source_free(source);
-          return fail(std::string("Index.zip: ") + entry);
-        }
-      }
+  fs::recursive_directory_iterator it(folder, ec);
+  if (ec) return fail(ec.message());
+  for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) return fail(ec.message());
+    std::error_code kind;
+    if (!it->is_regular_file(kind)) continue;
+    const std::string name = it->path().lexically_relative(folder).generic_string();
+    if (name != "Index.zip") {
+      if (!add(name, zip_source_file(out, it->path().c_str(), 0, -1), true)) return fail(name);
       continue;
     }
-    zip_source_t* source = zip_source_file(out, it->path().c_str(), 0, -1);
-    if (source == nullptr || zip_file_add(out, name.c_str(), source, ZIP_FL_OVERWRITE) < 0) {
-      if (source != nullptr) zip_source_free(source);
-      return fail(name);
+    zip_t* index = zip_open(it->path().c_str(), ZIP_RDONLY, &code);
+    if (index == nullptr) return fail("Index.zip is not a zip archive");
+    inner.push_back(index);
+    for (zip_int64_t i = 0; i < zip_get_num_entries(index, 0); ++i) {
+      const char* entry = zip_get_name(index, static_cast<zip_uint64_t>(i), 0);
+      if (entry == nullptr || std::string_view(entry).ends_with("/")) continue;
+      if (!add(entry, rawEntry(out, index, static_cast<zip_uint64_t>(i)), false)) {
+        return fail(std::string("Index.zip: ") + entry);
+      }
     }
   }
-  if (ec) return fail(ec.message());
   const bool written = zip_close(out) == 0;
   const std::string problem = written ? "" : zip_strerror(out);
   if (!written) zip_discard(out);
   for (zip_t* z : inner) zip_discard(z);
-  if (!written) return Status::error("cannot write " + zipPath + ": " + problem);
+  if (!written) {
+    fs::remove(zipPath, ec);
+    return Status::error("cannot write " + zipPath + ": " + problem);
+  }
   return {};
 }
 
 Status readIworkDocument(const std::string& path, IworkDocumentInfo* info) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return Status::error("no such file: " + path);
+  if (::stat(path.c_str(), &st) != 0) {
+    return Status::error("it cannot be read: " + std::string(std::strerror(errno)));
+  }
   PackageFiles files;
   if (S_ISDIR(st.st_mode)) {
     if (Status s = files.openFolder(path); !s.ok()) return s;

@@ -245,6 +245,34 @@ TEST_F(IworkPackageTest, BrokenContainersFailWithTheirReason) {
   }
 }
 
+TEST_F(IworkPackageTest, PackageFoldersFlattenIntoTheSingleFileForm) {
+  Files index = documentFiles();
+  index.erase("Metadata/Properties.plist");
+  const std::string folder =
+      writeFolder("p.numbers", {{"Index.zip", zipOf(index)},
+                                {"Data/photo-1.jpg", std::string(5000, 'j')},
+                                {"Metadata/Properties.plist", properties("14.4.1")}});
+  const std::string flat = (tmp_.path() / "flat.numbers").string();
+  ASSERT_TRUE(flattenPackage(folder, flat).ok());
+  IworkDocumentInfo info;
+  ASSERT_TRUE(readIworkDocument(flat, &info).ok());
+  EXPECT_EQ(info.formatVersion, "14.4.1");
+  EXPECT_EQ(info.content.cells, 5u);
+  int code = 0;
+  zip_t* z = zip_open(flat.c_str(), ZIP_RDONLY, &code);
+  ASSERT_NE(z, nullptr);
+  for (const char* name : {"Index/Document.iwa", "Index/Tables/Tile-7.iwa", "Data/photo-1.jpg"}) {
+    EXPECT_GE(zip_name_locate(z, name, 0), 0) << name;
+  }
+  EXPECT_LT(zip_name_locate(z, "Index.zip", 0), 0);
+  zip_discard(z);
+
+  // A package whose Index.zip is damaged leaves no half-written file.
+  const std::string broken = writeFolder("q.numbers", {{"Index.zip", "not a zip"}});
+  EXPECT_FALSE(flattenPackage(broken, (tmp_.path() / "q-flat.numbers").string()).ok());
+  EXPECT_FALSE(fs::exists(tmp_.path() / "q-flat.numbers"));
+}
+
 TEST(IworkFormatVersionTest, KnownVersionsReadAndOthersDoNot) {
   for (const char* readable : {"1.5.0", "11.2.9", "14.4.1", "26.1.0", "30"}) {
     EXPECT_TRUE(isReadableFormatVersion(readable)) << readable;

@@ -2,7 +2,7 @@
 // complete reader is found without any download, an incomplete one is
 // never used, and a download that fails stops with a clear message and
 // leaves nothing behind. apt-get is replaced by a stub that records its
-// calls and fails.
+// calls and fails (and sudo by one that keeps the search path).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -29,7 +29,11 @@ class IworkReaderSetupTest : public ::testing::Test {
     tmp_.write("bin/apt-get",
                "#!/bin/sh\necho \"$@\" >> \"" + (tmp_.path() / "apt-calls").string() +
                    "\"\necho 'E: the archive cannot be reached' >&2\nexit 100\n");
-    fs::permissions(tmp_.path() / "bin/apt-get", fs::perms::owner_all);
+    // sudo would reset the search path and reach the real apt-get.
+    tmp_.write("bin/sudo", "#!/bin/sh\nexec \"$@\"\n");
+    for (const char* tool : {"bin/apt-get", "bin/sudo"}) {
+      fs::permissions(tmp_.path() / tool, fs::perms::owner_all);
+    }
     cache_ = tmp_.mkdir("cache");
   }
 

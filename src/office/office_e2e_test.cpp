@@ -273,7 +273,7 @@ TEST_F(OfficeEndToEndTest, CurrentNumbersDocumentsKeepTheirCells) {
     std::size_t cells;
     std::vector<std::string> texts;
   };
-  const std::map<std::string, Expected> expected = {
+  std::map<std::string, Expected> expected = {
       {"issue-102-v14.4", {32, {"Cats", "Cheetah", "Lion", "Leopard", "Tabby"}}},
       {"format-1", {45, {"Date", "Description", "Card Member", "06/04/2008"}}},
       {"test-custom-formats", {497, {"Data", "Check", "Day #05 of 2022"}}},
@@ -286,6 +286,10 @@ TEST_F(OfficeEndToEndTest, CurrentNumbersDocumentsKeepTheirCells) {
   for (const auto& [name, unused] : expected) {
     fs::copy_file(samples / (name + ".numbers"), in / (name + ".numbers"));
   }
+  // The same document saved as a package folder.
+  commandOutput("unzip -q -d '" + (in / "package.numbers").string() + "' '" +
+                (samples / "issue-102-v14.4.numbers").string() + "'");
+  expected.emplace("package", expected.at("issue-102-v14.4"));
   options_.addFile(in);
   options_.setTargetFolder(tmp_.path() / "out");
   runEngine();

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -99,17 +100,14 @@ class BlockState {
 
  private:
   Status open(const std::string& path) {
-    IworkContent expected;
-    if (Status s = checkSourceDocument(path, &expected); !s.ok()) return s;
-    // LibreOffice opens a package folder only as the single file it stands for.
     std::string loadable = path;
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) {
-      loadable = worker_->scratchPath("package" + fs::path(path).extension().string());
-      if (Status s = flattenPackage(path, loadable); !s.ok()) return s;
-    }
+    IworkContent expected;
+    if (Status s = inspect(path, &loadable, &expected); !s.ok()) return s;
     std::vector<std::string> answer;
-    if (Status s = worker_->call({"load", loadable}, &answer); !s.ok()) return s;
+    Status loaded = worker_->call({"load", loadable}, &answer);
+    std::error_code ec;
+    if (loadable != path) fs::remove(loadable, ec);  // the copy of a package folder
+    if (!loaded.ok()) return loaded;
     documents_.push_back(path);
     const std::string kind = answer.empty() ? "unknown" : answer[0];
     const std::string wanted = documentKindFor(tell_.application);
@@ -118,9 +116,38 @@ class BlockState {
                            kind + " document");
     }
     if (!expected.any()) return {};
-    DocumentCensus loaded;
-    if (Status s = worker_->census(&loaded); !s.ok()) return s;
-    return checkNothingLost(expected, loaded);
+    DocumentCensus census;
+    if (Status s = worker_->census(&census); !s.ok()) return s;
+    return checkNothingLost(expected, census);
+  }
+
+  // Checks a document before LibreOffice opens it. An iWork document must
+  // be a readable container of a format version a reader supports; the
+  // worker reads it (hostile input stays out of this process), tells what
+  // content LibreOffice must bring over, and turns a package folder into
+  // the single file LibreOffice opens (*loadable). An Office document
+  // must not be empty.
+  Status inspect(const std::string& path, std::string* loadable, IworkContent* expected) {
+    const std::string ext = fs::path(path).extension().string();
+    const auto iwork = iworkApplications().find(ext.empty() ? "" : ext.substr(1));
+    std::error_code ec;
+    if (iwork == iworkApplications().end()) {
+      if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == 0 && !ec) {
+        return Status::error("the file is empty (0 bytes); there is nothing to convert");
+      }
+      return {};  // LibreOffice itself tells what it cannot open
+    }
+    if (!fs::exists(path, ec)) return {};  // the worker names the missing file
+    std::vector<std::string> answer;
+    const Status s = worker_->call({"inspect", path, worker_->scratchPath("package" + ext)}, &answer);
+    if (!s.ok()) {
+      return Status::error("this is not a readable " + iwork->second + " document: " + s.message());
+    }
+    if (answer.size() != 3) return Status::error("the LibreOffice worker answered no inspection");
+    *expected = {std::strtoull(answer[0].c_str(), nullptr, 10),
+                 std::strtoull(answer[1].c_str(), nullptr, 10)};
+    *loadable = answer[2];
+    return {};
   }
 
   Status close() {
@@ -361,26 +388,6 @@ class OfficeScript : public Script {
 };
 
 }  // namespace
-
-Status checkSourceDocument(const std::string& path, IworkContent* expected) {
-  const std::string ext = fs::path(path).extension().string();
-  const auto iwork = iworkApplications().find(ext.empty() ? "" : ext.substr(1));
-  if (iwork == iworkApplications().end()) {
-    std::error_code ec;
-    if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == 0 && !ec) {
-      return Status::error("the file is empty (0 bytes); there is nothing to convert");
-    }
-    return {};  // LibreOffice itself tells what it cannot open
-  }
-  std::error_code ec;
-  if (!fs::exists(path, ec)) return {};  // the worker names the missing file
-  IworkDocumentInfo info;
-  if (Status s = readIworkDocument(path, &info); !s.ok()) {
-    return Status::error("this is not a readable " + iwork->second + " document: " + s.message());
-  }
-  *expected = info.content;
-  return {};
-}
 
 OfficeScriptService::OfficeScriptService(OfficeConfig config, ProgressObserver progress)
     : config_(std::move(config)), progress_(std::move(progress)) {}

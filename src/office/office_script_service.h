@@ -10,7 +10,6 @@
 #include <string>
 
 #include "engine/script_service.h"
-#include "office/iwork_package.h"
 #include "office/office_worker.h"
 
 namespace morvane {
@@ -38,12 +37,6 @@ class OfficeScriptService : public ScriptService {
 // the script, given the kind of document open; empty when LibreOffice
 // cannot write it.
 std::string officeFormatFor(const std::string& formatName);
-
-// Checks a document before LibreOffice opens it: an iWork document must
-// be a readable container of a format version a reader supports, an
-// Office document must not be empty. *expected tells what content the
-// loaded document must show (nothing to check when none is declared).
-Status checkSourceDocument(const std::string& path, IworkContent* expected);
 
 // The document kind ("text", "spreadsheet", "presentation") that an
 // application of the script takes; empty for an unknown application.

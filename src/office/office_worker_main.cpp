@@ -4,6 +4,10 @@
 //   load PATH          -> ok KIND   (text, spreadsheet, presentation, ...)
 //   save PATH FORMAT   -> ok        (writes document 1 in FORMAT: pdf, docx, ...)
 //   close              -> ok        (closes document 1)
+//   inspect PATH COPY  -> ok CELLS TEXT LOADABLE  (checks the iWork document
+//                         PATH without LibreOffice and tells what it holds; a
+//                         package folder is written as the single file COPY,
+//                         which is then the one to load)
 //   census PATH        -> ok CELLS TEXT DRAWINGS  (counts what document 1 holds,
 //                         through a flat OpenDocument copy written to PATH
 //                         and removed again)
@@ -32,6 +36,7 @@
 
 #include "filelist/regular_files.h"
 #include "office/document_census.h"
+#include "office/iwork_package.h"
 #include "office/wire_format.h"
 
 namespace {
@@ -119,6 +124,7 @@ class Worker {
     const std::string& verb = request[0];
     if (verb == "load" && request.size() == 2) return load(request[1]);
     if (verb == "save" && request.size() == 3) return save(request[1], request[2]);
+    if (verb == "inspect" && request.size() == 3) return inspect(request[1], request[2]);
     if (verb == "census" && request.size() == 2) return census(request[1]);
     if (verb == "version") return answer({"ok", officeVersion(office_), readerVersion()});
     if (verb == "close") {
@@ -150,6 +156,23 @@ class Worker {
                                   officeError(office_, "the export failed")});
     }
     answer({"ok"});
+  }
+
+  void inspect(const std::string& path, const std::string& copy) {
+    morvane::IworkDocumentInfo info;
+    if (morvane::Status s = morvane::readIworkDocument(path, &info); !s.ok()) {
+      return answer({"error", s.message()});
+    }
+    std::error_code ec;
+    std::string loadable = path;
+    if (std::filesystem::is_directory(path, ec)) {
+      if (morvane::Status s = morvane::flattenPackage(path, copy); !s.ok()) {
+        return answer({"error", s.message()});
+      }
+      loadable = copy;
+    }
+    answer({"ok", std::to_string(info.content.cells), std::to_string(info.content.textCharacters),
+            loadable});
   }
 
   void census(const std::string& path) {
