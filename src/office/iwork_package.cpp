@@ -234,8 +234,8 @@ Status readArchiveIndex(const PackageFiles& files, IworkContent* content) {
     if (s.ok()) s = countIwaContent(archive, &counted);
     if (!s.ok()) return Status::error("its index cannot be read: " + name + ": " + s.message());
     if (countsAsContent(name)) {
-      content->cells += counted.cells;
-      content->textCharacters += counted.textCharacters;
+      content->cells = saturatingAdd(content->cells, counted.cells);
+      content->textCharacters = saturatingAdd(content->textCharacters, counted.textCharacters);
     }
   }
   return {};
@@ -363,11 +363,11 @@ Status decodeIwaStream(std::string_view framed, std::string* out) {
         out->size() + size > kLargestPart) {
       return Status::error("a chunk is damaged");
     }
-    std::string decoded;
-    if (!snappy::Uncompress(chunk.data(), chunk.size(), &decoded)) {
+    const std::size_t start = out->size();
+    out->resize(start + size);
+    if (!snappy::RawUncompress(chunk.data(), chunk.size(), out->data() + start)) {
       return Status::error("a chunk is damaged");
     }
-    out->append(decoded);
     at += length;
   }
   return {};
