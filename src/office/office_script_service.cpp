@@ -22,11 +22,26 @@ namespace fs = std::filesystem;
 namespace {
 
 // A finished export waiting under its temporary name for its turn to be
-// renamed over the target.
+// renamed over the target, with the statement that made it.
 struct PendingExport {
   fs::path partial;
   fs::path target;
+  const ScriptStatement* statement = nullptr;
 };
+
+// A hidden name beside `target`, unique in this process (workers of one
+// run may export to the same target) and among processes (by the pid):
+// ".<name>.morvane-<pid>-<n>.part", or ".morvane-<pid>-<n>.part" where
+// the target's own name leaves no room for the longer form.
+fs::path partialPathFor(const fs::path& target) {
+  static std::atomic<std::uint64_t> counter{0};
+  const std::string suffix = ".morvane-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(++counter) + ".part";
+  const std::string name = target.filename().string();
+  constexpr std::size_t kLongestName = 255;  // NAME_MAX of the file systems in use
+  if (1 + name.size() + suffix.size() <= kLongestName) return target.parent_path() / ("." + name + suffix);
+  return target.parent_path() / suffix;
+}
 
 Status commit(const PendingExport& e) {
   std::error_code ec;
@@ -69,7 +84,7 @@ class BlockState {
       case Kind::open: return open(st.path);
       case Kind::close: return close();
       case Kind::save: return save(st.path);
-      case Kind::exportAs: return exportTo(st.path, st.format, pending);
+      case Kind::exportAs: return exportTo(st, pending);
       case Kind::quit: break;
     }
     return {};
@@ -170,8 +185,9 @@ class BlockState {
                          target + " was not written");
   }
 
-  Status exportTo(const std::string& target, const std::string& formatName,
-                  std::vector<PendingExport>* pending) {
+  Status exportTo(const ScriptStatement& statement, std::vector<PendingExport>* pending) {
+    const std::string& target = statement.path;
+    const std::string& formatName = statement.format;
     if (documents_.empty()) return Status::error("no document is open");
     const std::string format = officeFormatFor(formatName);
     if (format.empty()) {
@@ -181,11 +197,7 @@ class BlockState {
     // Written under a hidden temporary name beside the target, then renamed
     // over it: a failed export leaves no half-written file behind.
     const fs::path finalPath(target);
-    const PendingExport e{finalPath.parent_path() /
-                              ("." + finalPath.filename().string() + ".morvane-" +
-                               std::to_string(::getpid()) + "-" + std::to_string(++exports_) +
-                               ".part"),
-                          finalPath};
+    const PendingExport e{partialPathFor(finalPath), finalPath, &statement};
     std::vector<std::string> answer;
     if (Status s = worker_->call({"save", e.partial.string(), format}, &answer); !s.ok()) {
       discard({e});
@@ -200,7 +212,6 @@ class BlockState {
   const OfficeConfig& config_;
   std::unique_ptr<OfficeWorker> worker_;  // ended with the state
   std::vector<std::string> documents_;    // open documents, document 1 last
-  std::size_t exports_ = 0;
 };
 
 // Counts the statements carried out and tells the observer, always from
@@ -362,10 +373,9 @@ class OfficeScript : public Script {
                      std::vector<Outcome>& outcomes, ProgressCounter& progress,
                      ScriptError* error) {
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
-      for (std::size_t e = 0; e < outcomes[i].exports.size(); ++e) {
-        if (Status s = commit(outcomes[i].exports[e]); !s.ok() && !outcomes[i].error) {
-          outcomes[i].error = BlockState(block, config_).describe(
-              block.statements[runs[i].first], s.message());
+      for (const PendingExport& e : outcomes[i].exports) {
+        if (Status s = commit(e); !s.ok() && !outcomes[i].error) {
+          outcomes[i].error = describeCommit(block, runs[i], e, s.message());
         }
       }
       if (outcomes[i].error) {
@@ -380,6 +390,18 @@ class OfficeScript : public Script {
       progress.tell(block.statements.back().text);
     }
     return true;
+  }
+
+  // A commit that failed, told as the export statement that made the file,
+  // with the document that statement exported.
+  ScriptError describeCommit(const TellBlock& block, const DocumentRun& run,
+                             const PendingExport& e, const std::string& message) const {
+    ScriptError error = BlockState(block, config_).describe(*e.statement, message);
+    for (std::size_t k = run.first; k < run.end; ++k) {
+      if (block.statements[k].kind != ScriptStatement::Kind::open) continue;
+      error.info.insert(error.info.end() - 1, {"document", block.statements[k].path});
+    }
+    return error;
   }
 
   ParsedScript parsed_;

@@ -255,6 +255,40 @@ TEST_F(OfficeServiceTest, SharedWorkersCommitInScriptOrderUpToTheFailure) {
   EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
 }
 
+// Workers of one run exporting to one target, a commit that fails, and a
+// target whose name leaves no room for a longer temporary name.
+TEST_F(OfficeServiceTest, TemporaryNamesNeverCollideAndFailedCommitsNameTheirExport) {
+  config_.workers = 2;
+  writeWorker("sleep 0.2; echo ok");
+  fs::create_directories(tmp_.path() / "out");
+  const auto documentBlock = [&](const std::string& source, const std::string& target) {
+    return "  activate\n  open POSIX file \"" + tmp_.write(source).string() + "\"\n"
+           "  export document 1 to POSIX file \"" + (tmp_.path() / "out" / target).string() +
+           "\" as PDF\n  close document 1\n";
+  };
+  const std::string same = documentBlock("A/Notes.docx", "Notes.pdf") +
+                           documentBlock("B/Notes.docx", "Notes.pdf");
+  ASSERT_TRUE(run(block("Pages", same + "  quit\n"))) << error_.description();
+  EXPECT_EQ(outFiles(), std::vector<std::string>{"Notes.pdf"});
+
+  fs::create_directories(tmp_.path() / "out/taken.pdf/inside");  // no file can replace it
+  const std::string failing = documentBlock("c.docx", "c.pdf") + documentBlock("d.docx", "taken.pdf");
+  ASSERT_FALSE(run(block("Pages", failing + "  quit\n")));
+  EXPECT_EQ(info(error_, "statement"),
+            "export document 1 to POSIX file \"" + (tmp_.path() / "out/taken.pdf").string() + "\" as PDF");
+  EXPECT_EQ(info(error_, "document"), (tmp_.path() / "d.docx").string());
+  EXPECT_EQ(info(error_, "line"), "8");
+  fs::remove_all(tmp_.path() / "out/taken.pdf");
+  fs::remove(tmp_.path() / "out/c.pdf");
+
+  const std::string longName = std::string(250, 'n') + ".pdf";
+  ASSERT_TRUE(run(block("Pages", documentBlock("e.docx", longName) + "  quit\n")))
+      << error_.description();
+  std::vector<std::string> files = outFiles();
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"Notes.pdf", longName}));
+}
+
 TEST_F(OfficeServiceTest, EmptyScriptSucceedsAndReportsProgress) {
   writeWorker("echo ok");
   std::vector<std::string> seen;
