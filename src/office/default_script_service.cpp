@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -62,11 +64,17 @@ std::string readerLibraryDir(const std::string& worker) {
   return MORVANE_IWORK_READER_DIR;
 }
 
-// A positive whole number from the environment, or nothing.
-std::optional<long> positiveSetting(const char* name) {
-  const char* text = std::getenv(name);
-  const long value = text != nullptr ? std::strtol(text, nullptr, 10) : 0;
-  return value > 0 ? std::optional<long>(value) : std::nullopt;
+// A whole number from 1 up from the environment, at most `most` (larger
+// ones are taken as `most`); nothing when unset or not such a number
+// ("5abc", "-2", "0").
+std::optional<long> boundedSetting(const char* name, long most) {
+  const std::string_view text = std::getenv(name) != nullptr ? std::getenv(name) : "";
+  long value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || end != text.data() + text.size()) return std::nullopt;
+  if (ec == std::errc::result_out_of_range && !text.starts_with('-')) return most;
+  if (ec != std::errc() || value < 1) return std::nullopt;
+  return std::min(value, most);
 }
 
 }  // namespace
@@ -79,10 +87,10 @@ OfficeConfig defaultOfficeConfig() {
   config.readerLibraryDir = readerLibraryDir(config.workerPath);
   config.profileTemplate = profileTemplatePath(config.installPath);
   config.workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 2);
-  if (auto workers = positiveSetting("MORVANE_OFFICE_WORKERS")) {
+  if (auto workers = boundedSetting("MORVANE_OFFICE_WORKERS", kMostWorkers)) {
     config.workers = static_cast<std::size_t>(*workers);
   }
-  if (auto seconds = positiveSetting("MORVANE_STATEMENT_TIMEOUT")) {
+  if (auto seconds = boundedSetting("MORVANE_STATEMENT_TIMEOUT", kLongestStatementSeconds)) {
     config.statementLimit = std::chrono::seconds(*seconds);
   }
   return config;

@@ -15,6 +15,11 @@
 
 namespace morvane {
 
+// The bounds of the environment's numeric settings; larger values are
+// taken as these, malformed ones ("5abc") ignored.
+inline constexpr long kMostWorkers = 64;
+inline constexpr long kLongestStatementSeconds = 24 * 60 * 60;
+
 // The LibreOffice configuration: the worker next to the running
 // executable (or in the install's libexec folder), LibreOffice in
 // /usr/lib/libreoffice/program, five minutes per statement, a profile
