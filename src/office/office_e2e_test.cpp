@@ -343,5 +343,62 @@ TEST_F(OfficeEndToEndTest, BrokenIworkDocumentsFailByNameAndWriteNothing) {
   EXPECT_EQ(childProcesses(), 0);
 }
 
+// Two documents of one block written to one target by two workers: each
+// export has its own temporary name, and the later one wins cleanly.
+TEST_F(OfficeEndToEndTest, WorkersSideBySideExportToTheSameTargetCleanly) {
+  const fs::path a = tmp_.mkdir("A"), b = tmp_.mkdir("B"), out = tmp_.mkdir("out");
+  makeOfficeDocuments(a);
+  makeOfficeDocuments(b);
+  std::string body;
+  for (const fs::path& folder : {a, b}) {
+    body += "  activate\n  open POSIX file \"" + (folder / "a.docx").string() + "\"\n"
+            "  export document 1 to POSIX file \"" + (out / "a.pdf").string() + "\" as PDF\n"
+            "  close document 1\n";
+  }
+  EXPECT_EQ(runScript(body + "  quit\n"), "");
+  EXPECT_EQ(filesIn(out), std::vector<std::string>{"a.pdf"});
+  EXPECT_NE(pdfText(out / "a.pdf").find("Morvane text sample"), std::string::npos);
+}
+
+// Without a profile template (no cache folder) a worker still leaves no
+// lock file beside the documents it has open.
+TEST_F(OfficeEndToEndTest, WorkersWithoutATemplateKeepNoLockFiles) {
+  const fs::path in = tmp_.mkdir("in");
+  makeOfficeDocuments(in);
+  config_.profileTemplate.clear();
+  std::unique_ptr<OfficeWorker> worker;
+  ASSERT_TRUE(OfficeWorker::start(config_, &worker).ok());
+  std::vector<std::string> answer;
+  ASSERT_TRUE(worker->call({"load", (in / "b.xlsx").string()}, &answer).ok());
+  EXPECT_EQ(filesIn(in), (std::vector<std::string>{"a.docx", "b.xlsx", "c.pptx"}));
+}
+
+// Two runs of the command line started together on an empty cache: both
+// succeed (one builds the profile template, the other waits for it), and
+// nothing is left in the temporary folder they were given.
+TEST_F(OfficeEndToEndTest, TwoRunsAtOnceOnAnEmptyCacheLeaveNoTemporaryFiles) {
+  const fs::path in = tmp_.mkdir("in"), temporary = tmp_.mkdir("tmp"), cache = tmp_.mkdir("cache");
+  makeOfficeDocuments(in);
+  const std::string environment = "TMPDIR='" + temporary.string() + "' XDG_CACHE_HOME='" +
+                                  cache.string() + "' MORVANE_OFFICE_WORKERS=2 ";
+  const auto run = [&](const std::string& target) {
+    return environment + "'" MORVANE_TEST_CLI "' --pdf --yes --target '" +
+           (tmp_.path() / target).string() + "' '" + in.string() + "' >/dev/null 2>&1; echo $?";
+  };
+  const std::string both =
+      commandOutput("(" + run("out1") + ") > '" + (tmp_.path() / "status1").string() + "' & " +
+                    run("out2") + "; wait");
+  EXPECT_EQ(both, "0\n");
+  EXPECT_EQ(commandOutput("cat '" + (tmp_.path() / "status1").string() + "'"), "0\n");
+  for (const char* out : {"out1", "out2"}) {
+    EXPECT_EQ(filesIn(tmp_.path() / out), (std::vector<std::string>{"a.pdf", "b.pdf", "c.pdf"}));
+  }
+  EXPECT_TRUE(filesIn(temporary).empty()) << filesIn(temporary).front();
+  EXPECT_EQ(filesIn(in), (std::vector<std::string>{"a.docx", "b.xlsx", "c.pptx"}));
+  for (const std::string& name : filesIn(cache / "morvane")) {
+    EXPECT_EQ(name.find(".new-"), std::string::npos) << name;
+  }
+}
+
 }  // namespace
 }  // namespace morvane

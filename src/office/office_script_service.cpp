@@ -362,8 +362,22 @@ class OfficeScript : public Script {
       --lanesLeft;
       progress.notify();
     };
+    // A thread the system refuses to start is one lane fewer; with none,
+    // this thread serves the block alone.
+    const std::size_t wanted = lanesLeft;
     std::vector<std::thread> lanes;
-    for (std::size_t n = lanesLeft; n > 0; --n) lanes.emplace_back(lane);
+    for (std::size_t n = 0; n < wanted; ++n) {
+      try {
+        lanes.emplace_back(lane);
+      } catch (const std::system_error&) {
+        lanesLeft -= wanted - n;
+        break;
+      }
+    }
+    if (lanes.empty()) {
+      lanesLeft = 1;
+      lane();
+    }
     progress.follow([&] { return lanesLeft == 0; });
     for (std::thread& t : lanes) t.join();
     return commitInOrder(block, runs, outcomes, progress, error);

@@ -1,7 +1,14 @@
 #include "office/office_worker.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
 
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +27,9 @@ namespace {
 // Names a complete template of the current kind.
 const char kTemplateMarker[] = ".morvane-profile-3";
 
+// Workers' private folders: "morvane-office-<pid>-XXXXXX".
+const std::string kWorkFolderPrefix = "morvane-office-";
+
 // LibreOffice keeps a lock file beside each open document; a worker that is
 // ended while a document is open would leave it in the user's folder. The
 // workers' profiles turn locking off (the documents are only read).
@@ -28,6 +38,7 @@ void disableFileLocking(const std::string& profile) {
                                     "registrymodifications.xcu";
   std::ifstream in(xcu);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (text.find("\"UseLocking\"") != std::string::npos) return;
   const std::string item =
       "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"UseLocking\" "
       "oor:op=\"fuse\"><value>false</value></prop></item>\n";
@@ -60,9 +71,41 @@ std::string formatLimit(std::chrono::milliseconds limit) {
 
 }  // namespace
 
+// The folder that holds the workers' private folders: the system's
+// temporary folder, or /tmp where TMPDIR names nothing usable.
+std::filesystem::path temporaryRoot() {
+  std::error_code ec;
+  std::filesystem::path root = std::filesystem::temp_directory_path(ec);
+  return ec ? std::filesystem::path("/tmp") : root;
+}
+
+// Private folders of workers whose process is gone (ended by a crash or a
+// kill before they could clean up) are removed, once per process.
+void sweepStaleWorkFolders(const std::filesystem::path& root) {
+  static std::once_flag once;
+  std::call_once(once, [&] {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string name = it->path().filename().string();
+      if (!name.starts_with(kWorkFolderPrefix)) continue;
+      const long pid = std::strtol(name.c_str() + kWorkFolderPrefix.size(), nullptr, 10);
+      if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) {
+        std::error_code ignored;
+        std::filesystem::remove_all(it->path(), ignored);
+      }
+    }
+  });
+}
+
 Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWorker>* out) {
-  std::string dir = (std::filesystem::temp_directory_path() / "morvane-office-XXXXXX").string();
-  if (mkdtemp(dir.data()) == nullptr) return Status::error("cannot create a temporary folder");
+  const std::filesystem::path root = temporaryRoot();
+  sweepStaleWorkFolders(root);
+  std::string dir =
+      (root / (kWorkFolderPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
+  if (mkdtemp(dir.data()) == nullptr) {
+    return Status::error("cannot create a temporary folder in " + root.string() + ": " +
+                         std::strerror(errno));
+  }
   std::unique_ptr<OfficeWorker> worker(new OfficeWorker(config, dir));
   prepareProfile(config, dir + "/profile");
   if (Status s = worker->launch(dir + "/profile", dir + "/worker.log"); !s.ok()) return s;
@@ -73,6 +116,10 @@ Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWor
 Status OfficeWorker::launch(const std::string& profile, const std::string& log) {
   const std::vector<std::string> argv = {config_.workerPath, config_.installPath,
                                          fileUrlFromPath(profile)};
+  // LibreOffice's own temporary files go into the worker's private folder,
+  // which is removed with the worker whatever ends it.
+  std::error_code ec;
+  std::filesystem::create_directories(workDir_ + "/tmp", ec);
   const std::vector<std::string> environment = workerEnvironment();
   if (Status s = Subprocess::start(argv, log, &process_, &environment); !s.ok()) return s;
   std::vector<std::string> ready;
@@ -84,26 +131,51 @@ std::vector<std::string> OfficeWorker::workerEnvironment() const {
   std::string libraryPath = config_.readerLibraryDir;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string_view entry(*e);
-    if (!entry.starts_with("LD_LIBRARY_PATH=")) {
+    if (entry.starts_with("LD_LIBRARY_PATH=")) {
+      if (entry.size() > 16) {
+        libraryPath += (libraryPath.empty() ? "" : ":") + std::string(entry.substr(16));
+      }
+    } else if (!entry.starts_with("TMPDIR=")) {
       environment.emplace_back(entry);
-    } else if (entry.size() > 16) {
-      libraryPath += (libraryPath.empty() ? "" : ":") + std::string(entry.substr(16));
     }
   }
   if (!libraryPath.empty()) environment.push_back("LD_LIBRARY_PATH=" + libraryPath);
+  environment.push_back("TMPDIR=" + workDir_ + "/tmp");
   return environment;
 }
 
 void OfficeWorker::prepareProfile(const OfficeConfig& config, const std::string& profile) {
   namespace fs = std::filesystem;
-  if (config.profileTemplate.empty()) return;
-  const fs::path done = fs::path(config.profileTemplate) / kTemplateMarker;
-  std::error_code ec;
-  if (!fs::exists(done, ec)) makeProfileTemplate(config);
-  if (fs::exists(done, ec)) {
-    fs::copy(config.profileTemplate, profile, fs::copy_options::recursive, ec);
-    if (ec) fs::remove_all(profile, ec);
+  if (!config.profileTemplate.empty()) {
+    const fs::path done = fs::path(config.profileTemplate) / kTemplateMarker;
+    std::error_code ec;
+    if (!fs::exists(done, ec)) makeProfileTemplateOnce(config);
+    if (fs::exists(done, ec)) {
+      fs::copy(config.profileTemplate, profile, fs::copy_options::recursive, ec);
+      if (ec) fs::remove_all(profile, ec);
+    }
   }
+  // Whatever became of the template: this profile keeps no lock files.
+  disableFileLocking(profile);
+}
+
+// One template at a time per machine: workers and runs side by side wait
+// for the one that builds it (a lock on a file beside the template), then
+// find it made.
+void OfficeWorker::makeProfileTemplateOnce(const OfficeConfig& config) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::create_directories(fs::path(config.profileTemplate).parent_path(), ec);
+  const int lock = ::open((config.profileTemplate + ".lock").c_str(),
+                          O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lock >= 0) {
+    while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  if (!fs::exists(fs::path(config.profileTemplate) / kTemplateMarker, ec)) {
+    makeProfileTemplate(config);
+  }
+  if (lock >= 0) ::close(lock);  // releases the lock
 }
 
 // A worker on an empty profile opens and closes a small document and shuts

@@ -1,8 +1,10 @@
-// OfficeWorker: one morvane-office process serving one tell block. It
-// loads LibreOffice once, in-process, with a temporary profile of its own,
-// then loads, saves and closes documents on request. Every request waits
-// at most the statement time limit; a worker that crashes or hangs is
-// ended and reported. The profile is removed when the worker is dropped.
+// OfficeWorker: one morvane-office process serving documents of a block.
+// It loads LibreOffice once, in-process, in a private temporary folder of
+// its own (its profile, its log, LibreOffice's temporary files), then
+// loads, saves and closes documents on request. Every request waits at
+// most the statement time limit; a worker that crashes or hangs is ended
+// and reported. The private folder is removed when the worker is dropped;
+// those of workers whose process died are swept at the next start.
 #pragma once
 
 #include <chrono>
@@ -65,6 +67,7 @@ class OfficeWorker {
   // library path.
   std::vector<std::string> workerEnvironment() const;
   static void prepareProfile(const OfficeConfig& config, const std::string& profile);
+  static void makeProfileTemplateOnce(const OfficeConfig& config);
   static void makeProfileTemplate(const OfficeConfig& config);
   // Ends the worker; the message tells `what`, with how it exited.
   Status failure(const std::string& what, bool describeExit);

@@ -20,6 +20,7 @@
 #include <LibreOfficeKit/LibreOfficeKit.hxx>
 #include <LibreOfficeKit/LibreOfficeKitInit.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <link.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -204,7 +205,7 @@ int main(int argc, char** argv) {
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the service
   // Answers go to the original standard output; whatever LibreOffice
   // prints itself goes to standard error.
-  protocolFd = ::dup(STDOUT_FILENO);
+  protocolFd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);  // not for LibreOffice's children
   ::dup2(STDERR_FILENO, STDOUT_FILENO);
 
   lok::Office* office = lok::lok_cpp_init(argv[1], argv[2]);

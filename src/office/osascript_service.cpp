@@ -14,6 +14,13 @@ namespace morvane {
 
 namespace {
 
+// The system's temporary folder, or /tmp where TMPDIR names nothing usable.
+std::filesystem::path temporaryFolder() {
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+  return ec ? std::filesystem::path("/tmp") : folder;
+}
+
 class OsascriptScript : public Script {
  public:
   OsascriptScript(std::string program, std::string source)
@@ -21,7 +28,7 @@ class OsascriptScript : public Script {
 
   bool execute(ScriptError* error) override {
     std::string errPath =
-        (std::filesystem::temp_directory_path() / "morvane-osascript-XXXXXX").string();
+        (temporaryFolder() / "morvane-osascript-XXXXXX").string();
     const int errFd = mkstemp(errPath.data());
     if (errFd < 0) return fail(error, "cannot create a temporary file", -1);
     ::close(errFd);

@@ -122,25 +122,24 @@ Subprocess::ReadResult Subprocess::readAll(std::chrono::milliseconds limit, std:
 
 int Subprocess::finish(std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
+  // The child is waited for without reaping it: while it is a zombie its
+  // process group id cannot pass to a new process, so the group can still
+  // be signalled safely.
   while (!reaped_) {
-    const pid_t r = ::waitpid(pid_, &status_, WNOHANG);
-    if (r == pid_ || (r < 0 && errno != EINTR)) {
-      reaped_ = true;
-      break;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      kill();
-      break;
-    }
+    siginfo_t info{};
+    const int r = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
+    if (r == 0 && info.si_pid == pid_) break;
+    if (r < 0 && errno != EINTR) break;
+    if (std::chrono::steady_clock::now() >= deadline) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  ::kill(-pid_, SIGKILL);  // anything the child left behind in its group
+  kill();  // anything the child left behind in its group, then the child
   return status_;
 }
 
 void Subprocess::kill() {
-  ::kill(-pid_, SIGKILL);
   if (reaped_) return;
+  ::kill(-pid_, SIGKILL);
   while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
   }
   reaped_ = true;
