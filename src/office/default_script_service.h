@@ -2,7 +2,7 @@
 // macOS, LibreOffice elsewhere. The environment may point elsewhere:
 // MORVANE_OFFICE_WORKER (the worker executable), MORVANE_LIBREOFFICE_PROGRAM
 // (LibreOffice's program folder), MORVANE_STATEMENT_TIMEOUT (seconds),
-// MORVANE_OFFICE_WORKERS (workers per block), MORVANE_IWORK_READER_DIR (the
+// MORVANE_OFFICE_WORKERS (workers sharing a block's documents), MORVANE_IWORK_READER_DIR (the
 // folder of the iWork reader library the workers load; empty: the system's).
 #pragma once
 

@@ -2,6 +2,8 @@
 // through the engine and the office script service.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -398,6 +400,24 @@ TEST_F(OfficeEndToEndTest, TwoRunsAtOnceOnAnEmptyCacheLeaveNoTemporaryFiles) {
   for (const std::string& name : filesIn(cache / "morvane")) {
     EXPECT_EQ(name.find(".new-"), std::string::npos) << name;
   }
+}
+
+// A full disk under the target: the error says so in plain words and no
+// partial export is left behind.
+TEST_F(OfficeEndToEndTest, AFullDiskIsNamedAndLeavesNoPartialExport) {
+  const fs::path in = tmp_.mkdir("in"), disk = tmp_.mkdir("disk");
+  makeOfficeDocuments(in);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=128k") != 0) {
+    GTEST_SKIP() << "this machine does not let the test mount a small file system";
+  }
+  std::ofstream(disk / "filler") << std::string(128 << 10, 'x');
+  const std::string message = runScript(
+      "  open POSIX file \"" + (in / "a.docx").string() + "\"\n"
+      "  export document 1 to POSIX file \"" + (disk / "a.pdf").string() + "\" as PDF\n");
+  const std::vector<std::string> left = filesIn(disk);
+  ::umount2(disk.c_str(), MNT_DETACH);
+  EXPECT_NE(message.find("the disk of " + disk.string() + " is full"), std::string::npos) << message;
+  EXPECT_EQ(left, std::vector<std::string>{"filler"});
 }
 
 }  // namespace

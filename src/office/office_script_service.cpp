@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "office/document_census.h"
+#include "office/failure_reasons.h"
 #include "office/script_parser.h"
 
 namespace morvane {
@@ -122,7 +123,7 @@ class BlockState {
     Status loaded = worker_->call({"load", loadable}, &answer);
     std::error_code ec;
     if (loadable != path) fs::remove(loadable, ec);  // the copy of a package folder
-    if (!loaded.ok()) return loaded;
+    if (!loaded.ok()) return Status::error(explainLoadFailure(path, loaded.message()));
     documents_.push_back(path);
     const std::string kind = answer.empty() ? "unknown" : answer[0];
     const std::string wanted = documentKindFor(tell_.application);
@@ -200,8 +201,10 @@ class BlockState {
     const PendingExport e{partialPathFor(finalPath), finalPath, &statement};
     std::vector<std::string> answer;
     if (Status s = worker_->call({"save", e.partial.string(), format}, &answer); !s.ok()) {
+      // Told while the partial file still takes its room on the disk.
+      const std::string reason = explainSaveFailure(target, s.message());
       discard({e});
-      return s;
+      return Status::error(reason);
     }
     if (pending == nullptr) return commit(e);
     pending->push_back(e);

@@ -1,9 +1,10 @@
 // OfficeScriptService: runs the engine's automation script with
-// LibreOffice. Each tell block gets one OfficeWorker; the statements are
-// carried out in order and the first one that fails ends the run, with an
-// error naming the application, the statement, the document and
-// LibreOffice's own message. Exports land under a temporary name beside
-// the target and are renamed over it only when complete.
+// LibreOffice. The documents of a tell block are shared out among up to
+// `workers` OfficeWorkers; the outcome is that of carrying out the
+// statements in order: the first one that fails ends the run, with an
+// error naming the application, the statement, the document and the
+// reason, and no export after it lands. Exports are written under a
+// temporary name beside the target and renamed over it only when complete.
 #pragma once
 
 #include <functional>
