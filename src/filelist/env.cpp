@@ -1,6 +1,9 @@
 #include "filelist/env.h"
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +13,174 @@
 #include <system_error>
 
 namespace morvane {
+
+namespace {
+
+Status errnoStatus(int err) { return Status::error(std::generic_category().message(err)); }
+
+Status existsStatus(const fs::path& to) {
+  return Status::error("an item named \"" + to.filename().string() + "\" already exists");
+}
+
+Status placingStatus(int err, const fs::path& to) {
+  return err == EEXIST ? existsStatus(to) : errnoStatus(err);
+}
+
+// True unless the location is known to be free (a dangling link is not).
+bool occupied(const fs::path& path) {
+  struct ::stat st;
+  return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
+}
+
+int renameNoReplace(const fs::path& from, const fs::path& to) {
+#ifdef SYS_renameat2
+  constexpr unsigned kRenameNoReplace = 1;  // RENAME_NOREPLACE
+  const long done =
+      ::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kRenameNoReplace);
+  return done == 0 ? 0 : errno;
+#else
+  (void)from, (void)to;
+  return ENOSYS;
+#endif
+}
+
+int hardLink(const fs::path& from, const fs::path& to) {
+  return ::link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+// The file system or kernel does not know RENAME_NOREPLACE.
+bool renameFlagRefused(int err) { return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP; }
+
+// The file system has no hard links (FAT, exFAT).
+bool linkRefused(int err) { return err == EPERM || err == ENOTSUP || err == EOPNOTSUPP; }
+
+// Moves the finished copy `temp` to `to` unless something is there.
+Status placeFile(const fs::path& temp, const fs::path& to, const PlacingSteps& steps) {
+  int err = steps.renameNoReplace(temp, to);
+  if (err == 0) return {};
+  if (!renameFlagRefused(err)) return placingStatus(err, to);
+  err = steps.link(temp, to);
+  if (err == 0) {
+    ::unlink(temp.c_str());
+    return {};
+  }
+  if (!linkRefused(err)) return placingStatus(err, to);
+  // Neither call exists here, and none closes the gap between looking and
+  // renaming: an item another program creates at `to` in that instant is
+  // replaced. Such volumes are seldom shared while a batch writes to them.
+  if (occupied(to)) return existsStatus(to);
+  return ::rename(temp.c_str(), to.c_str()) == 0 ? Status() : errnoStatus(errno);
+}
+
+// Creates a new hidden file beside `to` (O_CREAT|O_EXCL under a random
+// name), ".<name>.morvane-copy-XXXXXX" or, where the target's name leaves
+// no room, ".morvane-copy-XXXXXX". Returns its descriptor, or -1 and errno.
+int createTemporaryBeside(const fs::path& to, fs::path* temp) {
+  const std::string name = to.filename().string();
+  const std::string suffix = ".morvane-copy-XXXXXX";
+  constexpr std::size_t kLongestName = 255;  // NAME_MAX of the file systems in use
+  const std::string hidden = 1 + name.size() + suffix.size() <= kLongestName ? "." + name : "";
+  std::string pattern = (to.parent_path() / (hidden + suffix)).string();
+  const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+  *temp = pattern;
+  return fd;
+}
+
+// Writes all of `in` to `out`; 0 or an errno value.
+int copyBytes(int in, int out) {
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(in, buffer, sizeof buffer);
+    if (got == 0) return 0;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = ::write(out, buffer + done, static_cast<std::size_t>(got - done));
+      if (put < 0 && errno != EINTR) return errno;
+      if (put > 0) done += put;
+    }
+  }
+}
+
+// Copies the contents, then the permissions and the modification time
+// (where the file system keeps them: FAT has no permissions).
+int fillCopy(int in, int out) {
+  struct ::stat st;
+  if (::fstat(in, &st) != 0) return errno;
+  if (const int err = copyBytes(in, out); err != 0) return err;
+  (void)::fchmod(out, st.st_mode & 07777);
+  const struct ::timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+  (void)::futimens(out, times);
+  return 0;
+}
+
+Status copyFile(const fs::path& from, const fs::path& to, const PlacingSteps& steps) {
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errnoStatus(errno);
+  fs::path temp;
+  const int out = createTemporaryBeside(to, &temp);
+  int err = out < 0 ? errno : fillCopy(in, out);
+  ::close(in);
+  if (out < 0) return errnoStatus(err);
+  if (::close(out) != 0 && err == 0) err = errno;
+  Status placed = err != 0 ? errnoStatus(err) : placeFile(temp, to, steps);
+  if (!placed.ok()) ::unlink(temp.c_str());
+  return placed;
+}
+
+Status copyTree(const fs::path& from, const fs::path& to, const PlacingSteps& steps);
+
+Status copyFolderContents(const fs::path& from, const fs::path& to, const PlacingSteps& steps) {
+  std::error_code ec;
+  for (fs::directory_iterator it(from, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    Status s = copyTree(it->path(), to / it->path().filename(), steps);
+    if (!s.ok()) return s;
+  }
+  return ec ? Status::error(ec.message()) : Status();
+}
+
+// Makes `to` (failing where anything is there), fills it, and gives it the
+// source's permissions and modification time once nothing more is added;
+// on failure removes what it made.
+Status copyFolder(const fs::path& from, const struct ::stat& st, const fs::path& to,
+                  const PlacingSteps& steps) {
+  if (::mkdir(to.c_str(), 0700) != 0) return placingStatus(errno, to);
+  if (Status s = copyFolderContents(from, to, steps); !s.ok()) {
+    std::error_code ignored;
+    fs::remove_all(to, ignored);
+    return s;
+  }
+  (void)::chmod(to.c_str(), st.st_mode & 07777);
+  const struct ::timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+  (void)::utimensat(AT_FDCWD, to.c_str(), times, 0);
+  return {};
+}
+
+Status copyTree(const fs::path& from, const fs::path& to, const PlacingSteps& steps) {
+  struct ::stat st;
+  if (::lstat(from.c_str(), &st) != 0) return errnoStatus(errno);
+  if (S_ISREG(st.st_mode)) return copyFile(from, to, steps);
+  if (S_ISDIR(st.st_mode)) return copyFolder(from, st, to, steps);
+  if (!S_ISLNK(st.st_mode)) {
+    return Status::error("\"" + from.filename().string() + "\" is not a file, folder or link");
+  }
+  std::error_code ec;
+  fs::copy_symlink(from, to, ec);
+  return ec ? placingStatus(ec.value(), to) : Status();
+}
+
+}  // namespace
+
+PlacingSteps systemPlacingSteps() { return {renameNoReplace, hardLink}; }
+
+Status copyItemWithoutReplacing(const fs::path& from, const fs::path& to,
+                                const PlacingSteps& steps) {
+  if (occupied(to)) return existsStatus(to);
+  return copyTree(from, to, steps);
+}
 
 void RealEnv::log(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
@@ -51,25 +222,7 @@ Status RealEnv::createDirectories(const fs::path& dir) {
 }
 
 Status RealEnv::copyItem(const fs::path& from, const fs::path& to) {
-  std::error_code ec;
-  if (fs::symlink_status(to, ec).type() != fs::file_type::not_found) {
-    return Status::error("an item named \"" + to.filename().string() + "\" already exists");
-  }
-  if (fs::symlink_status(from, ec).type() != fs::file_type::regular) {
-    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-    return ec ? Status::error(ec.message()) : Status();
-  }
-  // A file is copied under a temporary name and then linked into place, so
-  // a failed copy leaves nothing behind and an existing file is never replaced.
-  fs::path partial = to;
-  partial += ".morvane-partial";
-  fs::copy_file(from, partial, fs::copy_options::overwrite_existing, ec);
-  if (!ec && ::link(partial.c_str(), to.c_str()) != 0) {
-    ec = std::error_code(errno, std::generic_category());
-  }
-  std::error_code ignored;
-  fs::remove(partial, ignored);
-  return ec ? Status::error(ec.message()) : Status();
+  return copyItemWithoutReplacing(from, to, systemPlacingSteps());
 }
 
 bool RealEnv::isFinderAlias(const fs::path& path) {

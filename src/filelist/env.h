@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,7 +51,8 @@ class Env {
   virtual Status createDirectories(const fs::path& dir) = 0;
 
   // Copies a file, or a folder with its contents, to a location that must
-  // not exist yet. Symbolic links are copied as links. Never overwrites.
+  // not exist yet. Symbolic links are copied as links; files keep their
+  // modification time. Never overwrites; a failed copy leaves nothing.
   virtual Status copyItem(const fs::path& from, const fs::path& to) = 0;
 
   // True when the item is a Finder alias file (not a symbolic link).
@@ -70,5 +72,26 @@ class RealEnv : public Env {
   // a regular file starting with "book\0\0\0\0mark\0\0\0\0".
   bool isFinderAlias(const fs::path& path) override;
 };
+
+// The steps that move a finished copy from its temporary name to its final
+// one without replacing anything there, each returning 0 or an errno value.
+// Tests replace them to act like file systems that refuse one of them.
+struct PlacingSteps {
+  // A rename that fails with EEXIST where `to` exists (RENAME_NOREPLACE).
+  std::function<int(const fs::path& from, const fs::path& to)> renameNoReplace;
+  // A hard link of `from` at `to`.
+  std::function<int(const fs::path& from, const fs::path& to)> link;
+};
+
+// The machine's own steps: renameat2 and link.
+PlacingSteps systemPlacingSteps();
+
+// RealEnv::copyItem with the given placing steps. A file is copied to a
+// hidden temporary name beside `to` and then placed by the first step the
+// file system accepts: the rename, else the link, else (file systems that
+// know neither, as some FAT and exFAT drivers) a look that `to` is free
+// followed by a plain rename.
+Status copyItemWithoutReplacing(const fs::path& from, const fs::path& to,
+                                const PlacingSteps& steps);
 
 }  // namespace morvane

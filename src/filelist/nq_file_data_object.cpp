@@ -4,52 +4,51 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <utility>
 
 namespace morvane {
 
-// The chain of folders from the root of a scan down to the one being
-// scanned, identified by device and inode.
-struct NQFileDataObject::Ancestor {
-  std::uint64_t device;
-  std::uint64_t inode;
-  const Ancestor* parent;
+// The folders one scan (one top-level entry and everything below it) has
+// entered, by device and inode. Every folder on the way from the root is
+// among them, so a link back up is caught as well as two links that join.
+struct NQFileDataObject::EnteredFolders {
+  std::set<std::pair<std::uint64_t, std::uint64_t>> ids;
 };
 
 NQFileDataObject::NQFileDataObject(fs::path url_, std::int64_t level, bool topLevel, Env& env)
     : id(Uuid::random()), dirLevel(level), url(std::move(url_)) {
   const FileInfo info = env.stat(url);
   isDir = info.isDir;
-  if (isDir) scan(env, info, topLevel, nullptr);
+  if (!isDir) return;
+  EnteredFolders entered;
+  scan(env, info, topLevel, entered);
 }
 
 NQFileDataObject::NQFileDataObject(DirectoryItem item, std::int64_t level, Env& env,
-                                   const Ancestor* ancestors)
+                                   EnteredFolders& entered)
     : id(Uuid::random()), dirLevel(level), url(std::move(item.path)) {
   // Files take their type from the listing; a folder is looked at once,
   // for the device and inode that guard against scanning in circles.
   if (item.kind == DirectoryItem::Kind::other) return;
   const FileInfo info = env.stat(url);
   isDir = info.isDir;
-  if (isDir) scan(env, info, false, ancestors);
+  if (isDir) scan(env, info, false, entered);
 }
 
 void NQFileDataObject::scan(Env& env, const FileInfo& info, bool topLevel,
-                            const Ancestor* ancestors) {
+                            EnteredFolders& entered) {
   dirContents.emplace();
-  for (const Ancestor* a = ancestors; a != nullptr; a = a->parent) {
-    if (a->device == info.device && a->inode == info.inode) {
-      env.log("Not scanning folder at path: '" + url.string() +
-              "': it leads back to a folder that is already being scanned");
-      return;
-    }
+  if (!entered.ids.emplace(info.device, info.inode).second) {
+    env.log("Not scanning folder at path: '" + url.string() +
+            "': it leads back to a folder that is already being scanned");
+    return;
   }
   std::vector<DirectoryItem> listing;
   if (Status s = env.listDirectory(url, &listing); !s.ok()) {
     env.log("Error when creating file at path: '" + url.string() + "' with error: " + s.message());
     return;
   }
-  const Ancestor self{info.device, info.inode, ancestors};
   const std::int64_t childLevel = topLevel ? dirLevel : dirLevel + 1;
   std::vector<std::pair<std::string, NQFileDataObject>> keyed;
   keyed.reserve(listing.size());
@@ -57,7 +56,7 @@ void NQFileDataObject::scan(Env& env, const FileInfo& info, bool topLevel,
   const std::string suffix = " at lefel: " + std::to_string(childLevel);
   for (DirectoryItem& item : listing) {
     std::string key = sortKey(item.path);
-    NQFileDataObject child(std::move(item), childLevel, env, &self);
+    NQFileDataObject child(std::move(item), childLevel, env, entered);
     env.log(prefix + child.url.native() + suffix);
     keyed.emplace_back(std::move(key), std::move(child));
   }

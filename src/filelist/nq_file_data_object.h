@@ -22,8 +22,10 @@ class NQFileDataObject {
   // (hidden items skipped, children sorted by sortKey, levels by the level
   // rule: children of a top-level entry keep its level, deeper ones add 1).
   // Never fails: problems become diagnostic lines and empty contents.
-  // A folder that is already on the way from the root (a link back up) is
-  // kept with empty contents and not entered again.
+  // A folder entered once in this entry (found again through a link back
+  // up, or through two links to the same folder) is kept with empty
+  // contents and not entered again, so links cannot make a scan repeat
+  // itself; the first one reached in listing order is entered.
   NQFileDataObject(fs::path url, std::int64_t level, bool topLevel, Env& env);
 
   Uuid id;
@@ -48,9 +50,9 @@ class NQFileDataObject {
   bool operator==(const NQFileDataObject& other) const { return url == other.url; }
 
  private:
-  struct Ancestor;
-  NQFileDataObject(DirectoryItem item, std::int64_t level, Env& env, const Ancestor* ancestors);
-  void scan(Env& env, const FileInfo& info, bool topLevel, const Ancestor* ancestors);
+  struct EnteredFolders;
+  NQFileDataObject(DirectoryItem item, std::int64_t level, Env& env, EnteredFolders& entered);
+  void scan(Env& env, const FileInfo& info, bool topLevel, EnteredFolders& entered);
 };
 
 // The last component of a path; for a path ending in a separator, the

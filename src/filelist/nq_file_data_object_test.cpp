@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "testing/recording_fakes.h"
 #include "testing/temp_dir.h"
@@ -151,15 +152,67 @@ TEST(NQFileDataObjectTest, LinkBackToAncestorIsNotEnteredAgain) {
   RecordingEnv env;
   NQFileDataObject top(tmp.path() / "Top", 0, true, env);
 
+  ASSERT_EQ(names(top), (std::vector<std::string>{"Sub", "self"}));
+  // "Sub" and "self" are one folder: whichever the listing gives first is
+  // entered, the other stays empty.
   const NQFileDataObject& sub = (*top.dirContents)[0];
-  ASSERT_EQ(names(sub), (std::vector<std::string>{"a.docx", "back"}));
-  const NQFileDataObject& back = (*sub.dirContents)[1];
+  const NQFileDataObject& self = (*top.dirContents)[1];
+  const NQFileDataObject& entered = sub.dirContents->empty() ? self : sub;
+  const NQFileDataObject& skipped = sub.dirContents->empty() ? sub : self;
+  ASSERT_EQ(names(entered), (std::vector<std::string>{"a.docx", "back"}));
+  EXPECT_TRUE(skipped.isDir);
+  EXPECT_TRUE(skipped.dirContents->empty());
+  const NQFileDataObject& back = (*entered.dirContents)[1];
   EXPECT_TRUE(back.isDir);
   EXPECT_TRUE(back.dirContents->empty());
-  // "self" reaches Sub a second time, but not through its own ancestors.
-  const NQFileDataObject& self = (*top.dirContents)[1];
-  EXPECT_EQ(names(self), (std::vector<std::string>{"a.docx", "back"}));
   EXPECT_EQ(env.linesContaining("Not scanning folder").size(), 2u);
+  EXPECT_EQ(env.linesContaining("Not scanning folder at path: '" + back.url.string() +
+                                "': it leads back to a folder that is already being scanned")
+                .size(),
+            1u);
+}
+
+// d0 … d3, each dK holding one document and two links, "a" and "b", to dK+1.
+fs::path joiningLinks(const TempDir& tmp, int depth) {
+  for (int k = 0; k <= depth; ++k) {
+    const fs::path dir = tmp.path() / ("d" + std::to_string(k));
+    fs::create_directories(dir);
+    std::ofstream(dir / "doc.docx") << "x";
+    if (k == depth) break;
+    const fs::path next = tmp.path() / ("d" + std::to_string(k + 1));
+    fs::create_directory_symlink(next, dir / "a");
+    fs::create_directory_symlink(next, dir / "b");
+  }
+  return tmp.path() / "d0";
+}
+
+int documentsBelow(const NQFileDataObject& entry) {
+  if (!entry.dirContents) return 1;
+  int count = 0;
+  for (const auto& child : *entry.dirContents) count += documentsBelow(child);
+  return count;
+}
+
+TEST(NQFileDataObjectTest, LinksThatJoinAgainEnterEachFolderOnce) {
+  TempDir tmp;
+  const fs::path d0 = joiningLinks(tmp, 3);
+  RecordingEnv env;
+  NQFileDataObject top(d0, 0, true, env);
+
+  EXPECT_EQ(names(top), (std::vector<std::string>{"a", "b", "doc.docx"}));
+  EXPECT_EQ(documentsBelow(top), 4);  // one per folder, not 1 + 2 + 4 + 8
+  EXPECT_EQ(env.linesContaining(" file ").size(), 3u * 3u + 1u);
+  const auto skipped = env.linesContaining("Not scanning folder at path: '");
+  EXPECT_EQ(skipped.size(), 3u);
+  for (const std::string& line : skipped) {
+    EXPECT_TRUE(line.ends_with("': it leads back to a folder that is already being scanned"))
+        << line;
+  }
+
+  // Each entry is a scan of its own: a second entry of the same folder is
+  // complete again.
+  NQFileDataObject again(d0, 0, true, env);
+  EXPECT_EQ(documentsBelow(again), 4);
 }
 
 TEST(NQFileDataObjectTest, EqualityComparesLocationsOnly) {
