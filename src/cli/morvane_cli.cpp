@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "cli/cli_options.h"
 #include "cli/script_file_service.h"
@@ -19,7 +20,37 @@ namespace morvane {
 
 namespace {
 
-void applyChoices(const CliOptions& cli, MorvaneOptions& options) {
+// The command line's locations, made absolute against the working folder.
+struct AbsolutePaths {
+  std::optional<fs::path> target;
+  std::optional<fs::path> scriptOut;
+  std::vector<fs::path> paths;
+};
+
+// The absolute form of `path`; unset, with *error saying why, when there
+// is none (a relative path while the working folder is gone).
+std::optional<fs::path> absolutePath(const std::string& path, std::string* error) {
+  std::error_code ec;
+  fs::path absolute = fs::absolute(path, ec);
+  if (!ec) return absolute;
+  *error = "cannot locate " + path + ": the working folder cannot be read (" + ec.message() +
+           "); give an absolute path";
+  return std::nullopt;
+}
+
+std::optional<AbsolutePaths> absolutePaths(const CliOptions& cli, std::string* error) {
+  AbsolutePaths out;
+  for (const std::string& path : cli.paths) {
+    std::optional<fs::path> absolute = absolutePath(path, error);
+    if (!absolute) return std::nullopt;
+    out.paths.push_back(std::move(*absolute));
+  }
+  if (cli.target && !(out.target = absolutePath(*cli.target, error))) return std::nullopt;
+  if (cli.scriptOut && !(out.scriptOut = absolutePath(*cli.scriptOut, error))) return std::nullopt;
+  return out;
+}
+
+void applyChoices(const CliOptions& cli, const AbsolutePaths& paths, MorvaneOptions& options) {
   if (cli.anyExportClass()) {
     options.setOfficeExport(cli.office);
     options.setIworkExport(cli.iwork);
@@ -28,7 +59,56 @@ void applyChoices(const CliOptions& cli, MorvaneOptions& options) {
   if (cli.creatorStudio) options.setUseCreatorStudio(true);
   if (cli.rebuild) options.setRebuildStruct(true);
   if (cli.copy) options.setCopyNonconvertibleFiles(true);
-  if (cli.target) options.setTargetFolder(std::filesystem::absolute(*cli.target));
+  if (paths.target) options.setTargetFolder(*paths.target);
+  for (const fs::path& path : paths.paths) options.addFile(path);
+}
+
+int printVersion(const CliContext& context) {
+  context.out << "morvane-cli " << MORVANE_VERSION << "\n";
+  std::vector<std::string> lines;
+  if (context.describeBackend) {
+    if (Status s = context.describeBackend(&lines); !s.ok()) {
+      context.err << "morvane-cli: " << s.message() << "\n";
+      return kExitFailure;
+    }
+  }
+  for (const std::string& line : lines) context.out << line << "\n";
+  return kExitSuccess;
+}
+
+int exitStatus(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::succeeded: return kExitSuccess;
+    case RunOutcome::failed: return kExitFailure;
+    case RunOutcome::endedAtQuestion: return kExitQuestion;
+  }
+  return kExitFailure;
+}
+
+// One run with the parsed command line.
+int runBatch(const CliOptions& cli, const CliContext& context) {
+  std::string error;
+  const std::optional<AbsolutePaths> paths = absolutePaths(cli, &error);
+  if (!paths) {
+    context.err << "morvane-cli: " << error << "\n";
+    return kExitUsage;
+  }
+  MorvaneOptions options(context.version, context.env);
+  applyChoices(cli, *paths, options);
+  std::unique_ptr<ScriptFileService> scriptFile;
+  if (paths->scriptOut) {
+    const Status s = checkScriptOutIsNoSource(context.env, options.fileList(), *paths->scriptOut);
+    if (!s.ok()) {
+      context.err << "morvane-cli: " << s.message() << "\n";
+      return kExitUsage;
+    }
+    scriptFile = std::make_unique<ScriptFileService>(*paths->scriptOut);
+  }
+  TerminalAlertService alerts(context.in, context.err, context.interactive, cli.yes);
+  const EngineServices services{context.env, scriptFile ? *scriptFile : context.scripts, alerts,
+                                context.version};
+  ScriptRunner runner(options, services);
+  return exitStatus(ConversionController(options, runner, services).runBatchConversion());
 }
 
 }  // namespace
@@ -44,36 +124,8 @@ int runCli(const std::vector<std::string>& args, CliContext context) {
     context.out << kCliUsage;
     return kExitSuccess;
   }
-  if (cli->version) {
-    context.out << "morvane-cli " << MORVANE_VERSION << "\n";
-    std::vector<std::string> lines;
-    if (context.describeBackend) {
-      if (Status s = context.describeBackend(&lines); !s.ok()) {
-        context.err << "morvane-cli: " << s.message() << "\n";
-        return kExitFailure;
-      }
-    }
-    for (const std::string& line : lines) context.out << line << "\n";
-    return kExitSuccess;
-  }
-
-  MorvaneOptions options(context.version, context.env);
-  applyChoices(*cli, options);
-  for (const std::string& path : cli->paths) options.addFile(std::filesystem::absolute(path));
-
-  std::unique_ptr<ScriptFileService> scriptFile;
-  if (cli->scriptOut) {
-    scriptFile = std::make_unique<ScriptFileService>(std::filesystem::absolute(*cli->scriptOut));
-  }
-  TerminalAlertService alerts(context.in, context.err, context.interactive, cli->yes);
-  const EngineServices services{context.env, scriptFile ? *scriptFile : context.scripts, alerts,
-                                context.version};
-  ScriptRunner runner(options, services);
-  ConversionController(options, runner, services).runBatchConversion();
-
-  if (alerts.lastTitle() == "Success") return kExitSuccess;
-  if (alerts.lastTitle() == "Error") return kExitFailure;
-  return kExitQuestion;
+  if (cli->version) return printVersion(context);
+  return runBatch(*cli, context);
 }
 
 }  // namespace morvane

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -12,6 +16,21 @@ namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Makes `folder` the working folder until the end of the scope.
+class WorkingFolder {
+ public:
+  explicit WorkingFolder(const fs::path& folder) : previous_(fs::current_path()) {
+    fs::current_path(folder);
+  }
+  ~WorkingFolder() {
+    std::error_code ec;
+    fs::current_path(previous_, ec);
+  }
+
+ private:
+  fs::path previous_;
+};
 
 class MorvaneCliTest : public ::testing::Test {
  protected:
@@ -82,6 +101,13 @@ TEST_F(MorvaneCliTest, RunsWithTheChosenClassesAndOptions) {
   EXPECT_EQ(run({"--yes", "--target", out.string(), (tmp_.path() / "Docs").string()}),
             kExitFailure);
   EXPECT_NE(err_.str().find("There was an error during the conversion."), std::string::npos);
+
+  scripts_.executeError.reset();
+  const fs::path file = tmp_.write("not-a-folder");
+  EXPECT_EQ(run({"--yes", "--target", file.string(), (tmp_.path() / "Docs").string()}),
+            kExitFailure);
+  EXPECT_EQ(env_.lines.back(), "ERROR: Target folder " + file.string() +
+                                   ": it exists but is not a folder");
 }
 
 TEST_F(MorvaneCliTest, ScriptOutWritesTheScriptInsteadOfRunningIt) {
@@ -98,6 +124,101 @@ TEST_F(MorvaneCliTest, ScriptOutWritesTheScriptInsteadOfRunningIt) {
                  (tmp_.path() / "missing/dir/x").string(), doc.string()}),
             kExitFailure);
   EXPECT_FALSE(fs::exists(tmp_.path() / "missing"));
+  EXPECT_EQ(env_.linesContaining("cannot write the script to " +
+                                 (tmp_.path() / "missing/dir/x").string() + ": the folder " +
+                                 (tmp_.path() / "missing/dir").string() + " does not exist")
+                .size(),
+            1u);
+}
+
+TEST_F(MorvaneCliTest, ScriptOutWritesThroughLinksAndIntoSpecialFiles) {
+  const fs::path doc = tmp_.write("a.xlsx");
+  const std::vector<std::string> options = {"--yes", "--target", (tmp_.path() / "out").string()};
+  auto runInto = [&](const fs::path& file) {
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {"--script-out", file.string(), doc.string()});
+    return run(args);
+  };
+  const fs::path plain = tmp_.path() / "plain.applescript";
+  ASSERT_EQ(runInto(plain), kExitSuccess);
+  const std::string script = readFile(plain);
+
+  const fs::path real = tmp_.write("scripts/real.applescript", "old");
+  const fs::path link = tmp_.path() / "link.applescript";
+  fs::create_symlink(real, link);
+  const fs::path dangling = tmp_.path() / "dangling.applescript";
+  fs::create_symlink(tmp_.path() / "scripts/new.applescript", dangling);
+  const fs::path fifo = tmp_.path() / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);  // writing does not block
+  ASSERT_GE(reader, 0);
+
+  EXPECT_EQ(runInto(link), kExitSuccess);
+  EXPECT_EQ(runInto(dangling), kExitSuccess);
+  EXPECT_EQ(runInto(fifo), kExitSuccess);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(readFile(real), script);
+  EXPECT_TRUE(fs::is_symlink(dangling));
+  EXPECT_EQ(readFile(tmp_.path() / "scripts/new.applescript"), script);
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
+  std::string piped(script.size() + 16, '\0');
+  const ssize_t got = ::read(reader, piped.data(), piped.size());
+  ::close(reader);
+  EXPECT_EQ(piped.substr(0, got < 0 ? 0 : static_cast<std::size_t>(got)), script);
+  for (const auto& item : fs::directory_iterator(tmp_.path())) {
+    EXPECT_EQ(item.path().string().find(".part"), std::string::npos) << item.path();
+  }
+}
+
+TEST_F(MorvaneCliTest, ScriptOutNeverWritesOverASourceOfTheRun) {
+  const std::string document(4096, 'd');
+  tmp_.write("v.docx", document);
+  tmp_.write("Docs/Sub/a.docx", document);
+  tmp_.write("Docs/B.pages/Index.zip", document);
+  fs::create_symlink(tmp_.path() / "v.docx", tmp_.path() / "link.docx");
+  const WorkingFolder here(tmp_.path());
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"v.docx", "v.docx"},             // the document itself
+      {"link.docx", "v.docx"},          // a link to it
+      {"./Docs/../v.docx", "v.docx"},   // another spelling of it
+      {"Docs/Sub/a.docx", "Docs"},      // a file below a listed folder
+      {"Docs/B.pages/Index.zip", "Docs"},     // a file of a document package
+      {"Docs/B.pages/run.applescript", "Docs"}};  // a new file inside a package
+  for (const auto& [scriptOut, path] : refused) {
+    EXPECT_EQ(run({"--yes", "--target", "out", "--script-out", scriptOut, path}), kExitUsage)
+        << scriptOut;
+    EXPECT_TRUE(err_.str().starts_with("morvane-cli: --script-out " +
+                                       (tmp_.path() / scriptOut).string()))
+        << err_.str();
+  }
+  for (const char* doc : {"v.docx", "Docs/Sub/a.docx", "Docs/B.pages/Index.zip"}) {
+    EXPECT_EQ(readFile(tmp_.path() / doc), document) << doc;
+  }
+  EXPECT_TRUE(fs::is_symlink(tmp_.path() / "link.docx"));
+  EXPECT_FALSE(fs::exists(tmp_.path() / "Docs/B.pages/run.applescript"));
+  EXPECT_FALSE(fs::exists(tmp_.path() / "out"));
+  EXPECT_TRUE(scripts_.created.empty());
+  // Beside the documents of a listed folder a new file is fine.
+  EXPECT_EQ(run({"--yes", "--target", "out", "--script-out", "Docs/run.applescript", "Docs"}),
+            kExitSuccess);
+  EXPECT_NE(readFile(tmp_.path() / "Docs/run.applescript").find("open POSIX file"),
+            std::string::npos);
+}
+
+TEST_F(MorvaneCliTest, VanishedWorkingFolderIsAUsageError) {
+  const fs::path doc = tmp_.write("a.docx");
+  const std::string out = (tmp_.path() / "out").string();
+  const fs::path gone = tmp_.mkdir("gone");
+  const WorkingFolder here(gone);
+  fs::remove(gone);
+  EXPECT_EQ(run({"--yes", "--target", out, "a.docx"}), kExitUsage);
+  EXPECT_NE(err_.str().find("morvane-cli: cannot locate a.docx: the working folder cannot be read"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_EQ(run({"--yes", "--target", "out", doc.string()}), kExitUsage);
+  EXPECT_EQ(run({"--yes", "--target", out, "--script-out", "s", doc.string()}), kExitUsage);
+  EXPECT_TRUE(scripts_.created.empty());
+  EXPECT_EQ(run({"--yes", "--target", out, doc.string()}), kExitSuccess);
 }
 
 TEST_F(MorvaneCliTest, QuestionsWithoutTerminalAreCancelled) {

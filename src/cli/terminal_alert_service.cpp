@@ -21,7 +21,6 @@ std::optional<std::string> TerminalAlertService::ask(const std::string& prompt) 
 }
 
 int TerminalAlertService::runModal(const Alert& alert) {
-  lastTitle_ = alert.title.key;
   err_ << "\n" << alert.title.key << "\n" << alert.message.key << "\n";
   if (yes_) {
     err_ << "-> " << alert.buttons.front().key << "\n";

@@ -1,8 +1,7 @@
 // TerminalAlertService: the alerts and the folder chooser of a run on a
 // terminal. Questions go to standard error and are answered on standard
 // input; with --yes every question is answered OK, and without a terminal
-// every question is answered Cancel. It remembers the last alert shown,
-// from which the command line takes its exit status.
+// every question is answered Cancel.
 #pragma once
 
 #include <iosfwd>
@@ -22,8 +21,6 @@ class TerminalAlertService : public AlertService {
   // No mail composer here: the mail is shown for the user to send.
   void composeMail(const ErrorReportMail& mail) override;
 
-  const std::string& lastTitle() const { return lastTitle_; }
-
  private:
   std::optional<std::string> ask(const std::string& prompt);
 
@@ -31,7 +28,6 @@ class TerminalAlertService : public AlertService {
   std::ostream& err_;
   bool interactive_;
   bool yes_;
-  std::string lastTitle_;
 };
 
 }  // namespace morvane

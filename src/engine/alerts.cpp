@@ -25,6 +25,15 @@ int runErrorAlert(AlertService& service, const SystemVersion& version, Localized
   return response;
 }
 
+int runFailureAlert(AlertService& service, const SystemVersion& version,
+                    const std::string& report) {
+  return runErrorAlert(service, version,
+                       {"Error", "Alert title when an error was received from the AppleScript"},
+                       {"There was an error during the conversion. Please try again.",
+                        "Alert message when conversion failed"},
+                       report);
+}
+
 void sendErrorReport(AlertService& service, const SystemVersion& version,
                      const std::string& report) {
   service.composeMail(composeErrorReport(version.current(), report));

@@ -67,6 +67,11 @@ Alert makeAlert(LocalizedText title, LocalizedText message);
 int runErrorAlert(AlertService& service, const SystemVersion& version, LocalizedText title,
                   LocalizedText message, const std::string& report);
 
+// The error alert that ends a failed run (title "Error", the request to
+// try again), shown with runErrorAlert; `report` tells what failed.
+int runFailureAlert(AlertService& service, const SystemVersion& version,
+                    const std::string& report);
+
 // Composes the error-report mail for the report text and hands it over.
 void sendErrorReport(AlertService& service, const SystemVersion& version,
                      const std::string& report);

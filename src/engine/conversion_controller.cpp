@@ -12,32 +12,54 @@ ConversionController::ConversionController(MorvaneOptions& options, ScriptRunner
                                            EngineServices services)
     : options_(options), scriptRunner_(scriptRunner), services_(services) {}
 
-void ConversionController::runBatchConversion() {
+RunOutcome ConversionController::runBatchConversion() {
+  if (!chooseTargetFolder()) return RunOutcome::endedAtQuestion;
+  if (!targetFolderIsUsable()) return RunOutcome::failed;
+  if (!confirmStart()) return RunOutcome::endedAtQuestion;
+  logStart();
+  // Nothing changes the list during the walk: it runs without a turn of the
+  // event loop.
+  for (const NQFileDataObject& entry : options_.fileList()) convertItem(entry);
+  return scriptRunner_.runConversions();
+}
+
+// True when a target folder is set, asking for one when it is not.
+bool ConversionController::chooseTargetFolder() {
   AlertService& alerts = services_.alerts;
   if (!options_.targetFolder()) {
     const Alert noTarget = makeAlert(
         {"No target folder", "Alert title when no target is selected"},
         {"Please choose a target folder where the converted files should be stored",
          "Alert message when no target is selected"});
-    if (alerts.runModal(noTarget) != kAlertFirstButtonReturn) return;
+    if (alerts.runModal(noTarget) != kAlertFirstButtonReturn) return false;
     options_.setTargetFolder(alerts.showOpenTargetFolderPanel());
   }
-  if (!options_.targetFolder()) return;
+  return options_.targetFolder().has_value();
+}
+
+// False, after the error alert, when the run could not write its outputs.
+bool ConversionController::targetFolderIsUsable() {
+  const Status usable = checkTargetFolder(services_.env, *options_.targetFolder());
+  if (usable.ok()) return true;
+  services_.env.log("ERROR: " + usable.message());
+  runFailureAlert(services_.alerts, services_.version, usable.message());
+  return false;
+}
+
+bool ConversionController::confirmStart() {
   const Alert confirm = makeAlert(
       {"Before we start conversion", "Alert title before conversion starts"},
       {"Close all open documents in Pages, Numbers and Keynote. Confirm to continue…",
        "Alert message before conversion starts"});
-  if (alerts.runModal(confirm) != kAlertFirstButtonReturn) return;
+  return services_.alerts.runModal(confirm) == kAlertFirstButtonReturn;
+}
 
+void ConversionController::logStart() {
   Env& env = services_.env;
   env.log("ConversionController: Now run the conversion…");
   if (options_.officeExport()) env.log("\tExport to Office");
   if (options_.iworkExport()) env.log("\tExport to iWork");
   if (options_.pdfExport()) env.log("\tExport to PDF");
-  // Nothing changes the list during the walk: it runs without a turn of the
-  // event loop.
-  for (const NQFileDataObject& entry : options_.fileList()) convertItem(entry);
-  scriptRunner_.runConversions();
 }
 
 void ConversionController::convertItem(const NQFileDataObject& entry) {
@@ -95,10 +117,22 @@ void ConversionController::copyToTarget(const NQFileDataObject& entry) {
   services_.env.log("\t" + entry.url.string() + " is a non-convertible file => copy to target: " +
                     location.string());
   scriptRunner_.createFolder(location.parent_path());
-  if (!services_.env.copyItem(entry.url, location).ok()) {
+  if (!copyOnce(entry.url, location)) {
     services_.env.log("ERROR: could not copy file: " + entry.url.string() + " to : " + target +
                       "/" + joined);
   }
+}
+
+// Copies unless this run already writes at the location; records the copy
+// as an output of the run, so that no later target takes its place.
+bool ConversionController::copyOnce(const fs::path& from, const fs::path& location) {
+  if (scriptRunner_.isTargetOfRun(location)) {
+    services_.env.log("\t" + location.string() + " is already a target of this run => not copied");
+    return false;
+  }
+  if (!services_.env.copyItem(from, location).ok()) return false;
+  scriptRunner_.addTargetOfRun(location);
+  return true;
 }
 
 }  // namespace morvane

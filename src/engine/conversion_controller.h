@@ -1,7 +1,8 @@
 // ConversionController: carries out one press of Run. It makes sure a
-// target folder is set, asks for confirmation, walks the file list depth
-// first (planning convertible files, copying or skipping the others) and
-// has the ScriptRunner compose and execute the run's one script.
+// target folder is set and can be written, asks for confirmation, walks
+// the file list depth first (planning convertible files, copying or
+// skipping the others) and has the ScriptRunner compose and execute the
+// run's one script.
 #pragma once
 
 #include "engine/script_runner.h"
@@ -16,8 +17,11 @@ class ConversionController {
   ConversionController(MorvaneOptions& options, ScriptRunner& scriptRunner,
                        EngineServices services);
 
-  // The whole run: target check, confirmation, walk, script, result alert.
-  void runBatchConversion();
+  // The whole run: target folder (asked for when unset, then checked),
+  // confirmation, walk, script, result alert. Returns how the run ended;
+  // a target folder that cannot be written ends it as failed with the
+  // error alert before anything is planned or created.
+  RunOutcome runBatchConversion();
 
   // One entry: a document package or a convertible file is planned, a
   // folder walked, an alias copied or skipped, anything else copied or left.
@@ -33,10 +37,17 @@ class ConversionController {
   static bool isIworkPackage(const NQFileDataObject& entry);
 
   // Copies the entry's file below the target folder, keeping its folder
-  // structure below the root-level folder. Never overwrites.
+  // structure below the root-level folder. Never overwrites, neither a file
+  // that was there nor another output of this run.
   void copyToTarget(const NQFileDataObject& entry);
 
  private:
+  bool chooseTargetFolder();
+  bool targetFolderIsUsable();
+  bool confirmStart();
+  void logStart();
+  bool copyOnce(const fs::path& from, const fs::path& location);
+
   MorvaneOptions& options_;
   ScriptRunner& scriptRunner_;
   EngineServices services_;

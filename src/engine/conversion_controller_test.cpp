@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 
 #include "testing/engine_fixture.h"
@@ -11,9 +13,9 @@ namespace {
 
 class ConversionControllerTest : public testing::EngineFixture {
  protected:
-  void run() {
+  RunOutcome run() {
     runner_.reset();
-    ConversionController(options_, runner(), services()).runBatchConversion();
+    return ConversionController(options_, runner(), services()).runBatchConversion();
   }
   // The lines a run logged from the controller line on.
   std::vector<std::string> runLines() const {
@@ -28,7 +30,7 @@ TEST_F(ConversionControllerTest, DecliningTheTargetQuestionEndsTheRun) {
   options_.addFile(tmp_.write("a.docx"));
   const std::size_t scanLines = env_.lines.size();
   alerts_.responses = {kAlertSecondButtonReturn};
-  run();
+  EXPECT_EQ(run(), RunOutcome::endedAtQuestion);
   EXPECT_EQ(alerts_.titles(), std::vector<std::string>{"No target folder"});
   EXPECT_EQ(alerts_.shown[0].message.key,
             "Please choose a target folder where the converted files should be stored");
@@ -38,7 +40,7 @@ TEST_F(ConversionControllerTest, DecliningTheTargetQuestionEndsTheRun) {
 }
 
 TEST_F(ConversionControllerTest, CancelledPanelEndsTheRunSilently) {
-  run();
+  EXPECT_EQ(run(), RunOutcome::endedAtQuestion);
   EXPECT_EQ(alerts_.panelsShown, 1);
   EXPECT_EQ(alerts_.titles(), std::vector<std::string>{"No target folder"});
   EXPECT_TRUE(env_.lines.empty());
@@ -47,7 +49,7 @@ TEST_F(ConversionControllerTest, CancelledPanelEndsTheRunSilently) {
 TEST_F(ConversionControllerTest, PickedFolderStaysWhenConfirmationIsDeclined) {
   alerts_.panelAnswer = out();
   alerts_.responses = {kAlertFirstButtonReturn, kAlertSecondButtonReturn};
-  run();
+  EXPECT_EQ(run(), RunOutcome::endedAtQuestion);
   EXPECT_EQ(alerts_.titles(),
             (std::vector<std::string>{"No target folder", "Before we start conversion"}));
   EXPECT_EQ(alerts_.shown[1].message.key,
@@ -60,12 +62,81 @@ TEST_F(ConversionControllerTest, PickedFolderStaysWhenConfirmationIsDeclined) {
 TEST_F(ConversionControllerTest, EmptyListRunsEmptyScript) {
   options_.setTargetFolder(out());
   options_.setPdfExport(true);
-  run();
+  EXPECT_EQ(run(), RunOutcome::succeeded);
   EXPECT_EQ(env_.lines, (std::vector<std::string>{"ConversionController: Now run the conversion…",
                                                   "\tExport to Office", "\tExport to PDF",
                                                   "did finish conversion"}));
   EXPECT_EQ(createdScript(), "");
   EXPECT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}));
+}
+
+TEST_F(ConversionControllerTest, FailedScriptIsAFailedRun) {
+  options_.setTargetFolder(out());
+  scripts_.executeError = ScriptError{{{"message", "broken"}}};
+  EXPECT_EQ(run(), RunOutcome::failed);
+  EXPECT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Error"}));
+}
+
+// A target folder the run cannot write into ends it with the error alert,
+// before any question, plan, folder or copy.
+class UnusableTargetTest : public ConversionControllerTest {
+ protected:
+  void SetUp() override {
+    options_.addFile(tmp_.write("Docs/Sub/a.docx"));
+    options_.addFile(tmp_.write("Docs/notes.txt"));
+    options_.setCopyNonconvertibleFiles(true);
+    options_.setRebuildStruct(true);
+    alerts_.responses = {kAlertThirdButtonReturn};  // send the report, to read it
+  }
+  // Runs into `target`; the report the error alert offered.
+  std::string failedRunReport(const fs::path& target) {
+    options_.setTargetFolder(target);
+    EXPECT_EQ(run(), RunOutcome::failed);
+    EXPECT_EQ(alerts_.titles(), std::vector<std::string>{"Error"});
+    EXPECT_EQ(alerts_.shown.at(0).message.key,
+              "There was an error during the conversion. Please try again.");
+    EXPECT_TRUE(scripts_.created.empty());
+    EXPECT_TRUE(env_.copies.empty());
+    EXPECT_TRUE(env_.linesContaining("Now run the conversion").empty());
+    if (alerts_.mails.size() != 1u) return {};
+    const std::string body = alerts_.mails[0].body;
+    EXPECT_EQ(env_.lines.back(), "ERROR: " + body.substr(body.rfind('\n') + 1));
+    return body.substr(body.rfind('\n') + 1);
+  }
+};
+
+TEST_F(UnusableTargetTest, FileInPlaceOfTheFolder) {
+  const fs::path file = tmp_.write("Out", "not a folder");
+  EXPECT_EQ(failedRunReport(file), "Target folder " + file.string() + ": it exists but is not a folder");
+  EXPECT_TRUE(fs::is_regular_file(file));
+}
+
+TEST_F(UnusableTargetTest, FileInPlaceOfAFolderToCreate) {
+  const fs::path file = tmp_.write("Out", "not a folder");
+  EXPECT_EQ(failedRunReport(file / "New/Deeper"), "Target folder " + (file / "New/Deeper").string() +
+                                                      " cannot be created: " + file.string() +
+                                                      " is not a folder");
+}
+
+// An unwritable folder: one of mode 0555, or, for a process that may write
+// there anyway (root), a folder of the kernel's that nobody may write into.
+TEST_F(UnusableTargetTest, FolderThatCannotBeWritten) {
+  fs::path locked = tmp_.mkdir("Locked");
+  fs::permissions(locked, fs::perms(0555));
+  if (::access(locked.c_str(), W_OK) == 0) locked = "/proc/sys";
+  if (::access(locked.c_str(), W_OK) == 0) {
+    GTEST_SKIP() << "this process may write into every folder it could test with";
+  }
+  const std::string report = failedRunReport(locked);
+  EXPECT_TRUE(report.starts_with("Target folder " + locked.string() + " cannot be written: "))
+      << report;
+  EXPECT_FALSE(fs::exists(locked / "Sub"));
+  const std::string below = (locked / "New").string();
+  alerts_.shown.clear();
+  alerts_.mails.clear();
+  alerts_.responses = {kAlertThirdButtonReturn};
+  EXPECT_TRUE(failedRunReport(below).starts_with("Target folder " + below +
+                                                 " cannot be created in " + locked.string() + ": "));
 }
 
 class WalkTest : public ConversionControllerTest {
@@ -227,6 +298,41 @@ TEST_F(ConversionControllerTest, DuplicatesArePlannedTwiceAndCopiedOnce) {
     ++opens;
   }
   EXPECT_EQ(opens, 2u);
+}
+
+// Copies are outputs of the run too: a later target takes a number
+// rather than write over a copy, and a copy never takes a planned target.
+TEST_F(ConversionControllerTest, CopiesAndTargetsNeverShareALocation) {
+  const fs::path copied = tmp_.write("A/Report.pdf", "the user's own pdf");
+  options_.addFile(copied);
+  options_.addFile(tmp_.write("B/Report.docx"));
+  options_.addFile(tmp_.write("C/Report.pdf"));
+  options_.setTargetFolder(out());
+  options_.setCopyNonconvertibleFiles(true);
+  options_.setPdfExport(true);
+  run();
+  EXPECT_EQ(runner().conversionConfigs().at("Pages").at(0).targetPaths,
+            std::vector<fs::path>{out() / "Report 2.pdf"});
+  EXPECT_EQ(env_.linesContaining("is already a target of this run"),
+            (std::vector<std::string>{
+                "\t" + (out() / "Report.pdf").string() + " is already a target of this run => " +
+                    (out() / "Report 2.pdf").string(),
+                "\t" + (out() / "Report.pdf").string() + " is already a target of this run => not copied"}));
+  std::ifstream copy(out() / "Report.pdf");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), "the user's own pdf");
+
+  // The other way round: the planned target keeps its name, the copy is not made.
+  options_.setFileList({});
+  options_.addFile(tmp_.write("D/Later.docx"));
+  options_.addFile(tmp_.write("E/Later.pdf"));
+  env_.lines.clear();
+  run();
+  EXPECT_EQ(runner().conversionConfigs().at("Pages").at(0).targetPaths,
+            std::vector<fs::path>{out() / "Later.pdf"});
+  EXPECT_FALSE(fs::exists(out() / "Later.pdf"));
+  EXPECT_EQ(env_.linesContaining("ERROR: could not copy file: "),
+            std::vector<std::string>{"ERROR: could not copy file: " + (tmp_.path() / "E/Later.pdf").string() +
+                                     " to : " + out().string() + "/Later.pdf"});
 }
 
 TEST_F(ConversionControllerTest, FailedCopyIsLoggedAndTheWalkGoesOn) {

@@ -53,19 +53,49 @@ void ScriptRunner::planConversion(const NQFileDataObject& entry) {
   const std::string& app =
       (creatorStudio ? creatorStudioAppsForExtensions_ : appsForExtensions_).at(ext);
   std::vector<fs::path> paths = targetPathsFor(entry, formats);
-
-  // With the target folder among the sources, a target can be one of the
-  // user's own documents of this run: it is never written over.
-  for (std::size_t i = paths.size(); i-- > 0;) {
-    if (!isSourceOfRun(paths[i])) continue;
-    services_.env.log("Skipping target " + paths[i].string() + " of " + entry.url.string() +
-                      ": it is a source document of this run and would be overwritten");
-    paths.erase(paths.begin() + static_cast<std::ptrdiff_t>(i));
-    formats.erase(formats.begin() + static_cast<std::ptrdiff_t>(i));
-  }
+  dropSourcesOfRun(entry, &paths, &formats);
+  for (fs::path& path : paths) path = claimTarget(path);
   const FileConversionConfig& config =
       conversionConfigs_.at(app).emplace_back(entry, app, std::move(paths), std::move(formats));
   appendStatements(config, &planned_[app]);
+}
+
+// With the target folder among the sources, a target can be one of the
+// user's own documents of this run: it is never written over.
+void ScriptRunner::dropSourcesOfRun(const NQFileDataObject& entry, std::vector<fs::path>* paths,
+                                    std::vector<std::string>* formats) {
+  for (std::size_t i = paths->size(); i-- > 0;) {
+    if (!isSourceOfRun((*paths)[i])) continue;
+    services_.env.log("Skipping target " + (*paths)[i].string() + " of " + entry.url.string() +
+                      ": it is a source document of this run and would be overwritten");
+    paths->erase(paths->begin() + static_cast<std::ptrdiff_t>(i));
+    formats->erase(formats->begin() + static_cast<std::ptrdiff_t>(i));
+  }
+}
+
+// The planned location, or, when this run already writes there, the first
+// numbered one ("Notes 2.docx", "Notes 3.docx", …) that is neither a target
+// nor a source of the run. Records what it returns as a target of the run.
+fs::path ScriptRunner::claimTarget(const fs::path& planned) {
+  fs::path target = planned;
+  if (isTargetOfRun(planned)) {
+    int number = 2;
+    do {
+      target = numberedPath(planned, number++);
+    } while (isTargetOfRun(target) || isSourceOfRun(target));
+    services_.env.log("\t" + planned.string() + " is already a target of this run => " +
+                      target.string());
+  }
+  addTargetOfRun(target);
+  return target;
+}
+
+bool ScriptRunner::isTargetOfRun(const fs::path& location) const {
+  return runTargets_.contains(location.native());
+}
+
+void ScriptRunner::addTargetOfRun(const fs::path& location) {
+  runTargets_.insert(location.native());
 }
 
 // The record's statements go into its application's text while the record
@@ -173,9 +203,9 @@ std::string ScriptRunner::composeScript() const {
   return text;
 }
 
-void ScriptRunner::runConversions() { executeScript(composeScript()); }
+RunOutcome ScriptRunner::runConversions() { return executeScript(composeScript()); }
 
-void ScriptRunner::executeScript(const std::string& text) {
+RunOutcome ScriptRunner::executeScript(const std::string& text) {
   ScriptError error;
   std::unique_ptr<Script> script = services_.scripts.create(text, &error);
   if (!script) return reportFailure(error, text);
@@ -184,16 +214,14 @@ void ScriptRunner::executeScript(const std::string& text) {
   services_.alerts.runModal(
       makeAlert({"Success", "Alert title when conversion completed successfully"},
                 {"Did complete conversion.", "Alert message when conversion completed"}));
+  return RunOutcome::succeeded;
 }
 
-void ScriptRunner::reportFailure(const ScriptError& error, const std::string& text) {
+RunOutcome ScriptRunner::reportFailure(const ScriptError& error, const std::string& text) {
   const std::string description = error.description();
   services_.env.log("AppleScript ERROR:\n " + description);
-  runErrorAlert(services_.alerts, services_.version,
-                {"Error", "Alert title when an error was received from the AppleScript"},
-                {"There was an error during the conversion. Please try again.",
-                 "Alert message when conversion failed"},
-                description + " \n" + text);
+  runFailureAlert(services_.alerts, services_.version, description + " \n" + text);
+  return RunOutcome::failed;
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,10 @@ struct FileConversionConfig {
 
 using StringMap = std::map<std::string, std::string>;
 
+// How a run ended: with the success alert, with the error alert, or at a
+// question the user declined (or could not answer).
+enum class RunOutcome { succeeded, failed, endedAtQuestion };
+
 class ScriptRunner {
  public:
   ScriptRunner(MorvaneOptions& options, EngineServices services);
@@ -58,8 +63,17 @@ class ScriptRunner {
 
   // Appends one record under the entry's application, unless its extension
   // is in no table. Creates the target folders. A target that is one of
-  // the run's own source documents is left out of the record (logged).
+  // the run's own source documents is left out of the record (logged). A
+  // target that an earlier record or copy of this run already took gets
+  // the first free number before its extension (logged), so that no
+  // output of the run writes over another.
   void planConversion(const NQFileDataObject& entry);
+
+  // Whether a location is already written by this run: a planned target
+  // or a copy made. Files that were there before the run do not count.
+  bool isTargetOfRun(const fs::path& location) const;
+  // Records a location this run has written (a copy).
+  void addTargetOfRun(const fs::path& location);
 
   // The target extensions of the export classes that are on; logs them.
   std::vector<std::string> targetFormatsFor(const NQFileDataObject& entry);
@@ -77,11 +91,11 @@ class ScriptRunner {
   // this joins them under their tell blocks.
   std::string composeScript() const;
 
-  // Composes the script and executes it.
-  void runConversions();
+  // Composes the script and executes it; succeeded or failed.
+  RunOutcome runConversions();
 
   // Executes the text and ends the run with the success or error alert.
-  void executeScript(const std::string& text);
+  RunOutcome executeScript(const std::string& text);
 
  private:
   // One application's statements as planned, and the target formats in
@@ -92,8 +106,11 @@ class ScriptRunner {
   };
 
   bool isSourceOfRun(const fs::path& target);
+  void dropSourcesOfRun(const NQFileDataObject& entry, std::vector<fs::path>* paths,
+                        std::vector<std::string>* formats);
+  fs::path claimTarget(const fs::path& planned);
   void appendStatements(const FileConversionConfig& config, PlannedScript* plan);
-  void reportFailure(const ScriptError& error, const std::string& text);
+  RunOutcome reportFailure(const ScriptError& error, const std::string& text);
 
   MorvaneOptions& options_;
   EngineServices services_;
@@ -107,6 +124,8 @@ class ScriptRunner {
   // Device and inode of every file of the run's list, gathered the first
   // time a planned target already exists.
   std::optional<std::set<std::pair<std::uint64_t, std::uint64_t>>> sourceFiles_;
+  // Every location this run writes (planned targets, copies made), as text.
+  std::unordered_set<std::string> runTargets_;
 };
 
 // A path as one string literal of the script: between double quotes, with

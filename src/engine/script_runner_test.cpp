@@ -216,10 +216,11 @@ TEST_F(ScriptRunnerTest, NeverTargetsASourceDocumentOfTheRun) {
   }
   const auto& pagesApp = runner().conversionConfigs().at("Pages");
   ASSERT_EQ(pagesApp.size(), 3u);
-  // a.docx and a.pages would overwrite each other: only their PDFs remain.
+  // a.docx and a.pages would overwrite each other: only their PDFs remain,
+  // under two names.
   EXPECT_EQ(pagesApp[0].targetPaths, std::vector<fs::path>{folder / "a.pdf"});
   EXPECT_EQ(pagesApp[0].targetFormats, std::vector<std::string>{"pdf"});
-  EXPECT_EQ(pagesApp[1].targetPaths, std::vector<fs::path>{folder / "a.pdf"});
+  EXPECT_EQ(pagesApp[1].targetPaths, std::vector<fs::path>{folder / "a 2.pdf"});
   EXPECT_EQ(pagesApp[1].targetFormats, std::vector<std::string>{"pdf"});
   EXPECT_EQ(pagesApp[2].targetPaths, (std::vector<fs::path>{folder / "b.pages", folder / "b.pdf"}));
   const std::vector<std::string> skipped = env_.linesContaining("Skipping target");
@@ -228,6 +229,81 @@ TEST_F(ScriptRunnerTest, NeverTargetsASourceDocumentOfTheRun) {
   const std::string second = "Skipping target " + docx.string() + " of " + pages.string();
   EXPECT_TRUE((skipped[0].starts_with(first) && skipped[1].starts_with(second)) ||
               (skipped[0].starts_with(second) && skipped[1].starts_with(first)));
+}
+
+// Documents of one run that share a name must not share an output.
+class SameNameTest : public ScriptRunnerTest {
+ protected:
+  void SetUp() override {
+    options_.setTargetFolder(out_);
+    options_.setPdfExport(true);
+  }
+  const std::vector<fs::path>& plan(const std::string& relative) {
+    runner().planConversion(entry(tmp_.write(relative)));
+    return runner().conversionConfigs().at("Pages").back().targetPaths;
+  }
+  std::string renamed(const std::string& from, const std::string& to) const {
+    return "\t" + (out_ / from).string() + " is already a target of this run => " +
+           (out_ / to).string();
+  }
+  const fs::path out_ = tmp_.path() / "Out";
+};
+
+TEST_F(SameNameTest, LaterDocumentsGetTheFirstFreeNumber) {
+  EXPECT_EQ(plan("Reports/Notes.pages"),
+            (std::vector<fs::path>{out_ / "Notes.docx", out_ / "Notes.pdf"}));
+  EXPECT_EQ(plan("Notes.pages"),
+            (std::vector<fs::path>{out_ / "Notes 2.docx", out_ / "Notes 2.pdf"}));
+  EXPECT_EQ(plan("Old/Notes.pages"),
+            (std::vector<fs::path>{out_ / "Notes 3.docx", out_ / "Notes 3.pdf"}));
+  EXPECT_EQ(env_.linesContaining("is already a target of this run"),
+            (std::vector<std::string>{renamed("Notes.docx", "Notes 2.docx"),
+                                      renamed("Notes.pdf", "Notes 2.pdf"),
+                                      renamed("Notes.docx", "Notes 3.docx"),
+                                      renamed("Notes.pdf", "Notes 3.pdf")}));
+  const std::string script = runner().composeScript();
+  EXPECT_NE(script.find("\"" + (out_ / "Notes 3.pdf").string() + "\" as PDF\n"), std::string::npos);
+  // Another name, and another folder with structure rebuilt, are free.
+  EXPECT_EQ(plan("Report.final.pages")[0], out_ / "Report.final.docx");
+  options_.setRebuildStruct(true);
+  runner().planConversion(NQFileDataObject(tmp_.write("Deep/Notes.pages"), 1, false, env_));
+  EXPECT_EQ(runner().conversionConfigs().at("Pages").back().targetPaths[0],
+            out_ / "Deep/Notes.docx");
+}
+
+TEST_F(SameNameTest, NumberedNamesCompareWithTargetsWrittenAlike) {
+  options_.setTargetFolder(out_.string() + "/");  // as a command line may give it
+  options_.setPdfExport(false);
+  EXPECT_EQ(plan("A/Notes.pages")[0].native(), out_.string() + "//Notes.docx");
+  EXPECT_EQ(plan("B/Notes.pages")[0].native(), out_.string() + "//Notes 2.docx");
+  EXPECT_EQ(plan("Notes 2.pages")[0].native(), out_.string() + "//Notes 2 2.docx");
+}
+
+TEST_F(SameNameTest, FilesFromBeforeTheRunAreStillPlannedOver) {
+  tmp_.write("Out/Notes.docx", "old");
+  tmp_.write("Out/Notes 2.pdf", "old");
+  EXPECT_EQ(plan("A/Notes.pages"),
+            (std::vector<fs::path>{out_ / "Notes.docx", out_ / "Notes.pdf"}));
+  EXPECT_EQ(plan("B/Notes.pages"),
+            (std::vector<fs::path>{out_ / "Notes 2.docx", out_ / "Notes 2.pdf"}));
+  EXPECT_EQ(env_.linesContaining("is already a target of this run").size(), 2u);
+}
+
+TEST_F(SameNameTest, NumberedNamesPassOverSourceDocuments) {
+  options_.setPdfExport(false);
+  const fs::path numberedSource = tmp_.write("Out/Notes 2.pages");
+  options_.addFile(numberedSource);
+  EXPECT_EQ(plan("A/Notes.pages"), std::vector<fs::path>{out_ / "Notes.docx"});
+  tmp_.write("Out/Notes 2.docx");  // an old file, no source: free for this run
+  EXPECT_EQ(plan("B/Notes.pages"), std::vector<fs::path>{out_ / "Notes 2.docx"});
+  options_.setOfficeExport(false);
+  options_.setIworkExport(true);
+  runner().planConversion(entry(tmp_.write("C/Notes.docx")));
+  EXPECT_EQ(runner().conversionConfigs().at("Pages").back().targetPaths,
+            std::vector<fs::path>{out_ / "Notes.pages"});
+  runner().planConversion(entry(tmp_.write("D/Notes.docx")));
+  EXPECT_EQ(runner().conversionConfigs().at("Pages").back().targetPaths,
+            std::vector<fs::path>{out_ / "Notes 3.pages"});  // "Notes 2.pages" is a source
 }
 
 TEST_F(ScriptRunnerTest, FolderThatCannotBeCreatedIsLogged) {

@@ -221,6 +221,37 @@ Status RealEnv::createDirectories(const fs::path& dir) {
   return {};
 }
 
+Status RealEnv::renameFile(const fs::path& from, const fs::path& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? Status() : errnoStatus(errno);
+}
+
+Status RealEnv::removeAll(const fs::path& path) {
+  std::error_code ec;
+  fs::remove_all(path, ec);
+  return ec && ec != std::errc::no_such_file_or_directory ? Status::error(ec.message()) : Status();
+}
+
+Status RealEnv::writeFile(const fs::path& path, std::string_view data) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return errnoStatus(errno);
+  int err = 0;
+  while (!data.empty() && err == 0) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n > 0) data.remove_prefix(static_cast<std::size_t>(n));
+    else if (n < 0 && errno != EINTR) err = errno;
+  }
+  if (::close(fd) != 0 && err == 0) err = errno;
+  return err == 0 ? Status() : errnoStatus(err);
+}
+
+Status RealEnv::makeUniqueFolder(const fs::path& parent, const std::string& prefix,
+                                 fs::path* out) {
+  std::string pattern = (parent / (prefix + "XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr) return errnoStatus(errno);
+  *out = pattern;
+  return {};
+}
+
 Status RealEnv::copyItem(const fs::path& from, const fs::path& to) {
   return copyItemWithoutReplacing(from, to, systemPlacingSteps());
 }

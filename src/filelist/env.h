@@ -1,6 +1,7 @@
-// Env: everything the core asks of the machine it runs on (file system,
-// diagnostic output). RealEnv is the one used by the programs; tests derive
-// from it to record the diagnostic lines or to make chosen operations fail.
+// Env: everything the core asks of the machine's file system and its
+// diagnostic output, the office service's included. RealEnv is the one
+// used by the programs; tests derive from it to record the diagnostic
+// lines or to make chosen operations fail (see src/testing/).
 #pragma once
 
 #include <cstdint>
@@ -57,6 +58,22 @@ class Env {
 
   // True when the item is a Finder alias file (not a symbolic link).
   virtual bool isFinderAlias(const fs::path& path) = 0;
+
+  // Renames a file or folder; a file at `to` is replaced (how a finished
+  // export or profile takes its place), a folder there is not.
+  virtual Status renameFile(const fs::path& from, const fs::path& to) = 0;
+
+  // Removes a file, or a folder with everything in it; an item that is
+  // gone already is no error.
+  virtual Status removeAll(const fs::path& path) = 0;
+
+  // Creates the file at `path`, or replaces what it holds, with `data`.
+  virtual Status writeFile(const fs::path& path, std::string_view data) = 0;
+
+  // Creates a new folder in `parent` named `prefix` and six random
+  // characters; *out names it.
+  virtual Status makeUniqueFolder(const fs::path& parent, const std::string& prefix,
+                                  fs::path* out) = 0;
 };
 
 // The machine itself: std::filesystem and POSIX, lines on stdout.
@@ -71,6 +88,11 @@ class RealEnv : public Env {
   // A Finder alias copied from a Mac keeps its bookmark data as contents:
   // a regular file starting with "book\0\0\0\0mark\0\0\0\0".
   bool isFinderAlias(const fs::path& path) override;
+  Status renameFile(const fs::path& from, const fs::path& to) override;
+  Status removeAll(const fs::path& path) override;
+  Status writeFile(const fs::path& path, std::string_view data) override;
+  Status makeUniqueFolder(const fs::path& parent, const std::string& prefix,
+                          fs::path* out) override;
 };
 
 // The steps that move a finished copy from its temporary name to its final

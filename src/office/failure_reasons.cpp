@@ -84,7 +84,9 @@ std::string explainSaveFailure(const std::string& target, const std::string& off
       return "the name " + fs::path(target).filename().string() +
              " is too long for the disk of " + folder.string();
     }
-    if (static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize < kNearlyFull) {
+    // (Virtual file systems such as /proc have no blocks at all.)
+    if (vfs.f_blocks > 0 &&
+        static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize < kNearlyFull) {
       return "the disk of " + folder.string() + " is full";
     }
   }

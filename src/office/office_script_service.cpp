@@ -44,12 +44,11 @@ fs::path partialPathFor(const fs::path& target) {
   return target.parent_path() / suffix;
 }
 
-Status commit(const PendingExport& e) {
-  std::error_code ec;
-  fs::rename(e.partial, e.target, ec);
-  if (!ec) return {};
-  fs::remove(e.partial, ec);
-  return Status::error("cannot write " + e.target.string() + ": " + ec.message());
+Status commit(Env& env, const PendingExport& e) {
+  const Status renamed = env.renameFile(e.partial, e.target);
+  if (renamed.ok()) return {};
+  env.removeAll(e.partial);
+  return Status::error("cannot write " + e.target.string() + ": " + renamed.message());
 }
 
 const std::map<std::string, std::string>& iworkApplications() {
@@ -58,9 +57,8 @@ const std::map<std::string, std::string>& iworkApplications() {
   return kNames;
 }
 
-void discard(const std::vector<PendingExport>& exports) {
-  std::error_code ec;
-  for (const PendingExport& e : exports) fs::remove(e.partial, ec);
+void discard(Env& env, const std::vector<PendingExport>& exports) {
+  for (const PendingExport& e : exports) env.removeAll(e.partial);
 }
 
 // One worker's view of a tell block: its worker process and the documents
@@ -121,8 +119,7 @@ class BlockState {
     if (Status s = inspect(path, &loadable, &expected); !s.ok()) return s;
     std::vector<std::string> answer;
     Status loaded = worker_->call({"load", loadable}, &answer);
-    std::error_code ec;
-    if (loadable != path) fs::remove(loadable, ec);  // the copy of a package folder
+    if (loadable != path) officeEnv(config_).removeAll(loadable);  // a package folder's copy
     if (!loaded.ok()) return Status::error(explainLoadFailure(path, loaded.message()));
     documents_.push_back(path);
     const std::string kind = answer.empty() ? "unknown" : answer[0];
@@ -203,10 +200,10 @@ class BlockState {
     if (Status s = worker_->call({"save", e.partial.string(), format}, &answer); !s.ok()) {
       // Told while the partial file still takes its room on the disk.
       const std::string reason = explainSaveFailure(target, s.message());
-      discard({e});
+      discard(officeEnv(config_), {e});
       return Status::error(reason);
     }
-    if (pending == nullptr) return commit(e);
+    if (pending == nullptr) return commit(officeEnv(config_), e);
     pending->push_back(e);
     return {};
   }
@@ -391,14 +388,14 @@ class OfficeScript : public Script {
                      ScriptError* error) {
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
       for (const PendingExport& e : outcomes[i].exports) {
-        if (Status s = commit(e); !s.ok() && !outcomes[i].error) {
+        if (Status s = commit(officeEnv(config_), e); !s.ok() && !outcomes[i].error) {
           outcomes[i].error = describeCommit(block, runs[i], e, s.message());
         }
       }
       if (outcomes[i].error) {
         *error = *outcomes[i].error;
         for (std::size_t later = i + 1; later < outcomes.size(); ++later) {
-          discard(outcomes[later].exports);
+          discard(officeEnv(config_), outcomes[later].exports);
         }
         return false;
       }

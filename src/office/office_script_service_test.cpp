@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "testing/fault_injection_env.h"
 #include "testing/temp_dir.h"
 
 namespace morvane {
@@ -73,7 +74,7 @@ class OfficeServiceTest : public ::testing::Test {
                           << "  case \"$verb\" in\n"
                           << "    load) echo -e 'ok\\t" << kind << "' ;;\n"
                           << "    save) echo partial > \"$a\"; " << onSave << " ;;\n"
-                          << "    quit) echo ok; exit 0 ;;\n"
+                          << "    quit|shutdown) echo ok; exit 0 ;;\n"
                           << "    *) echo ok ;;\n"
                           << "  esac\n"
                           << "done\n";
@@ -287,6 +288,48 @@ TEST_F(OfficeServiceTest, TemporaryNamesNeverCollideAndFailedCommitsNameTheirExp
   std::vector<std::string> files = outFiles();
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::string>{"Notes.pdf", longName}));
+}
+
+// Faults of the file system, injected: each export fault gives one error
+// naming the document and leaves no partial file; a cache folder that
+// cannot be written only costs the profile template.
+TEST_F(OfficeServiceTest, InjectedFaultsNameTheDocumentAndLeaveNoPartialFile) {
+  using Op = testing::FaultInjectionEnv::Op;
+  testing::FaultInjectionEnv env;
+  config_.env = &env;
+  writeWorker("echo ok");
+  env.fail(Op::rename, "/out/in.pdf", EIO);
+  ASSERT_FALSE(run(block("Pages", exportPdf())));
+  EXPECT_EQ(info(error_, "document"), source_);
+  EXPECT_EQ(info(error_, "message"), "cannot write " + target_ + ": Input/output error");
+  EXPECT_TRUE(outFiles().empty());
+  EXPECT_EQ(env.failures().size(), 1u);
+
+  // The target folder vanishes while the document is exported.
+  config_.env = nullptr;
+  writeWorker("rm -rf \"$(dirname \"$a\")\"; echo ok");
+  ASSERT_FALSE(run(block("Pages", exportPdf())));
+  EXPECT_EQ(info(error_, "document"), source_);
+  EXPECT_NE(info(error_, "message").find("No such file or directory"), std::string::npos)
+      << info(error_, "message");
+  EXPECT_FALSE(fs::exists(tmp_.path() / "out"));
+
+  // A cache folder that cannot be written or is full: the run goes on
+  // without a template and leaves nothing there.
+  writeWorker("echo ok");
+  for (const auto& [op, err] : {std::pair{Op::createDirectories, EACCES}, {Op::write, ENOSPC}}) {
+    testing::FaultInjectionEnv cacheEnv;
+    cacheEnv.fail(op, "cache", err);
+    config_.env = &cacheEnv;
+    config_.profileTemplate = (tmp_.path() / "cache/morvane/profile").string();
+    fs::create_directories(tmp_.path() / "cache");
+    ASSERT_TRUE(run(block("Pages", exportPdf()))) << error_.description();
+    EXPECT_FALSE(cacheEnv.failures().empty());
+    for (const auto& e : fs::recursive_directory_iterator(tmp_.path() / "cache")) {
+      EXPECT_TRUE(e.is_directory() || e.path().filename() == "profile.lock") << e.path();
+    }
+    fs::remove_all(tmp_.path() / "cache");
+  }
 }
 
 TEST_F(OfficeServiceTest, EmptyScriptSucceedsAndReportsProgress) {

@@ -33,7 +33,7 @@ const std::string kWorkFolderPrefix = "morvane-office-";
 // LibreOffice keeps a lock file beside each open document; a worker that is
 // ended while a document is open would leave it in the user's folder. The
 // workers' profiles turn locking off (the documents are only read).
-void disableFileLocking(const std::string& profile) {
+void disableFileLocking(Env& env, const std::string& profile) {
   const std::filesystem::path xcu = std::filesystem::path(profile) / "user" /
                                     "registrymodifications.xcu";
   std::ifstream in(xcu);
@@ -52,9 +52,7 @@ void disableFileLocking(const std::string& profile) {
   } else {
     text.insert(end, item);
   }
-  std::error_code ec;
-  std::filesystem::create_directories(xcu.parent_path(), ec);
-  std::ofstream(xcu, std::ios::trunc) << text;
+  if (env.createDirectories(xcu.parent_path()).ok()) env.writeFile(xcu, text);
 }
 
 const char kWarmUpDocument[] =
@@ -70,6 +68,11 @@ std::string formatLimit(std::chrono::milliseconds limit) {
 }
 
 }  // namespace
+
+Env& officeEnv(const OfficeConfig& config) {
+  static RealEnv machine;  // holds no state: the machine's file system
+  return config.env != nullptr ? *config.env : machine;
+}
 
 // The folder that holds the workers' private folders: the system's
 // temporary folder, or /tmp where TMPDIR names nothing usable.
@@ -100,12 +103,13 @@ void sweepStaleWorkFolders(const std::filesystem::path& root) {
 Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWorker>* out) {
   const std::filesystem::path root = temporaryRoot();
   sweepStaleWorkFolders(root);
-  std::string dir =
-      (root / (kWorkFolderPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
-  if (mkdtemp(dir.data()) == nullptr) {
+  std::filesystem::path folder;
+  const std::string prefix = kWorkFolderPrefix + std::to_string(::getpid()) + "-";
+  if (Status s = officeEnv(config).makeUniqueFolder(root, prefix, &folder); !s.ok()) {
     return Status::error("cannot create a temporary folder in " + root.string() + ": " +
-                         std::strerror(errno));
+                         s.message());
   }
+  const std::string dir = folder.string();
   std::unique_ptr<OfficeWorker> worker(new OfficeWorker(config, dir));
   prepareProfile(config, dir + "/profile");
   if (Status s = worker->launch(dir + "/profile", dir + "/worker.log"); !s.ok()) return s;
@@ -118,8 +122,7 @@ Status OfficeWorker::launch(const std::string& profile, const std::string& log) 
                                          fileUrlFromPath(profile)};
   // LibreOffice's own temporary files go into the worker's private folder,
   // which is removed with the worker whatever ends it.
-  std::error_code ec;
-  std::filesystem::create_directories(workDir_ + "/tmp", ec);
+  officeEnv(config_).createDirectories(workDir_ + "/tmp");
   const std::vector<std::string> environment = workerEnvironment();
   if (Status s = Subprocess::start(argv, log, &process_, &environment); !s.ok()) return s;
   std::vector<std::string> ready;
@@ -150,13 +153,12 @@ void OfficeWorker::prepareProfile(const OfficeConfig& config, const std::string&
     const fs::path done = fs::path(config.profileTemplate) / kTemplateMarker;
     std::error_code ec;
     if (!fs::exists(done, ec)) makeProfileTemplateOnce(config);
-    if (fs::exists(done, ec)) {
-      fs::copy(config.profileTemplate, profile, fs::copy_options::recursive, ec);
-      if (ec) fs::remove_all(profile, ec);
+    if (fs::exists(done, ec) && !officeEnv(config).copyItem(config.profileTemplate, profile).ok()) {
+      officeEnv(config).removeAll(profile);  // LibreOffice starts afresh
     }
   }
   // Whatever became of the template: this profile keeps no lock files.
-  disableFileLocking(profile);
+  disableFileLocking(officeEnv(config), profile);
 }
 
 // One template at a time per machine: workers and runs side by side wait
@@ -165,7 +167,9 @@ void OfficeWorker::prepareProfile(const OfficeConfig& config, const std::string&
 void OfficeWorker::makeProfileTemplateOnce(const OfficeConfig& config) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  fs::create_directories(fs::path(config.profileTemplate).parent_path(), ec);
+  if (!officeEnv(config).createDirectories(fs::path(config.profileTemplate).parent_path()).ok()) {
+    return;  // no cache folder: every worker starts afresh
+  }
   const int lock = ::open((config.profileTemplate + ".lock").c_str(),
                           O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (lock >= 0) {
@@ -184,37 +188,38 @@ void OfficeWorker::makeProfileTemplateOnce(const OfficeConfig& config) {
 // by side never see half of one.
 void OfficeWorker::makeProfileTemplate(const OfficeConfig& config) {
   namespace fs = std::filesystem;
+  Env& env = officeEnv(config);
   std::error_code ec;
   const std::string base = config.profileTemplate + ".new-" + std::to_string(::getpid());
   const std::string fresh = base + "/profile";
   const std::string warmUp = base + "/warm-up.fodt";
-  fs::create_directories(base, ec);
-  std::ofstream(warmUp) << kWarmUpDocument;
+  if (!env.createDirectories(base).ok()) return;
   OfficeConfig once = config;
   once.profileTemplate.clear();
-  OfficeWorker maker(once, base);
+  OfficeWorker maker(once, base);  // removes what is left of `base`
+  if (!env.writeFile(warmUp, kWarmUpDocument).ok()) return;
   std::vector<std::string> answer;
-  if (maker.launch(fresh, "").ok() && maker.call({"load", warmUp}, &answer).ok() &&
-      maker.call({"close"}, &answer).ok() && maker.call({"shutdown"}, &answer).ok()) {
-    maker.process_->finish(config.statementLimit);
-    disableFileLocking(fresh);
-    std::ofstream(fs::path(fresh) / kTemplateMarker) << "ok\n";
-    // A template of an older kind is moved aside first; a complete one,
-    // perhaps just made by a run beside this one, is left as it is.
-    const fs::path stale = config.profileTemplate + ".old-" + std::to_string(::getpid());
-    if (fs::exists(config.profileTemplate, ec) &&
-        !fs::exists(fs::path(config.profileTemplate) / kTemplateMarker, ec)) {
-      fs::rename(config.profileTemplate, stale, ec);
-      fs::remove_all(stale, ec);
-    }
-    fs::rename(fresh, config.profileTemplate, ec);
+  if (!(maker.launch(fresh, "").ok() && maker.call({"load", warmUp}, &answer).ok() &&
+        maker.call({"close"}, &answer).ok() && maker.call({"shutdown"}, &answer).ok())) {
+    return;
   }
-}  // `maker` removes what is left of `base`
+  maker.process_->finish(config.statementLimit);
+  disableFileLocking(env, fresh);
+  if (!env.writeFile(fs::path(fresh) / kTemplateMarker, "ok\n").ok()) return;
+  // A template of an older kind is moved aside first; a complete one,
+  // perhaps just made by a run beside this one, is left as it is.
+  const fs::path stale = config.profileTemplate + ".old-" + std::to_string(::getpid());
+  if (fs::exists(config.profileTemplate, ec) &&
+      !fs::exists(fs::path(config.profileTemplate) / kTemplateMarker, ec)) {
+    env.renameFile(config.profileTemplate, stale);
+    env.removeAll(stale);
+  }
+  env.renameFile(fresh, config.profileTemplate);
+}
 
 OfficeWorker::~OfficeWorker() {
   process_.reset();  // kills the group when it is still running
-  std::error_code ec;
-  std::filesystem::remove_all(workDir_, ec);
+  officeEnv(config_).removeAll(workDir_);
 }
 
 Status OfficeWorker::call(const std::vector<std::string>& request,

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "filelist/env.h"
 #include "filelist/status.h"
 #include "office/document_census.h"
 #include "office/subprocess.h"
@@ -31,7 +32,13 @@ struct OfficeConfig {
   // A folder holding the iWork reader (libetonyek-0.1.so.1) that the
   // workers load in place of the system's; empty: the system's.
   std::string readerLibraryDir;
+  // What the service does to files (commits, private folders, profiles)
+  // goes through this; null: the machine's own. Not owned.
+  Env* env = nullptr;
 };
+
+// The Env of a configuration: its own, or the machine's.
+Env& officeEnv(const OfficeConfig& config);
 
 class OfficeWorker {
  public:

@@ -1,0 +1,62 @@
+#include "testing/fault_injection_env.h"
+
+#include <system_error>
+
+namespace morvane::testing {
+
+void FaultInjectionEnv::fail(Op op, std::string pathPart, int err) {
+  std::lock_guard lock(mutex_);
+  faults_.push_back({op, std::move(pathPart), err});
+}
+
+std::vector<std::string> FaultInjectionEnv::failures() const {
+  std::lock_guard lock(mutex_);
+  return failures_;
+}
+
+Status FaultInjectionEnv::injected(Op op, const fs::path& path) {
+  static const char* const kNames[] = {"rename", "remove", "write", "createDirectories",
+                                       "makeFolder", "copy"};
+  std::lock_guard lock(mutex_);
+  for (const Fault& f : faults_) {
+    if (f.op != op || path.string().find(f.pathPart) == std::string::npos) continue;
+    const std::string message = std::generic_category().message(f.err);
+    failures_.push_back(std::string(kNames[static_cast<int>(op)]) + " " + path.string() + ": " +
+                        message);
+    return Status::error(message);
+  }
+  return {};
+}
+
+Status FaultInjectionEnv::renameFile(const fs::path& from, const fs::path& to) {
+  if (Status s = injected(Op::rename, to); !s.ok()) return s;
+  return RealEnv::renameFile(from, to);
+}
+
+Status FaultInjectionEnv::removeAll(const fs::path& path) {
+  if (Status s = injected(Op::remove, path); !s.ok()) return s;
+  return RealEnv::removeAll(path);
+}
+
+Status FaultInjectionEnv::writeFile(const fs::path& path, std::string_view data) {
+  if (Status s = injected(Op::write, path); !s.ok()) return s;
+  return RealEnv::writeFile(path, data);
+}
+
+Status FaultInjectionEnv::createDirectories(const fs::path& dir) {
+  if (Status s = injected(Op::createDirectories, dir); !s.ok()) return s;
+  return RealEnv::createDirectories(dir);
+}
+
+Status FaultInjectionEnv::makeUniqueFolder(const fs::path& parent, const std::string& prefix,
+                                           fs::path* out) {
+  if (Status s = injected(Op::makeFolder, parent / prefix); !s.ok()) return s;
+  return RealEnv::makeUniqueFolder(parent, prefix, out);
+}
+
+Status FaultInjectionEnv::copyItem(const fs::path& from, const fs::path& to) {
+  if (Status s = injected(Op::copy, to); !s.ok()) return s;
+  return RealEnv::copyItem(from, to);
+}
+
+}  // namespace morvane::testing
