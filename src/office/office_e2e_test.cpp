@@ -420,5 +420,26 @@ TEST_F(OfficeEndToEndTest, AFullDiskIsNamedAndLeavesNoPartialExport) {
   EXPECT_EQ(left, std::vector<std::string>{"filler"});
 }
 
+// Two same-named documents of one run, converted by two workers: each
+// gets its own output, both complete.
+TEST_F(OfficeEndToEndTest, SameNamedDocumentsOfARunGetAnOutputEach) {
+  const fs::path in = tmp_.mkdir("in");
+  makeOfficeDocuments(tmp_.mkdir("in/A"));
+  makeOfficeDocuments(tmp_.mkdir("in/B"));
+  options_.addFile(in);
+  options_.setTargetFolder(tmp_.path() / "out");
+  options_.setOfficeExport(false);
+  options_.setPdfExport(true);
+  runEngine();
+  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}));
+  EXPECT_EQ(filesIn(tmp_.path() / "out"),
+            (std::vector<std::string>{"a 2.pdf", "a.pdf", "b 2.pdf", "b.pdf", "c 2.pdf", "c.pdf"}));
+  for (const char* pdf : {"a.pdf", "a 2.pdf"}) {
+    EXPECT_NE(pdfText(tmp_.path() / "out" / pdf).find("Morvane text sample"), std::string::npos)
+        << pdf;
+  }
+  EXPECT_EQ(env_.linesContaining("is already a target of this run").size(), 3u);
+}
+
 }  // namespace
 }  // namespace morvane

@@ -104,9 +104,10 @@ class BlockState {
     error.info.emplace_back("application", tell_.application);
     error.info.emplace_back("statement", st.text);
     error.info.emplace_back("line", std::to_string(st.line));
-    const std::string document = st.kind == ScriptStatement::Kind::open ? st.path
-                                 : documents_.empty()                   ? std::string()
-                                                                        : documents_.back();
+    std::string document = st.kind == ScriptStatement::Kind::open ? st.path
+                           : documents_.empty()                   ? std::string()
+                                                                  : documents_.back();
+    if (document.empty()) document = upcomingDocument(st);
     if (!document.empty()) error.info.emplace_back("document", document);
     error.info.emplace_back("message", message);
     return error;
@@ -205,6 +206,18 @@ class BlockState {
     }
     if (pending == nullptr) return commit(officeEnv(config_), e);
     pending->push_back(e);
+    return {};
+  }
+
+  // The document a statement before its open belongs to (an activate, or
+  // the worker's start on its behalf): the next one the block opens.
+  std::string upcomingDocument(const ScriptStatement& st) const {
+    const auto& all = tell_.statements;
+    if (all.empty() || &st < all.data() || &st >= all.data() + all.size()) return {};
+    for (std::size_t k = static_cast<std::size_t>(&st - all.data()); k < all.size(); ++k) {
+      if (all[k].kind == ScriptStatement::Kind::open) return all[k].path;
+      if (all[k].kind == ScriptStatement::Kind::close || all[k].kind == ScriptStatement::Kind::quit) break;
+    }
     return {};
   }
 

@@ -332,6 +332,15 @@ TEST_F(OfficeServiceTest, InjectedFaultsNameTheDocumentAndLeaveNoPartialFile) {
   }
 }
 
+// A worker that dies while it starts, before the document is opened: the
+// error still names the document it was starting for.
+TEST_F(OfficeServiceTest, AWorkerLostAtItsStartNamesTheDocumentItWasFor) {
+  writeWorker("echo ok", "text", "exit 3");
+  ASSERT_FALSE(run(block("Pages", exportPdf())));
+  EXPECT_EQ(info(error_, "statement"), "activate");
+  EXPECT_EQ(info(error_, "document"), source_);
+}
+
 TEST_F(OfficeServiceTest, EmptyScriptSucceedsAndReportsProgress) {
   writeWorker("echo ok");
   std::vector<std::string> seen;
