@@ -441,5 +441,27 @@ TEST_F(OfficeEndToEndTest, SameNamedDocumentsOfARunGetAnOutputEach) {
   EXPECT_EQ(env_.linesContaining("is already a target of this run").size(), 3u);
 }
 
+// The worker's end of the protocol is not handed down to the programs
+// LibreOffice starts: every socket above standard error is close-on-exec.
+TEST_F(OfficeEndToEndTest, TheProtocolSocketStaysWithTheWorker) {
+  std::unique_ptr<OfficeWorker> worker;
+  ASSERT_TRUE(OfficeWorker::start(config_, &worker).ok());
+  const fs::path fds = "/proc/" + std::to_string(worker->pid()) + "/fd";
+  int sockets = 0;
+  for (const auto& fd : fs::directory_iterator(fds)) {
+    std::error_code ec;
+    const std::string target = fs::read_symlink(fd.path(), ec).string();
+    if (std::stoi(fd.path().filename().string()) <= 2 || !target.starts_with("socket:")) continue;
+    std::ifstream info("/proc/" + std::to_string(worker->pid()) + "/fdinfo/" +
+                       fd.path().filename().string());
+    std::string key, flags;
+    while (info >> key >> flags && key != "flags:") {
+    }
+    ++sockets;
+    EXPECT_NE(std::stoul(flags, nullptr, 8) & 02000000, 0u) << target << " flags " << flags;
+  }
+  EXPECT_GE(sockets, 1);
+}
+
 }  // namespace
 }  // namespace morvane

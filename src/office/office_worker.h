@@ -57,6 +57,9 @@ class OfficeWorker {
   // The versions of LibreOffice and of the iWork reader the worker uses.
   Status versions(std::string* office, std::string* reader);
 
+  // The worker's process id (its process group's too); 0 when it has ended.
+  pid_t pid() const { return process_ ? process_->pid() : 0; }
+
   // A path in the worker's own temporary folder, removed with the worker.
   std::string scratchPath(const std::string& name) const { return workDir_ + "/" + name; }
 
