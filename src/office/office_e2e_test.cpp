@@ -132,6 +132,15 @@ class OfficeEndToEndTest : public testing::EngineFixture {
     ASSERT_TRUE(worker->quit().ok());
   }
 
+  // Converts `in` (a file or folder) to PDF only, into tmp/out.
+  void runToPdf(const fs::path& in) {
+    options_.addFile(in);
+    options_.setTargetFolder(tmp_.path() / "out");
+    options_.setOfficeExport(false);
+    options_.setPdfExport(true);
+    runEngine();
+  }
+
   void runEngine() {
     OfficeScriptService service(config_);
     ScriptRunner runner(options_, {env_, service, alerts_, version_});
@@ -175,11 +184,7 @@ TEST_F(OfficeEndToEndTest, OfficeDocumentsBecomePdfs) {
   EXPECT_TRUE(zipHas(in / "b.xlsx", "xl/workbook.xml"));
   EXPECT_TRUE(zipHas(in / "c.pptx", "ppt/presentation.xml"));
 
-  options_.addFile(in);
-  options_.setTargetFolder(tmp_.path() / "out");
-  options_.setOfficeExport(false);
-  options_.setPdfExport(true);
-  runEngine();
+  runToPdf(in);
   ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}));
   EXPECT_EQ(filesIn(tmp_.path() / "out"), (std::vector<std::string>{"a.pdf", "b.pdf", "c.pdf"}));
   EXPECT_NE(pdfText(tmp_.path() / "out/a.pdf").find("Morvane text sample"), std::string::npos);
@@ -426,11 +431,7 @@ TEST_F(OfficeEndToEndTest, SameNamedDocumentsOfARunGetAnOutputEach) {
   const fs::path in = tmp_.mkdir("in");
   makeOfficeDocuments(tmp_.mkdir("in/A"));
   makeOfficeDocuments(tmp_.mkdir("in/B"));
-  options_.addFile(in);
-  options_.setTargetFolder(tmp_.path() / "out");
-  options_.setOfficeExport(false);
-  options_.setPdfExport(true);
-  runEngine();
+  runToPdf(in);
   ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}));
   EXPECT_EQ(filesIn(tmp_.path() / "out"),
             (std::vector<std::string>{"a 2.pdf", "a.pdf", "b 2.pdf", "b.pdf", "c 2.pdf", "c.pdf"}));
