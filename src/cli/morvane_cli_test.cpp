@@ -131,6 +131,26 @@ TEST_F(MorvaneCliTest, ScriptOutWritesTheScriptInsteadOfRunningIt) {
             1u);
 }
 
+// `--script-out /dev/stdout` with the output sent to a log: the script is
+// added to the log, which keeps what it held and stays the same file.
+TEST_F(MorvaneCliTest, ScriptOutOntoAnOwnStreamAppendsToIt) {
+  const fs::path doc = tmp_.write("a.xlsx");
+  const fs::path log = tmp_.write("run.log", "earlier lines\n");
+  const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(fd, 0);
+  struct stat before;
+  ASSERT_EQ(::stat(log.c_str(), &before), 0);
+  EXPECT_EQ(run({"--yes", "--target", (tmp_.path() / "out").string(), "--script-out",
+                 "/proc/self/fd/" + std::to_string(fd), doc.string()}),
+            kExitSuccess);
+  ::close(fd);
+  struct stat after;
+  ASSERT_EQ(::stat(log.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  const std::string text = readFile(log);
+  EXPECT_TRUE(text.starts_with("earlier lines\ntell application")) << text;
+}
+
 TEST_F(MorvaneCliTest, ScriptOutWritesThroughLinksAndIntoSpecialFiles) {
   const fs::path doc = tmp_.write("a.xlsx");
   const std::vector<std::string> options = {"--yes", "--target", (tmp_.path() / "out").string()};

@@ -102,10 +102,27 @@ std::unique_ptr<Script> ScriptFileService::create(const std::string& source, Scr
   return std::make_unique<ScriptFile>(path_, source);
 }
 
+// A name of this process's own streams (/dev/stdout, /proc/self/fd/1):
+// written where it points, appended, as a shell's `>>` would.
+bool isStreamName(const fs::path& path) {
+  const std::string text = path.lexically_normal().string();
+  return text.starts_with("/dev/std") || text.starts_with("/dev/fd/") ||
+         text.starts_with("/proc/self/fd/") || text.starts_with("/proc/thread-self/fd/");
+}
+
+Status appendTo(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::app);
+  out << text;
+  out.close();
+  if (!out) return Status::error(std::strerror(errno));
+  return {};
+}
+
 Status writeScriptFile(const fs::path& path, const std::string& text) {
   std::error_code ec;
   const fs::file_status target = fs::status(path, ec);  // links followed
   if (fs::is_directory(target)) return Status::error("it is a folder");
+  if (isStreamName(path) && fs::exists(target)) return appendTo(path, text);
   if (fs::exists(target) && !fs::is_regular_file(target)) return writeInto(path, text);
   fs::path linked = path;
   if (Status s = followLinks(&linked); !s.ok()) return s;

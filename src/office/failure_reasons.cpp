@@ -16,8 +16,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Less room than this on the target's file system counts as a full disk.
-constexpr unsigned long long kNearlyFull = 1ull << 20;
+// Less room than this on the target's file system counts as a full disk
+// (an export that failed there found no room for its next blocks).
+constexpr unsigned long long kNearlyFull = 64ull << 10;
 
 bool startsWith(const std::string& path, std::string_view magic, std::string* head) {
   std::ifstream in(path, std::ios::binary);
@@ -72,23 +73,20 @@ std::string explainLoadFailure(const std::string& path, const std::string& offic
 std::string explainSaveFailure(const std::string& target, const std::string& officeMessage) {
   const fs::path folder = fs::path(target).parent_path();
   std::error_code ec;
-  if (!fs::is_directory(folder, ec)) return "the folder " + folder.string() + " no longer exists";
+  if (!fs::is_directory(folder, ec)) {
+    return ec && ec != std::errc::no_such_file_or_directory
+               ? "the folder " + folder.string() + " cannot be reached: " + ec.message()
+               : "the folder " + folder.string() + " no longer exists";
+  }
   if (::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS)) {
     return errno == EROFS ? "the folder " + folder.string() + " is on a read-only disk"
                           : "no permission to write in " + folder.string();
   }
   struct statvfs vfs;
-  if (::statvfs(folder.c_str(), &vfs) == 0) {
-    const long nameMax = static_cast<long>(vfs.f_namemax);
-    if (nameMax > 0 && static_cast<long>(fs::path(target).filename().string().size()) > nameMax) {
-      return "the name " + fs::path(target).filename().string() +
-             " is too long for the disk of " + folder.string();
-    }
-    // (Virtual file systems such as /proc have no blocks at all.)
-    if (vfs.f_blocks > 0 &&
-        static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize < kNearlyFull) {
-      return "the disk of " + folder.string() + " is full";
-    }
+  // (Virtual file systems such as /proc have no blocks at all.)
+  if (::statvfs(folder.c_str(), &vfs) == 0 && vfs.f_blocks > 0 &&
+      static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize < kNearlyFull) {
+    return "the disk of " + folder.string() + " is full";
   }
   return officeMessage;
 }

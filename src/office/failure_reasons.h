@@ -1,8 +1,9 @@
 // Plain reasons for failures that LibreOffice reports in its own terms
 // ("Error Area:Io Class:Write Code:16", "type detection failed"): the
 // service looks at the document and the target itself and says what
-// stands in the way (no permission, a full disk, a name too long, a
-// password), keeping LibreOffice's message where it finds nothing.
+// stands in the way (no permission, a read-only or full disk, a password),
+// keeping LibreOffice's message where it finds nothing. (A name too long
+// shows when the export is renamed into place, in the system's words.)
 #pragma once
 
 #include <string>

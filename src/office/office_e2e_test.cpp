@@ -415,12 +415,13 @@ TEST_F(OfficeEndToEndTest, AFullDiskIsNamedAndLeavesNoPartialExport) {
   if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=128k") != 0) {
     GTEST_SKIP() << "this machine does not let the test mount a small file system";
   }
+  const std::unique_ptr<const fs::path, void (*)(const fs::path*)> unmount(
+      &disk, [](const fs::path* at) { ::umount2(at->c_str(), MNT_DETACH); });
   std::ofstream(disk / "filler") << std::string(128 << 10, 'x');
   const std::string message = runScript(
       "  open POSIX file \"" + (in / "a.docx").string() + "\"\n"
       "  export document 1 to POSIX file \"" + (disk / "a.pdf").string() + "\" as PDF\n");
   const std::vector<std::string> left = filesIn(disk);
-  ::umount2(disk.c_str(), MNT_DETACH);
   EXPECT_NE(message.find("the disk of " + disk.string() + " is full"), std::string::npos) << message;
   EXPECT_EQ(left, std::vector<std::string>{"filler"});
 }
@@ -443,25 +444,28 @@ TEST_F(OfficeEndToEndTest, SameNamedDocumentsOfARunGetAnOutputEach) {
 }
 
 // The worker's end of the protocol is not handed down to the programs
-// LibreOffice starts: every socket above standard error is close-on-exec.
+// LibreOffice starts: standard input and output are no sockets any more,
+// and every socket it keeps is close-on-exec.
 TEST_F(OfficeEndToEndTest, TheProtocolSocketStaysWithTheWorker) {
   std::unique_ptr<OfficeWorker> worker;
   ASSERT_TRUE(OfficeWorker::start(config_, &worker).ok());
-  const fs::path fds = "/proc/" + std::to_string(worker->pid()) + "/fd";
+  const std::string proc = "/proc/" + std::to_string(worker->pid());
   int sockets = 0;
-  for (const auto& fd : fs::directory_iterator(fds)) {
+  for (const auto& fd : fs::directory_iterator(proc + "/fd")) {
     std::error_code ec;
     const std::string target = fs::read_symlink(fd.path(), ec).string();
-    if (std::stoi(fd.path().filename().string()) <= 2 || !target.starts_with("socket:")) continue;
-    std::ifstream info("/proc/" + std::to_string(worker->pid()) + "/fdinfo/" +
-                       fd.path().filename().string());
-    std::string key, flags;
-    while (info >> key >> flags && key != "flags:") {
+    if (!target.starts_with("socket:")) continue;
+    const std::string number = fd.path().filename().string();
+    EXPECT_GT(std::atoi(number.c_str()), 2) << "fd " << number << " is the protocol socket";
+    std::ifstream info(proc + "/fdinfo/" + number);
+    std::string key, flags = "0";
+    while (info >> key && key != "flags:") {
     }
+    info >> flags;
     ++sockets;
-    EXPECT_NE(std::stoul(flags, nullptr, 8) & 02000000, 0u) << target << " flags " << flags;
+    EXPECT_NE(std::strtoul(flags.c_str(), nullptr, 8) & 02000000, 0u) << target << " " << flags;
   }
-  EXPECT_GE(sockets, 1);
+  EXPECT_GE(sockets, 2);  // the copies for requests and answers
 }
 
 }  // namespace

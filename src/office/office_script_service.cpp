@@ -33,14 +33,18 @@ struct PendingExport {
 // A hidden name beside `target`, unique in this process (workers of one
 // run may export to the same target) and among processes (by the pid):
 // ".<name>.morvane-<pid>-<n>.part", or ".morvane-<pid>-<n>.part" where
-// the target's own name leaves no room for the longer form.
+// the target's own name leaves no room for the longer form on its file
+// system.
 fs::path partialPathFor(const fs::path& target) {
   static std::atomic<std::uint64_t> counter{0};
   const std::string suffix = ".morvane-" + std::to_string(::getpid()) + "-" +
                              std::to_string(++counter) + ".part";
   const std::string name = target.filename().string();
-  constexpr std::size_t kLongestName = 255;  // NAME_MAX of the file systems in use
-  if (1 + name.size() + suffix.size() <= kLongestName) return target.parent_path() / ("." + name + suffix);
+  const long longest = ::pathconf(target.parent_path().c_str(), _PC_NAME_MAX);
+  const std::size_t longestName = longest > 0 ? static_cast<std::size_t>(longest) : 143;
+  if (1 + name.size() + suffix.size() <= longestName) {
+    return target.parent_path() / ("." + name + suffix);
+  }
   return target.parent_path() / suffix;
 }
 

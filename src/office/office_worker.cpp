@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -82,6 +83,20 @@ std::filesystem::path temporaryRoot() {
   return ec ? std::filesystem::path("/tmp") : root;
 }
 
+// The process a worker's private folder belongs to: a folder of this
+// user named "morvane-office-<pid>-XXXXXX"; 0 for anything else.
+long workFolderOwner(const std::filesystem::path& path) {
+  const std::string name = path.filename().string();
+  if (!name.starts_with(kWorkFolderPrefix)) return 0;
+  const char* digits = name.c_str() + kWorkFolderPrefix.size();
+  char* end = nullptr;
+  const long pid = std::strtol(digits, &end, 10);
+  if (end == digits || std::strlen(end) != 7 || *end != '-') return 0;
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return 0;
+  return pid;
+}
+
 // Private folders of workers whose process is gone (ended by a crash or a
 // kill before they could clean up) are removed, once per process.
 void sweepStaleWorkFolders(const std::filesystem::path& root) {
@@ -89,10 +104,8 @@ void sweepStaleWorkFolders(const std::filesystem::path& root) {
   std::call_once(once, [&] {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-      const std::string name = it->path().filename().string();
-      if (!name.starts_with(kWorkFolderPrefix)) continue;
-      const long pid = std::strtol(name.c_str() + kWorkFolderPrefix.size(), nullptr, 10);
-      if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) {
+      const long pid = workFolderOwner(it->path());
+      if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
         std::error_code ignored;
         std::filesystem::remove_all(it->path(), ignored);
       }
@@ -172,14 +185,13 @@ void OfficeWorker::makeProfileTemplateOnce(const OfficeConfig& config) {
   }
   const int lock = ::open((config.profileTemplate + ".lock").c_str(),
                           O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lock >= 0) {
-    while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
-    }
+  if (lock < 0) return;  // no lock, no building beside others: start afresh
+  while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
   }
   if (!fs::exists(fs::path(config.profileTemplate) / kTemplateMarker, ec)) {
     makeProfileTemplate(config);
   }
-  if (lock >= 0) ::close(lock);  // releases the lock
+  ::close(lock);  // releases the lock
 }
 
 // A worker on an empty profile opens and closes a small document and shuts

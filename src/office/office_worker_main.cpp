@@ -203,9 +203,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the service
-  // Answers go to the original standard output; whatever LibreOffice
-  // prints itself goes to standard error.
-  protocolFd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);  // not for LibreOffice's children
+  // The protocol socket (standard input and output) is kept on
+  // close-on-exec copies, so that no program LibreOffice starts holds it;
+  // standard input reads nothing, and whatever LibreOffice prints itself
+  // goes to standard error.
+  protocolFd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+  const int requestFd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  FILE* requests = requestFd >= 0 ? ::fdopen(requestFd, "r") : nullptr;
+  const int nothing = ::open("/dev/null", O_RDONLY);
+  if (protocolFd < 0 || requests == nullptr || nothing < 0) return 1;
+  ::dup2(nothing, STDIN_FILENO);
+  ::close(nothing);
   ::dup2(STDERR_FILENO, STDOUT_FILENO);
 
   lok::Office* office = lok::lok_cpp_init(argv[1], argv[2]);
@@ -215,8 +223,10 @@ int main(int argc, char** argv) {
   }
   answer({"ready"});
   Worker worker(*office);
-  std::string line;
-  while (std::getline(std::cin, line)) {
+  char* buffer = nullptr;
+  std::size_t capacity = 0;
+  for (ssize_t n; (n = ::getline(&buffer, &capacity, requests)) > 0;) {
+    const std::string line(buffer, static_cast<std::size_t>(n) - (buffer[n - 1] == '\n' ? 1 : 0));
     const std::vector<std::string> request = decodeWireLine(line);
     if (request[0] == "quit") {
       answer({"ok"});

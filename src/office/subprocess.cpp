@@ -129,6 +129,10 @@ int Subprocess::finish(std::chrono::milliseconds limit) {
     siginfo_t info{};
     const int r = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
     if (r == 0 && info.si_pid == pid_) break;
+    if (r < 0 && errno == ECHILD) {
+      reaped_ = true;  // reaped elsewhere: its group id may be anyone's now
+      return status_;
+    }
     if (r < 0 && errno != EINTR) break;
     if (std::chrono::steady_clock::now() >= deadline) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
