@@ -81,6 +81,7 @@ int exitStatus(RunOutcome outcome) {
     case RunOutcome::succeeded: return kExitSuccess;
     case RunOutcome::failed: return kExitFailure;
     case RunOutcome::endedAtQuestion: return kExitQuestion;
+    case RunOutcome::cancelled: return kExitCancelled;
   }
   return kExitFailure;
 }
@@ -106,7 +107,7 @@ int runBatch(const CliOptions& cli, const CliContext& context) {
   }
   TerminalAlertService alerts(context.in, context.err, context.interactive, cli.yes);
   const EngineServices services{context.env, scriptFile ? *scriptFile : context.scripts, alerts,
-                                context.version};
+                                context.version, context.cancellation};
   ScriptRunner runner(options, services);
   return exitStatus(ConversionController(options, runner, services).runBatchConversion());
 }

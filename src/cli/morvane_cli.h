@@ -20,6 +20,7 @@ enum CliExit : int {
   kExitFailure = 1,    // the run ended with the error alert
   kExitUsage = 2,      // the command line was wrong
   kExitQuestion = 3,   // the run ended at a question
+  kExitCancelled = 4,  // the run was cancelled (main() exits 128 + the signal)
 };
 
 struct CliContext {
@@ -33,6 +34,8 @@ struct CliContext {
   // For --version: what converts the documents (one line each); unset
   // when there is nothing to tell.
   std::function<Status(std::vector<std::string>*)> describeBackend = {};
+  // Lets a signal cancel the running script; none: it cannot be cancelled.
+  ScriptCancellation* cancellation = nullptr;
 };
 
 int runCli(const std::vector<std::string>& args, CliContext context);

@@ -209,12 +209,30 @@ RunOutcome ScriptRunner::executeScript(const std::string& text) {
   ScriptError error;
   std::unique_ptr<Script> script = services_.scripts.create(text, &error);
   if (!script) return reportFailure(error, text);
-  if (!script->execute(&error)) return reportFailure(error, text);
+  ScriptCancellation* cancellation = services_.cancellation;
+  if (cancellation != nullptr) cancellation->attach(script.get());
+  const bool executed = script->execute(&error);
+  if (cancellation != nullptr) cancellation->detach();
+  if (!executed && error.cancelled) return reportCancel(error);
+  if (!executed) return reportFailure(error, text);
   services_.env.log("did finish conversion");
   services_.alerts.runModal(
       makeAlert({"Success", "Alert title when conversion completed successfully"},
                 {"Did complete conversion.", "Alert message when conversion completed"}));
   return RunOutcome::succeeded;
+}
+
+RunOutcome ScriptRunner::reportCancel(const ScriptError& error) {
+  services_.env.log("conversion cancelled");
+  std::string converted = "0";
+  for (const auto& [key, value] : error.info) {
+    if (key == "converted") converted = value;
+  }
+  services_.alerts.runModal(makeAlert(
+      {"Conversion cancelled", "Alert title when the user cancelled a conversion"},
+      {converted == "1" ? "1 document was converted." : converted + " documents were converted.",
+       "Alert message when the user cancelled a conversion"}));
+  return RunOutcome::cancelled;
 }
 
 RunOutcome ScriptRunner::reportFailure(const ScriptError& error, const std::string& text) {

@@ -29,6 +29,9 @@ struct EngineServices {
   ScriptService& scripts;
   AlertService& alerts;
   const SystemVersion& version;
+  // Reaches the script while it executes, for a front end's Cancel; none:
+  // the run cannot be cancelled.
+  ScriptCancellation* cancellation = nullptr;
 };
 
 // One planned conversion: the entry, its application, and its targets
@@ -44,7 +47,7 @@ using StringMap = std::map<std::string, std::string>;
 
 // How a run ended: with the success alert, with the error alert, or at a
 // question the user declined (or could not answer).
-enum class RunOutcome { succeeded, failed, endedAtQuestion };
+enum class RunOutcome { succeeded, failed, endedAtQuestion, cancelled };
 
 class ScriptRunner {
  public:
@@ -111,6 +114,9 @@ class ScriptRunner {
   fs::path claimTarget(const fs::path& planned);
   void appendStatements(const FileConversionConfig& config, PlannedScript* plan);
   RunOutcome reportFailure(const ScriptError& error, const std::string& text);
+  // The alert of a cancelled run, with how many documents were converted
+  // (the error's "converted" field).
+  RunOutcome reportCancel(const ScriptError& error);
 
   MorvaneOptions& options_;
   EngineServices services_;

@@ -201,6 +201,35 @@ TEST_F(ScriptRunnerTest, ScriptThatCannotBeCreatedIsAFailure) {
   EXPECT_NE(alerts_.mails[0].body.find(" \nbad text\n"), std::string::npos);
 }
 
+// A cancelled script ends with its own alert, neither the error nor the
+// success one, and a cancellation reaches the script while it executes.
+TEST_F(ScriptRunnerTest, ACancelledRunHasItsOwnAlertAndOutcome) {
+  ScriptError cancelled{{{"message", "the conversion was cancelled"}, {"converted", "3"}}};
+  cancelled.cancelled = true;
+  scripts_.executeError = cancelled;
+  EXPECT_EQ(runner().executeScript("tell application \"Pages\"\nend tell\n"),
+            RunOutcome::cancelled);
+  ASSERT_EQ(alerts_.titles(), std::vector<std::string>{"Conversion cancelled"});
+  EXPECT_EQ(alerts_.shown[0].message.key, "3 documents were converted.");
+  EXPECT_TRUE(alerts_.mails.empty());
+
+  // Cancelled before the script ran: it is cancelled as it is attached.
+  struct Counting : Script {
+    bool execute(ScriptError*) override { return true; }
+    void cancel() override { ++cancels; }
+    int cancels = 0;
+  } script;
+  ScriptCancellation cancellation;
+  EXPECT_FALSE(cancellation.running());
+  cancellation.cancel();
+  cancellation.attach(&script);
+  EXPECT_TRUE(cancellation.running());
+  EXPECT_EQ(script.cancels, 1);
+  cancellation.detach();
+  cancellation.cancel();
+  EXPECT_EQ(script.cancels, 1);
+}
+
 TEST_F(ScriptRunnerTest, NeverTargetsASourceDocumentOfTheRun) {
   const fs::path folder = tmp_.mkdir("Work");
   const fs::path docx = tmp_.write("Work/a.docx");

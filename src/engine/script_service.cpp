@@ -9,4 +9,31 @@ std::string ScriptError::description() const {
   return text;
 }
 
+void ScriptCancellation::cancel() {
+  std::lock_guard lock(mutex_);
+  cancelled_ = true;
+  if (script_ != nullptr) script_->cancel();
+}
+
+bool ScriptCancellation::cancelled() const {
+  std::lock_guard lock(mutex_);
+  return cancelled_;
+}
+
+bool ScriptCancellation::running() const {
+  std::lock_guard lock(mutex_);
+  return script_ != nullptr;
+}
+
+void ScriptCancellation::attach(Script* script) {
+  std::lock_guard lock(mutex_);
+  script_ = script;
+  if (cancelled_) script_->cancel();
+}
+
+void ScriptCancellation::detach() {
+  std::lock_guard lock(mutex_);
+  script_ = nullptr;
+}
+
 }  // namespace morvane

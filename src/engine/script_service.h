@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@ namespace morvane {
 // What a failed creation or execution reports: named fields, in order.
 struct ScriptError {
   std::vector<std::pair<std::string, std::string>> info;
+  bool cancelled = false;  // the run was cancelled, nothing failed
 
   // The whole record as readable text, one "key = value;" line per field.
   std::string description() const;
@@ -22,8 +24,31 @@ struct ScriptError {
 class Script {
  public:
   virtual ~Script() = default;
-  // Blocks until the script has ended; an error when a statement failed.
+  // Blocks until the script has ended; an error when a statement failed
+  // or the script was cancelled (error->cancelled).
   virtual bool execute(ScriptError* error) = 0;
+  // Ends a running execution as soon as it can, keeping what is complete.
+  // May be called from any thread, before or during execute.
+  virtual void cancel() {}
+};
+
+// Lets a front end cancel whichever script a run is executing: the runner
+// attaches its script while it executes; cancel() reaches it, or the next
+// one attached. Thread-safe.
+class ScriptCancellation {
+ public:
+  void cancel();
+  bool cancelled() const;
+  // Returns true when there is a script to cancel (one is executing).
+  bool running() const;
+
+  void attach(Script* script);
+  void detach();
+
+ private:
+  mutable std::mutex mutex_;
+  Script* script_ = nullptr;
+  bool cancelled_ = false;
 };
 
 class ScriptService {

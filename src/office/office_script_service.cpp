@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <system_error>
 #include <thread>
 
@@ -65,11 +66,43 @@ void discard(Env& env, const std::vector<PendingExport>& exports) {
   for (const PendingExport& e : exports) env.removeAll(e.partial);
 }
 
+// The workers an execution has running, so that a cancel, from any
+// thread, ends them at once; a worker started after the cancel is ended
+// as it comes.
+class RunningWorkers {
+ public:
+  void add(OfficeWorker* worker) {
+    std::lock_guard lock(mutex_);
+    workers_.insert(worker);
+    if (cancelled_) worker->abort();
+  }
+  void remove(OfficeWorker* worker) {
+    std::lock_guard lock(mutex_);
+    workers_.erase(worker);
+  }
+  void cancel() {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    for (OfficeWorker* worker : workers_) worker->abort();
+  }
+  bool cancelled() const {
+    std::lock_guard lock(mutex_);
+    return cancelled_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::set<OfficeWorker*> workers_;
+  bool cancelled_ = false;
+};
+
 // One worker's view of a tell block: its worker process and the documents
 // it has open. Statements run one at a time, in order.
 class BlockState {
  public:
-  BlockState(const TellBlock& tell, const OfficeConfig& config) : tell_(tell), config_(config) {}
+  BlockState(const TellBlock& tell, const OfficeConfig& config, RunningWorkers* running = nullptr)
+      : tell_(tell), config_(config), running_(running) {}
+  ~BlockState() { forgetWorker(); }
 
   // Runs one statement. Exports are left pending in *pending when given,
   // else renamed over their targets at once.
@@ -81,6 +114,7 @@ class BlockState {
     if (st.kind == Kind::quit) return quit();
     if (!worker_) {
       if (Status s = OfficeWorker::start(config_, &worker_); !s.ok()) return s;
+      if (running_ != nullptr) running_->add(worker_.get());
     }
     switch (st.kind) {
       case Kind::activate: return {};
@@ -96,6 +130,7 @@ class BlockState {
   Status quit() {
     if (!worker_) return {};
     Status s = worker_->quit();
+    forgetWorker();
     worker_.reset();
     documents_.clear();
     return s;
@@ -225,8 +260,13 @@ class BlockState {
     return {};
   }
 
+  void forgetWorker() {
+    if (worker_ && running_ != nullptr) running_->remove(worker_.get());
+  }
+
   const TellBlock& tell_;
   const OfficeConfig& config_;
+  RunningWorkers* running_;               // may be null
   std::unique_ptr<OfficeWorker> worker_;  // ended with the state
   std::vector<std::string> documents_;    // open documents, document 1 last
 };
@@ -311,11 +351,81 @@ std::optional<std::vector<DocumentRun>> documentRuns(const TellBlock& block) {
   return runs;
 }
 
+struct Outcome {
+  std::optional<ScriptError> error;
+  std::vector<PendingExport> exports;
+};
+
+// Renames the exports of a shared block over their targets in the order
+// of the script, each document as soon as it and every earlier one have
+// ended, up to the first document that failed (whose finished exports
+// land, as they would running the statements one after the other).
+class InOrderCommitter {
+ public:
+  InOrderCommitter(Env& env, std::vector<Outcome>& outcomes,
+                   std::function<ScriptError(std::size_t, const PendingExport&, const Status&)>
+                       describeCommit)
+      : env_(env), outcomes_(outcomes), ended_(outcomes.size(), false),
+        describeCommit_(std::move(describeCommit)) {}
+
+  // Document i has ended: all its statements ran, or one failed.
+  void ended(std::size_t i) {
+    std::lock_guard lock(mutex_);
+    ended_[i] = true;
+    while (!stopped_ && next_ < ended_.size() && ended_[next_]) {
+      Outcome& outcome = outcomes_[next_];
+      for (const PendingExport& e : outcome.exports) {
+        if (Status s = commit(env_, e); !s.ok() && !outcome.error) {
+          outcome.error = describeCommit_(next_, e, s);
+        }
+      }
+      outcome.exports.clear();
+      if (outcome.error) {
+        stopped_ = true;
+        break;
+      }
+      ++next_;
+      ++committed_;
+    }
+  }
+
+  // After the lanes have ended: drops what did not land and tells whether
+  // every document did; else *failed is the index of the first that did
+  // not (outcomes_.size() when the rest never ended, as after a cancel).
+  bool finish(std::size_t* failed) {
+    std::lock_guard lock(mutex_);
+    for (Outcome& outcome : outcomes_) {
+      discard(env_, outcome.exports);
+      outcome.exports.clear();
+    }
+    if (next_ == outcomes_.size()) return true;
+    *failed = stopped_ ? next_ : outcomes_.size();
+    return false;
+  }
+
+  std::size_t committed() const {
+    std::lock_guard lock(mutex_);
+    return committed_;
+  }
+
+ private:
+  Env& env_;
+  std::vector<Outcome>& outcomes_;
+  std::vector<bool> ended_;
+  std::function<ScriptError(std::size_t, const PendingExport&, const Status&)> describeCommit_;
+  mutable std::mutex mutex_;
+  std::size_t next_ = 0;  // the first document not yet committed
+  std::size_t committed_ = 0;
+  bool stopped_ = false;
+};
+
 // Carries out one parsed script, block by block. A block's documents are
 // shared out among up to `config.workers` workers; their exports wait under
 // temporary names and are renamed over the targets in the order of the
-// script, up to the first failing statement, so the outcome is the one of
-// running the statements one after the other.
+// script as soon as every earlier document has ended, up to the first
+// failing statement, so the outcome is the one of running the statements
+// one after the other. A cancel ends the workers at once; what has landed
+// stays.
 class OfficeScript : public Script {
  public:
   OfficeScript(ParsedScript parsed, const OfficeConfig& config, const ProgressObserver& progress)
@@ -328,99 +438,119 @@ class OfficeScript : public Script {
     for (const TellBlock& block : parsed_.blocks) {
       const std::optional<std::vector<DocumentRun>> runs = documentRuns(block);
       const bool shared = runs && config_.workers > 1 && runs->size() > 1;
-      if (!(shared ? runShared(block, *runs, progress, error) : runInOrder(block, progress, error))) {
-        return false;
-      }
+      const bool done = shared ? runShared(block, *runs, progress, error)
+                               : runInOrder(block, progress, error);
+      if (running_.cancelled()) return cancelled(error);
+      if (!done) return false;
     }
     return true;
   }
 
+  void cancel() override { running_.cancel(); }
+
  private:
+  bool cancelled(ScriptError* error) const {
+    error->info = {{"message", "the conversion was cancelled"},
+                   {"converted", std::to_string(converted_.load())}};
+    error->cancelled = true;
+    return false;
+  }
+
   bool runInOrder(const TellBlock& block, ProgressCounter& progress, ScriptError* error) {
-    BlockState state(block, config_);  // ends the worker: no close or quit after an error
+    BlockState state(block, config_, &running_);  // ends the worker: no close or quit after an error
     for (const ScriptStatement& st : block.statements) {
+      if (running_.cancelled()) return false;
       progress.tell(st.text);
       if (Status s = state.run(st, nullptr); !s.ok()) {
         *error = state.describe(st, s.message());
         return false;
       }
+      if (st.kind == ScriptStatement::Kind::close) ++converted_;
     }
     state.quit();  // a block without quit
     return true;
   }
 
-  struct Outcome {
-    std::optional<ScriptError> error;
-    std::vector<PendingExport> exports;
-  };
-
   bool runShared(const TellBlock& block, const std::vector<DocumentRun>& runs,
                  ProgressCounter& progress, ScriptError* error) {
     std::vector<Outcome> outcomes(runs.size());
+    InOrderCommitter committer(
+        officeEnv(config_), outcomes,
+        [&](std::size_t i, const PendingExport& e, const Status& s) {
+          return describeCommit(block, runs[i], e, s.message());
+        });
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> firstFailure{runs.size()};
     std::atomic<std::size_t> lanesLeft{std::min(config_.workers, runs.size())};
     auto lane = [&] {
-      BlockState state(block, config_);
+      BlockState state(block, config_, &running_);
       for (std::size_t i = next++; i < runs.size() && i < firstFailure; i = next++) {
-        for (std::size_t k = runs[i].first; k < runs[i].end; ++k) {
-          const ScriptStatement& st = block.statements[k];
-          progress.starting(st.text);
-          if (Status s = state.run(st, &outcomes[i].exports); !s.ok()) {
-            outcomes[i].error = state.describe(st, s.message());
-            for (std::size_t f = firstFailure; i < f && !firstFailure.compare_exchange_weak(f, i);) {
-            }
-            break;
+        if (running_.cancelled()) break;
+        runDocument(block, runs[i], state, progress, &outcomes[i]);
+        if (outcomes[i].error) {
+          for (std::size_t f = firstFailure; i < f && !firstFailure.compare_exchange_weak(f, i);) {
           }
         }
+        committer.ended(i);
         if (outcomes[i].error) break;
       }
-      if (firstFailure == runs.size()) state.quit();
+      if (firstFailure == runs.size() && !running_.cancelled()) state.quit();
       --lanesLeft;
       progress.notify();
     };
-    // A thread the system refuses to start is one lane fewer; with none,
-    // this thread serves the block alone.
+    startLanes(lane, lanesLeft);
+    progress.follow([&] { return lanesLeft == 0; });
+    joinLanes();
+    converted_ += committer.committed();
+    std::size_t failed = runs.size();
+    if (committer.finish(&failed)) {
+      tellQuit(block, progress);
+      return true;
+    }
+    if (failed < runs.size()) *error = *outcomes[failed].error;
+    return false;
+  }
+
+  // The statements of one document, on the lane's worker.
+  void runDocument(const TellBlock& block, const DocumentRun& run, BlockState& state,
+                   ProgressCounter& progress, Outcome* outcome) {
+    for (std::size_t k = run.first; k < run.end; ++k) {
+      const ScriptStatement& st = block.statements[k];
+      progress.starting(st.text);
+      if (Status s = state.run(st, &outcome->exports); !s.ok()) {
+        outcome->error = state.describe(st, s.message());
+        return;
+      }
+    }
+  }
+
+  // A thread the system refuses to start is one lane fewer; with none,
+  // this thread serves the block alone.
+  void startLanes(const std::function<void()>& lane, std::atomic<std::size_t>& lanesLeft) {
     const std::size_t wanted = lanesLeft;
-    std::vector<std::thread> lanes;
     for (std::size_t n = 0; n < wanted; ++n) {
       try {
-        lanes.emplace_back(lane);
+        lanes_.emplace_back(lane);
       } catch (const std::system_error&) {
         lanesLeft -= wanted - n;
         break;
       }
     }
-    if (lanes.empty()) {
+    if (lanes_.empty()) {
       lanesLeft = 1;
       lane();
     }
-    progress.follow([&] { return lanesLeft == 0; });
-    for (std::thread& t : lanes) t.join();
-    return commitInOrder(block, runs, outcomes, progress, error);
   }
 
-  bool commitInOrder(const TellBlock& block, const std::vector<DocumentRun>& runs,
-                     std::vector<Outcome>& outcomes, ProgressCounter& progress,
-                     ScriptError* error) {
-    for (std::size_t i = 0; i < outcomes.size(); ++i) {
-      for (const PendingExport& e : outcomes[i].exports) {
-        if (Status s = commit(officeEnv(config_), e); !s.ok() && !outcomes[i].error) {
-          outcomes[i].error = describeCommit(block, runs[i], e, s.message());
-        }
-      }
-      if (outcomes[i].error) {
-        *error = *outcomes[i].error;
-        for (std::size_t later = i + 1; later < outcomes.size(); ++later) {
-          discard(officeEnv(config_), outcomes[later].exports);
-        }
-        return false;
-      }
-    }
+  void joinLanes() {
+    for (std::thread& t : lanes_) t.join();
+    lanes_.clear();
+  }
+
+  static void tellQuit(const TellBlock& block, ProgressCounter& progress) {
     if (!block.statements.empty() && block.statements.back().kind == ScriptStatement::Kind::quit) {
       progress.tell(block.statements.back().text);
     }
-    return true;
   }
 
   // A commit that failed, told as the export statement that made the file,
@@ -438,6 +568,9 @@ class OfficeScript : public Script {
   ParsedScript parsed_;
   OfficeConfig config_;
   ProgressObserver progress_;
+  RunningWorkers running_;
+  std::atomic<std::size_t> converted_{0};  // documents whose exports all landed
+  std::vector<std::thread> lanes_;
 };
 
 }  // namespace

@@ -341,6 +341,50 @@ TEST_F(OfficeServiceTest, AWorkerLostAtItsStartNamesTheDocumentItWasFor) {
   EXPECT_EQ(info(error_, "document"), source_);
 }
 
+// Exports land as soon as they and every earlier document are done; a
+// cancel from another thread ends the workers at once and keeps what
+// landed, with nothing half-written and no worker left.
+TEST_F(OfficeServiceTest, ExportsLandAsTheyFinishAndACancelKeepsThem) {
+  config_.workers = 2;
+  writeWorker("sleep 0.3; echo ok");
+  fs::create_directories(tmp_.path() / "out");
+  std::string body;
+  for (int i = 1; i <= 12; ++i) {
+    const std::string n = "doc" + std::string(i < 10 ? "0" : "") + std::to_string(i);
+    body += "  activate\n  open POSIX file \"" + tmp_.write(n + ".docx").string() + "\"\n"
+            "  export document 1 to POSIX file \"" + (tmp_.path() / "out" / n).string() +
+            ".pdf\" as PDF\n  close document 1\n";
+  }
+  OfficeScriptService service(config_);
+  std::unique_ptr<Script> script = service.create(block("Pages", body + "  quit\n"), &error_);
+  ASSERT_TRUE(script);
+  bool executed = true;
+  std::thread running([&] { executed = script->execute(&error_); });
+  const auto landed = [&] {
+    std::vector<std::string> files = outFiles();
+    std::erase_if(files, [](const std::string& f) { return f.starts_with("."); });
+    return files.size();
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (landed() < 2 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_GE(landed(), 2u) << "nothing landed while the run went on";
+  script->cancel();
+  running.join();
+  EXPECT_FALSE(executed);
+  EXPECT_TRUE(error_.cancelled);
+  std::vector<std::string> files = outFiles();
+  std::sort(files.begin(), files.end());
+  ASSERT_GE(files.size(), 2u);
+  ASSERT_LT(files.size(), 12u);
+  for (std::size_t i = 0; i < files.size(); ++i) {  // a prefix, and nothing hidden
+    EXPECT_EQ(files[i], "doc" + std::string(i < 9 ? "0" : "") + std::to_string(i + 1) + ".pdf");
+  }
+  EXPECT_EQ(info(error_, "converted"), std::to_string(files.size()));
+  EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+}
+
 TEST_F(OfficeServiceTest, EmptyScriptSucceedsAndReportsProgress) {
   writeWorker("echo ok");
   std::vector<std::string> seen;

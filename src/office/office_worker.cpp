@@ -230,7 +230,7 @@ void OfficeWorker::makeProfileTemplate(const OfficeConfig& config) {
 }
 
 OfficeWorker::~OfficeWorker() {
-  process_.reset();  // kills the group when it is still running
+  dropProcess();  // kills the group when it is still running
   officeEnv(config_).removeAll(workDir_);
 }
 
@@ -264,6 +264,19 @@ Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
   return failure("the LibreOffice worker answered \"" + line + "\"", false);
 }
 
+void OfficeWorker::abort() {
+  std::lock_guard lock(processMutex_);
+  if (process_) process_->abort();
+}
+
+void OfficeWorker::dropProcess() {
+  std::unique_ptr<Subprocess> ending;
+  {
+    std::lock_guard lock(processMutex_);
+    ending = std::move(process_);
+  }
+}  // `ending` ends the group, if still running, outside the lock
+
 Status OfficeWorker::census(DocumentCensus* census) {
   std::vector<std::string> answer;
   if (Status s = call({"census", workDir_ + "/census"}, &answer); !s.ok()) return s;
@@ -289,14 +302,14 @@ Status OfficeWorker::quit() {
   Status s = call({"quit"}, &answer);
   if (!s.ok()) return s;
   process_->finish(config_.statementLimit);
-  process_.reset();
+  dropProcess();
   return {};
 }
 
 Status OfficeWorker::failure(const std::string& what, bool describeExit) {
   process_->closeInput();
   const int status = process_->finish(std::chrono::milliseconds(200));
-  process_.reset();
+  dropProcess();
   std::string message = what;
   if (describeExit) message += " (" + Subprocess::describeStatus(status) + ")";
   if (const std::string last = lastOutputLine(); !last.empty()) {

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,10 @@ class OfficeWorker {
   // Asks the worker to quit and waits for it to exit.
   Status quit();
 
+  // Ends the worker's process group at once, from any thread; the thread
+  // that uses the worker then sees its request fail.
+  void abort();
+
  private:
   OfficeWorker(const OfficeConfig& config, std::string workDir)
       : config_(config), workDir_(std::move(workDir)) {}
@@ -83,8 +88,12 @@ class OfficeWorker {
   Status failure(const std::string& what, bool describeExit);
   std::string lastOutputLine() const;
 
+  // Lets go of the process (ending it if needed), in step with abort().
+  void dropProcess();
+
   OfficeConfig config_;
   std::string workDir_;  // holds the profile and the worker's log
+  std::mutex processMutex_;  // guards process_ against abort() from other threads
   std::unique_ptr<Subprocess> process_;
 };
 

@@ -130,6 +130,7 @@ int Subprocess::finish(std::chrono::milliseconds limit) {
     const int r = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
     if (r == 0 && info.si_pid == pid_) break;
     if (r < 0 && errno == ECHILD) {
+      std::lock_guard lock(reaping_);
       reaped_ = true;  // reaped elsewhere: its group id may be anyone's now
       return status_;
     }
@@ -142,11 +143,17 @@ int Subprocess::finish(std::chrono::milliseconds limit) {
 }
 
 void Subprocess::kill() {
+  std::lock_guard lock(reaping_);
   if (reaped_) return;
   ::kill(-pid_, SIGKILL);
   while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
   }
   reaped_ = true;
+}
+
+void Subprocess::abort() {
+  std::lock_guard lock(reaping_);
+  if (!reaped_) ::kill(-pid_, SIGKILL);  // not reaped: the group id is still its own
 }
 
 std::string Subprocess::describeStatus(int status) {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,10 @@ class Subprocess {
   int finish(std::chrono::milliseconds limit);
   // Kills the whole process group at once and reaps the child.
   void kill();
+  // Kills the whole process group without reaping the child; safe from
+  // any thread while another one reads, writes or finishes (used to
+  // cancel). The thread that owns the process then sees it gone.
+  void abort();
 
   pid_t pid() const { return pid_; }
   // A readable text for a wait status: "exited with status 3",
@@ -58,6 +63,7 @@ class Subprocess {
 
   pid_t pid_;
   int fd_;
+  std::mutex reaping_;  // guards reaped_ between kill() and abort()
   bool reaped_ = false;
   int status_ = 0;
   std::string buffer_;
