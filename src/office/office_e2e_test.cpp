@@ -468,5 +468,38 @@ TEST_F(OfficeEndToEndTest, TheProtocolSocketStaysWithTheWorker) {
   EXPECT_GE(sockets, 2);  // the copies for requests and answers
 }
 
+// SIGINT or SIGTERM in the middle of a real run of the command line: the
+// run is cancelled, what landed is complete, nothing hidden, temporary or
+// running is left, and the exit status is 128 + the signal.
+TEST_F(OfficeEndToEndTest, ASignalCancelsACommandLineRunCleanly) {
+  const fs::path in = tmp_.mkdir("in");
+  makeOfficeDocuments(in);
+  for (int i = 10; i < 90; ++i) fs::copy_file(in / "a.docx", in / ("d" + std::to_string(i) + ".docx"));
+  fs::remove(in / "b.xlsx");
+  fs::remove(in / "c.pptx");
+  for (const auto& [name, status] : {std::pair{"INT", "130"}, {"TERM", "143"}}) {
+    const fs::path out = tmp_.path() / ("out-" + std::string(name));
+    const fs::path temporary = tmp_.mkdir("tmp-" + std::string(name));
+    const std::string script =
+        "TMPDIR='" + temporary.string() + "' '" MORVANE_TEST_CLI "' --pdf --yes --target '" +
+        out.string() + "' '" + in.string() + "' >/dev/null 2>&1 & pid=$!; "
+        "for i in $(seq 600); do [ \"$(ls '" + out.string() + "' 2>/dev/null | grep -c 'pdf$')\" "
+        "-ge 2 ] && break; sleep 0.05; done; kill -" + name + " $pid; wait $pid; echo $?";
+    EXPECT_EQ(commandOutput(script), std::string(status) + "\n") << name;
+    const std::vector<std::string> landed = filesIn(out);
+    EXPECT_GE(landed.size(), 2u) << name;
+    EXPECT_LT(landed.size(), 81u) << name;
+    for (const std::string& pdf : landed) {
+      EXPECT_FALSE(pdf.starts_with(".")) << pdf;
+      EXPECT_NE(commandOutput("tail -c 64 '" + (out / pdf).string() + "'").find("%%EOF"),
+                std::string::npos) << pdf;
+    }
+    EXPECT_TRUE(filesIn(temporary).empty()) << name;
+    // ("[m]" keeps the pattern from matching the shell that runs pgrep.)
+    EXPECT_EQ(commandOutput("pgrep -f '" + temporary.string() + "/[m]orvane-office'"), "")
+        << name;
+  }
+}
+
 }  // namespace
 }  // namespace morvane

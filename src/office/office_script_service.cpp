@@ -62,6 +62,22 @@ const std::map<std::string, std::string>& iworkApplications() {
   return kNames;
 }
 
+// LibreOffice saves through a file of its own beside the target,
+// "lu<its pid><random>.tmp"; a worker ended in the middle of a save leaves
+// it in the user's folder.
+void removeSaveLeftovers(const fs::path& folder, pid_t worker) {
+  if (worker <= 0) return;
+  const std::string prefix = "lu" + std::to_string(worker);
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.starts_with(prefix) && name.ends_with(".tmp")) {
+      std::error_code ignored;
+      fs::remove(it->path(), ignored);
+    }
+  }
+}
+
 void discard(Env& env, const std::vector<PendingExport>& exports) {
   for (const PendingExport& e : exports) env.removeAll(e.partial);
 }
@@ -237,10 +253,12 @@ class BlockState {
     const fs::path finalPath(target);
     const PendingExport e{partialPathFor(finalPath), finalPath, &statement};
     std::vector<std::string> answer;
+    const pid_t worker = worker_->pid();
     if (Status s = worker_->call({"save", e.partial.string(), format}, &answer); !s.ok()) {
       // Told while the partial file still takes its room on the disk.
       const std::string reason = explainSaveFailure(target, s.message());
       discard(officeEnv(config_), {e});
+      removeSaveLeftovers(e.partial.parent_path(), worker);
       return Status::error(reason);
     }
     if (pending == nullptr) return commit(officeEnv(config_), e);
