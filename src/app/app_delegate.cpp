@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
@@ -44,6 +45,8 @@ void AppDelegate::setUpMainWindow() {
   window_->setCentralWidget(contentView_);
   installToolbar();
   installMenus();
+  showRunInTitle();
+  window_->installEventFilter(this);
   window_->ensurePolished();
   window_->adjustSize();  // the window follows its fixed-size content
   window_->show();
@@ -88,8 +91,9 @@ void AppDelegate::installMenus() {
                                   &AppDelegate::openDocument);
   open->setShortcut(QKeySequence::Open);
   file->addSeparator();
-  QAction* quit = file->addAction(tr("Quit", "Menu command that ends the application"), qApp,
-                                  &QApplication::quit, Qt::QueuedConnection);
+  // Closing the window ends the application; during a run it asks first.
+  QAction* quit = file->addAction(tr("Quit", "Menu command that ends the application"),
+                                  window_.get(), &QWidget::close, Qt::QueuedConnection);
   quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   QMenu* help = window_->menuBar()->addMenu(tr("&Help", "Main menu"));
   help->addAction(tr("Check for Updates…", "Menu command that checks for updates"), this,
@@ -151,10 +155,48 @@ void AppDelegate::addRegularFilesInFolder(const std::filesystem::path& folder) {
 void AppDelegate::removeSelectedFiles() { options_->removeSelectedEntries(); }
 
 void AppDelegate::runConversion() {
-  const EngineServices engine{services_.env, services_.scripts, services_.alerts,
-                              services_.version};
+  if (runMonitor_.running()) return;  // one run at a time
+  const EngineServices engine{services_.env,     services_.scripts,
+                              services_.alerts,  services_.version,
+                              &runMonitor_.cancellation(), &runMonitor_};
   ScriptRunner runner(*options_, engine);
   ConversionController(*options_, runner, engine).runBatchConversion();
+  if (closeAfterRun_ && window_) {
+    closeAfterRun_ = false;
+    window_->close();
+  }
+}
+
+// "Morvane – 12 of 240" while a run goes on.
+void AppDelegate::showRunInTitle() {
+  window_->setWindowTitle(QApplication::applicationName());
+  connect(&runMonitor_, &RunMonitor::progressed, window_.get(),
+          [this](int opened, int total) {
+            window_->setWindowTitle(
+                tr("%1 – %2 of %3", "Window title while converting: the application, the "
+                                    "document being converted, how many there are")
+                    .arg(QApplication::applicationName())
+                    .arg(opened)
+                    .arg(total));
+          });
+  connect(&runMonitor_, &RunMonitor::finished, window_.get(),
+          [this] { window_->setWindowTitle(QApplication::applicationName()); });
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != window_.get() || event->type() != QEvent::Close || !runMonitor_.running()) {
+    return QObject::eventFilter(watched, event);
+  }
+  event->ignore();
+  const Alert ask = makeAlert(
+      {"A conversion is running", "Alert title when the window is closed during a conversion"},
+      {"Cancel the conversion and close the window? What is converted stays.",
+       "Alert message when the window is closed during a conversion"});
+  if (services_.alerts.runModal(ask) == kAlertFirstButtonReturn) {
+    closeAfterRun_ = true;
+    runMonitor_.cancel();
+  }
+  return true;
 }
 
 void AppDelegate::checkForUpdates() { updaterController_->checkForUpdates(); }

@@ -16,6 +16,7 @@
 
 #include "app/add_files_panel.h"
 #include "app/options_signals.h"
+#include "app/run_monitor.h"
 #include "app/update_checker.h"
 #include "engine/alerts.h"
 #include "engine/script_service.h"
@@ -59,6 +60,9 @@ class AppDelegate : public QObject {
   QMainWindow* window() const { return window_.get(); }
   QWidget* contentView() const { return contentView_; }
   UpdateChecker& updaterController() { return *updaterController_; }
+  // Executes each run's script while the window stays alive, with its
+  // progress and Cancel.
+  RunMonitor& runMonitor() { return runMonitor_; }
   const QString plusItemIdentifier = QStringLiteral("plusToolbarItem");
 
   // The toolbar of systems 26.0.0 and later knows one item, "+".
@@ -94,7 +98,12 @@ class AppDelegate : public QObject {
   void runConversion();
   void checkForUpdates();
 
+ protected:
+  // Closing the window while a run goes on asks whether to cancel it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  void showRunInTitle();
   void installToolbar();
   QToolBar* installWindowToolbar();
   void installMenus();
@@ -105,6 +114,8 @@ class AppDelegate : public QObject {
   std::unique_ptr<UpdateChecker> updaterController_;
   std::unique_ptr<QMainWindow> window_;
   QWidget* contentView_ = nullptr;  // owned by the window
+  RunMonitor runMonitor_;
+  bool closeAfterRun_ = false;
 };
 
 }  // namespace morvane

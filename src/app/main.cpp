@@ -29,12 +29,21 @@ int main(int argc, char** argv) {
 
   RealEnv env;
   PosixSystemVersion version;
-  std::unique_ptr<ScriptService> scripts = makeDefaultScriptService();
+  // The service tells its progress from its own threads; the delegate's
+  // run monitor passes it on to the window.
+  AppDelegate* running = nullptr;
+  auto progress = [&running](const ScriptProgress& p) {
+    if (running != nullptr) {
+      running->runMonitor().report(p.documentsOpened, p.documentsTotal, p.document);
+    }
+  };
+  std::unique_ptr<ScriptService> scripts = makeDefaultScriptService(progress);
   QtAlertService alerts;
   QtOpenPanel openPanel;
   AppDelegate delegate({env, version, *scripts, alerts, openPanel,
                         [] { return std::make_unique<PackageManagerUpdates>(MORVANE_VERSION); },
                         [](AppDelegate& d) { return new ContentView(d); }});
+  running = &delegate;
   // Files handed over on the command line (paths or file URLs) are opened
   // as the desktop opens them.
   delegate.openFiles(QApplication::arguments().mid(1));

@@ -211,7 +211,9 @@ RunOutcome ScriptRunner::executeScript(const std::string& text) {
   if (!script) return reportFailure(error, text);
   ScriptCancellation* cancellation = services_.cancellation;
   if (cancellation != nullptr) cancellation->attach(script.get());
-  const bool executed = script->execute(&error);
+  ScriptExecutor* executor = services_.executor;
+  const bool executed =
+      executor != nullptr ? executor->execute(*script, &error) : script->execute(&error);
   if (cancellation != nullptr) cancellation->detach();
   if (!executed && error.cancelled) return reportCancel(error);
   if (!executed) return reportFailure(error, text);

@@ -32,6 +32,8 @@ struct EngineServices {
   // Reaches the script while it executes, for a front end's Cancel; none:
   // the run cannot be cancelled.
   ScriptCancellation* cancellation = nullptr;
+  // Executes the script while the front end goes on; none: at once.
+  ScriptExecutor* executor = nullptr;
 };
 
 // One planned conversion: the entry, its application, and its targets

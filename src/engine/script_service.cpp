@@ -34,6 +34,7 @@ void ScriptCancellation::attach(Script* script) {
 void ScriptCancellation::detach() {
   std::lock_guard lock(mutex_);
   script_ = nullptr;
+  cancelled_ = false;  // the next run starts afresh
 }
 
 }  // namespace morvane

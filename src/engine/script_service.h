@@ -32,9 +32,18 @@ class Script {
   virtual void cancel() {}
 };
 
+// How a run waits for its script: a front end that must keep its window
+// alive executes it elsewhere and returns when it has ended. Without one
+// the runner calls Script::execute itself.
+class ScriptExecutor {
+ public:
+  virtual ~ScriptExecutor() = default;
+  virtual bool execute(Script& script, ScriptError* error) = 0;
+};
+
 // Lets a front end cancel whichever script a run is executing: the runner
 // attaches its script while it executes; cancel() reaches it, or the next
-// one attached. Thread-safe.
+// one attached; detaching starts afresh. Thread-safe.
 class ScriptCancellation {
  public:
   void cancel();

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -293,12 +294,12 @@ class BlockState {
 // the thread that executes the script.
 class ProgressCounter {
  public:
-  ProgressCounter(const ProgressObserver& observer, std::size_t total)
-      : observer_(observer), total_(total) {}
+  ProgressCounter(const ProgressObserver& observer, std::size_t total, std::size_t documents)
+      : observer_(observer), total_(total), documents_(documents) {}
 
-  void starting(const std::string& statement) {
+  void starting(const ScriptStatement& statement) {
     std::lock_guard lock(mutex_);
-    last_ = statement;
+    count(statement);
     ++started_;
     changed_.notify_all();
   }
@@ -310,7 +311,7 @@ class ProgressCounter {
     for (;;) {
       changed_.wait_for(lock, std::chrono::milliseconds(200));
       if (started_ != told && observer_) {
-        const ScriptProgress p{started_ - 1, total_, last_};
+        const ScriptProgress p = progress(started_ - 1);
         told = started_;
         lock.unlock();
         observer_(p);
@@ -322,8 +323,14 @@ class ProgressCounter {
   }
 
   // For statements run on the executing thread itself.
-  void tell(const std::string& statement) {
-    if (observer_) observer_({reported_, total_, statement});
+  void tell(const ScriptStatement& statement) {
+    ScriptProgress p;
+    {
+      std::lock_guard lock(mutex_);
+      count(statement);
+      p = progress(reported_);
+    }
+    if (observer_) observer_(p);
     ++reported_;
     std::lock_guard lock(mutex_);
     started_ = reported_;
@@ -332,13 +339,27 @@ class ProgressCounter {
   void notify() { changed_.notify_all(); }
 
  private:
+  void count(const ScriptStatement& statement) {
+    last_ = statement.text;
+    if (statement.kind != ScriptStatement::Kind::open) return;
+    ++opened_;
+    document_ = statement.path;
+  }
+
+  ScriptProgress progress(std::size_t done) const {
+    return {done, total_, last_, opened_, documents_, document_};
+  }
+
   const ProgressObserver& observer_;
   const std::size_t total_;
+  const std::size_t documents_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t started_ = 0;
   std::size_t reported_ = 0;
+  std::size_t opened_ = 0;
   std::string last_;
+  std::string document_;
 };
 
 // The statements of one document, [activate] open ... close, as the
@@ -450,9 +471,14 @@ class OfficeScript : public Script {
       : parsed_(std::move(parsed)), config_(config), progress_(progress) {}
 
   bool execute(ScriptError* error) override {
-    std::size_t total = 0;
-    for (const TellBlock& block : parsed_.blocks) total += block.statements.size();
-    ProgressCounter progress(progress_, total);
+    std::size_t total = 0, documents = 0;
+    for (const TellBlock& block : parsed_.blocks) {
+      total += block.statements.size();
+      documents += static_cast<std::size_t>(std::count_if(
+          block.statements.begin(), block.statements.end(),
+          [](const ScriptStatement& st) { return st.kind == ScriptStatement::Kind::open; }));
+    }
+    ProgressCounter progress(progress_, total, documents);
     for (const TellBlock& block : parsed_.blocks) {
       const std::optional<std::vector<DocumentRun>> runs = documentRuns(block);
       const bool shared = runs && config_.workers > 1 && runs->size() > 1;
@@ -478,7 +504,7 @@ class OfficeScript : public Script {
     BlockState state(block, config_, &running_);  // ends the worker: no close or quit after an error
     for (const ScriptStatement& st : block.statements) {
       if (running_.cancelled()) return false;
-      progress.tell(st.text);
+      progress.tell(st);
       if (Status s = state.run(st, nullptr); !s.ok()) {
         *error = state.describe(st, s.message());
         return false;
@@ -534,7 +560,7 @@ class OfficeScript : public Script {
                    ProgressCounter& progress, Outcome* outcome) {
     for (std::size_t k = run.first; k < run.end; ++k) {
       const ScriptStatement& st = block.statements[k];
-      progress.starting(st.text);
+      progress.starting(st);
       if (Status s = state.run(st, &outcome->exports); !s.ok()) {
         outcome->error = state.describe(st, s.message());
         return;
@@ -567,7 +593,7 @@ class OfficeScript : public Script {
 
   static void tellQuit(const TellBlock& block, ProgressCounter& progress) {
     if (!block.statements.empty() && block.statements.back().kind == ScriptStatement::Kind::quit) {
-      progress.tell(block.statements.back().text);
+      progress.tell(block.statements.back());
     }
   }
 

@@ -16,11 +16,15 @@
 namespace morvane {
 
 // Told before each statement: how many of the script's statements are
-// done, how many there are, and the one about to run.
+// done, how many there are, and the one about to run; and how many of its
+// documents have been opened, of how many, with the last one's path.
 struct ScriptProgress {
   std::size_t done = 0;
   std::size_t total = 0;
   std::string statement;
+  std::size_t documentsOpened = 0;
+  std::size_t documentsTotal = 0;
+  std::string document;
 };
 using ProgressObserver = std::function<void(const ScriptProgress&)>;
 

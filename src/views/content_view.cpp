@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QShortcut>
 
 #include "app/app_delegate.h"
 #include "views/file_list_view.h"
@@ -36,6 +37,26 @@ ContentView::ContentView(AppDelegate& delegate, QWidget* parent)
   });
   addAction(plus_);
   addAction(delete_);
+  followRuns(delegate.runMonitor());
+}
+
+// While a run goes on the list cannot be changed; the side bar shows its
+// progress, and Cancel or Escape end it.
+void ContentView::followRuns(RunMonitor& monitor) {
+  sideBar_->setCancel([&monitor] { monitor.cancel(); });
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, &monitor, &RunMonitor::cancel);
+  connect(&monitor, &RunMonitor::started, this, [this] {
+    fileList_->setEnabled(false);
+    for (QAction* action : {plus_, delete_}) action->setEnabled(false);
+    sideBar_->showRunStarted();
+  });
+  connect(&monitor, &RunMonitor::progressed, sideBar_, &SideBarView::showProgress);
+  connect(&monitor, &RunMonitor::finished, this, [this] {
+    fileList_->setEnabled(true);
+    for (QAction* action : {plus_, delete_}) action->setEnabled(true);
+    sideBar_->showRunEnded();
+  });
 }
 
 }  // namespace morvane

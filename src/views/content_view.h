@@ -1,7 +1,8 @@
 // ContentView: the root view of the main window, 800 x 600: the file list
 // on the left, the side bar on the right. Its two actions, "Plus" and
 // "Delete", go into the window's toolbar; each posts its command to the
-// event loop instead of running it inside the click.
+// event loop instead of running it inside the click. During a run the list
+// and its commands rest, and Escape cancels.
 #pragma once
 
 #include <QWidget>
@@ -12,6 +13,7 @@ namespace morvane {
 
 class AppDelegate;
 class FileListView;
+class RunMonitor;
 class SideBarView;
 
 class ContentView : public QWidget {
@@ -25,6 +27,8 @@ class ContentView : public QWidget {
   QAction* deleteAction() const { return delete_; }
 
  private:
+  void followRuns(RunMonitor& monitor);
+
   FileListView* fileList_;
   SideBarView* sideBar_;
   QAction* plus_;

@@ -3,7 +3,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "views/export_options_view.h"
@@ -54,6 +56,7 @@ SideBarView::SideBarView(OptionsSignals& changes, TargetOptionsView::FolderChoos
 
   auto* runBlock = new QVBoxLayout;
   runBlock->setSpacing(8);
+  runBlock->addWidget(makeProgressRow());
   runBlock->addWidget(addFilesHint_);
   runBlock->addWidget(targetHint_);
   runBlock->addSpacing(8);
@@ -75,9 +78,61 @@ SideBarView::SideBarView(OptionsSignals& changes, TargetOptionsView::FolderChoos
 void SideBarView::showOptions() {
   const bool noFiles = options_.fileList().empty();
   const bool noTarget = !options_.targetFolder().has_value();
-  addFilesHint_->setVisible(noFiles);
-  targetHint_->setVisible(noTarget);
-  run_->setEnabled(!noFiles && !noTarget);
+  addFilesHint_->setVisible(noFiles && !running_);
+  targetHint_->setVisible(noTarget && !running_);
+  run_->setEnabled(!noFiles && !noTarget && !running_);
+}
+
+QWidget* SideBarView::makeProgressRow() {
+  progressRow_ = new QWidget(this);
+  progressBar_ = new QProgressBar(progressRow_);
+  progressBar_->setTextVisible(false);
+  progressLabel_ = new QLabel(progressRow_);
+  documentLabel_ = new QLabel(progressRow_);
+  documentLabel_->setTextFormat(Qt::PlainText);
+  cancelButton_ = new QPushButton(tr("Cancel", "Button that cancels the running conversion"),
+                                  progressRow_);
+  connect(cancelButton_, &QPushButton::clicked, this, [this] {
+    if (cancel_) cancel_();
+  });
+  auto* layout = new QVBoxLayout(progressRow_);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(progressLabel_);
+  layout->addWidget(progressBar_);
+  layout->addWidget(documentLabel_);
+  layout->addWidget(cancelButton_);
+  progressRow_->hide();
+  return progressRow_;
+}
+
+void SideBarView::showRunStarted() {
+  running_ = true;
+  export_->setEnabled(false);
+  target_->setEnabled(false);
+  progressBar_->setRange(0, 0);  // busy until the first document
+  progressLabel_->setText(tr("Preparing the conversion…", "Progress while a run starts"));
+  documentLabel_->clear();
+  progressRow_->show();
+  showOptions();
+}
+
+void SideBarView::showProgress(int opened, int total, const QString& document) {
+  progressBar_->setRange(0, std::max(total, 1));
+  progressBar_->setValue(opened);
+  progressLabel_->setText(
+      tr("Converting %1 of %2", "Progress: the document being converted, how many there are")
+          .arg(opened)
+          .arg(total));
+  documentLabel_->setText(
+      documentLabel_->fontMetrics().elidedText(document, Qt::ElideMiddle, width() - 40));
+}
+
+void SideBarView::showRunEnded() {
+  running_ = false;
+  export_->setEnabled(true);
+  target_->setEnabled(true);
+  progressRow_->hide();
+  showOptions();
 }
 
 }  // namespace morvane

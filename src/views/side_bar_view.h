@@ -1,6 +1,7 @@
 // SideBarView: the right side of the window, at most 320 wide: the export
 // options, the target options, and at the bottom the hint rows for what is
-// still missing and the Run button, enabled only with files and a target.
+// still missing and the Run button, enabled only with files and a target;
+// during a run, its progress and Cancel in their place.
 #pragma once
 
 #include <QWidget>
@@ -9,6 +10,8 @@
 #include "app/options_signals.h"
 #include "views/target_options_view.h"
 
+class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace morvane {
@@ -27,8 +30,20 @@ class SideBarView : public QWidget {
   QWidget* targetHint() const { return targetHint_; }
   QPushButton* runButton() const { return run_; }
 
+  // While a run goes on: the options cannot be changed, and a progress
+  // bar with "Converting 12 of 240", the current document and Cancel
+  // stand in place of the hints and Run.
+  void showRunStarted();
+  void showProgress(int opened, int total, const QString& document);
+  void showRunEnded();
+  void setCancel(std::function<void()> cancel) { cancel_ = std::move(cancel); }
+  QProgressBar* progressBar() const { return progressBar_; }
+  QLabel* progressLabel() const { return progressLabel_; }
+  QPushButton* cancelButton() const { return cancelButton_; }
+
  private:
   void showOptions();
+  QWidget* makeProgressRow();
 
   MorvaneOptions& options_;
   ExportOptionsView* export_;
@@ -36,6 +51,13 @@ class SideBarView : public QWidget {
   QWidget* addFilesHint_;
   QWidget* targetHint_;
   QPushButton* run_;
+  QWidget* progressRow_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QLabel* progressLabel_ = nullptr;
+  QLabel* documentLabel_ = nullptr;
+  QPushButton* cancelButton_ = nullptr;
+  std::function<void()> cancel_;
+  bool running_ = false;
 };
 
 }  // namespace morvane
