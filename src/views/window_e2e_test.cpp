@@ -3,10 +3,14 @@
 // by the real LibreOffice service found in the target folder.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <fstream>
+#include <sstream>
 
 #include "app/app_delegate.h"
 #include "app/qt_alert_service.h"
@@ -75,6 +79,90 @@ TEST(WindowEndToEndTest, RunConvertsTheListedDocuments) {
                            "numbers3-file.pdf"}) {
     EXPECT_TRUE(fs::is_regular_file(out / made)) << made;
     EXPECT_GT(fs::file_size(out / made), 1000u) << made;
+  }
+}
+
+// Cancel in the window during a real run of 40 documents: the target
+// holds only complete files, nothing hidden or half-written, and no worker
+// or private folder of the run is left.
+TEST(WindowEndToEndTest, CancelDuringARealRunLeavesOnlyCompleteFiles) {
+  testing::TempDir tmp;
+  const fs::path in = tmp.mkdir("in"), out = tmp.path() / "out";
+  ASSERT_TRUE(fs::is_directory(MORVANE_TEST_FIXTURES));
+  for (int i = 10; i < 50; ++i) {
+    fs::copy_file(fs::path(MORVANE_TEST_FIXTURES) / "pages5-file.pages",
+                  in / ("doc" + std::to_string(i) + ".pages"));
+  }
+  OfficeConfig config;
+  config.workerPath = MORVANE_TEST_WORKER;
+  config.installPath = "/usr/lib/libreoffice/program";
+  config.profileTemplate = MORVANE_TEST_PROFILE_TEMPLATE;
+  config.readerLibraryDir = MORVANE_TEST_IWORK_READER_DIR;
+  config.statementLimit = std::chrono::seconds(120);
+  config.workers = 2;
+  AppDelegate* running = nullptr;
+  OfficeScriptService scripts(config, [&running](const ScriptProgress& p) {
+    running->runMonitor().report(p.documentsOpened, p.documentsTotal, p.document);
+  });
+  RealEnv env;
+  testing::FixedSystemVersion version({25, 0, 0});
+  testing::FakeAlertService alerts;
+  testing::FakeOpenPanel panel;
+  AppDelegate delegate({env, version, scripts, alerts, panel,
+                        [] { return std::make_unique<testing::CountingUpdates>(); },
+                        [](AppDelegate& d) { return new ContentView(d); }});
+  running = &delegate;
+  delegate.options().addFile(in);
+  delegate.options().setOfficeExport(false);
+  delegate.options().setPdfExport(true);
+  delegate.options().setTargetFolder(out);
+  delegate.applicationDidFinishLaunching();
+  auto* content = static_cast<ContentView*>(delegate.contentView());
+
+  QTimer watch;  // Cancel once the first exports have landed
+  watch.setInterval(20);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    std::error_code ec;
+    int landed = 0;
+    for (fs::directory_iterator it(out, ec), end; !ec && it != end; it.increment(ec)) {
+      landed += it->path().extension() == ".pdf" && !it->path().filename().string().starts_with(".");
+    }
+    if (landed >= 2) content->sideBar()->cancelButton()->click();
+  });
+  watch.start();
+  content->sideBar()->runButton()->click();
+  watch.stop();
+
+  ASSERT_EQ(alerts.titles(),
+            (std::vector<std::string>{"Before we start conversion", "Conversion cancelled"}));
+  std::size_t landed = 0;
+  for (const auto& e : fs::directory_iterator(out)) {
+    const std::string name = e.path().filename().string();
+    EXPECT_FALSE(name.starts_with(".") || name.starts_with("lu")) << name;
+    std::ifstream pdf(e.path(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(pdf)), {});
+    EXPECT_TRUE(bytes.starts_with("%PDF-") && bytes.find("%%EOF", bytes.size() - 64) != std::string::npos)
+        << name;
+    ++landed;
+  }
+  EXPECT_GE(landed, 2u);
+  EXPECT_LT(landed, 40u);
+  EXPECT_EQ(alerts.shown.back().message.key, std::to_string(landed) + " documents were converted.");
+  const std::string mine = "morvane-office-" + std::to_string(::getpid()) + "-";
+  for (const auto& e : fs::directory_iterator(fs::temp_directory_path())) {
+    EXPECT_FALSE(e.path().filename().string().starts_with(mine)) << e.path();
+  }
+  for (const auto& e : fs::directory_iterator("/proc")) {  // no worker of ours is left
+    std::ifstream stat(e.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 2));
+    std::string state;
+    long parent = 0;
+    rest >> state >> parent;
+    EXPECT_FALSE(parent == ::getpid() && state != "Z") << e.path();
   }
 }
 
