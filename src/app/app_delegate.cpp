@@ -46,6 +46,7 @@ void AppDelegate::setUpMainWindow() {
   installToolbar();
   installMenus();
   showRunInTitle();
+  showRunOnDesktop();
   window_->installEventFilter(this);
   window_->ensurePolished();
   window_->adjustSize();  // the window follows its fixed-size content
@@ -160,7 +161,8 @@ void AppDelegate::runConversion() {
                               services_.alerts,  services_.version,
                               &runMonitor_.cancellation(), &runMonitor_};
   ScriptRunner runner(*options_, engine);
-  ConversionController(*options_, runner, engine).runBatchConversion();
+  const RunOutcome outcome = ConversionController(*options_, runner, engine).runBatchConversion();
+  notifyEnd(outcome);
   if (closeAfterRun_ && window_) {
     closeAfterRun_ = false;
     window_->close();
@@ -181,6 +183,35 @@ void AppDelegate::showRunInTitle() {
           });
   connect(&runMonitor_, &RunMonitor::finished, window_.get(),
           [this] { window_->setWindowTitle(QApplication::applicationName()); });
+}
+
+// The launcher entry follows the run; it starts the clock of the
+// notification at its end.
+void AppDelegate::showRunOnDesktop() {
+  connect(&runMonitor_, &RunMonitor::started, this,
+          [this] { runStarted_ = std::chrono::steady_clock::now(); });
+  if (services_.desktop == nullptr) return;
+  DesktopProgress& desktop = *services_.desktop;
+  connect(&runMonitor_, &RunMonitor::progressed, this, [&desktop](int opened, int total) {
+    desktop.showProgress(total > 0 ? static_cast<double>(opened) / total : 0);
+  });
+  connect(&runMonitor_, &RunMonitor::finished, this, [&desktop] { desktop.hideProgress(); });
+}
+
+void AppDelegate::notifyEnd(RunOutcome outcome) {
+  if (services_.desktop == nullptr || runStarted_ == std::chrono::steady_clock::time_point() ||
+      std::chrono::steady_clock::now() - runStarted_ < notifyAfter_ ||
+      (window_ && window_->isActiveWindow())) {
+    runStarted_ = {};
+    return;
+  }
+  runStarted_ = {};
+  const QString summary =
+      outcome == RunOutcome::succeeded ? tr("Conversion finished", "Desktop notification")
+      : outcome == RunOutcome::cancelled ? tr("Conversion cancelled", "Desktop notification")
+                                         : tr("Conversion failed", "Desktop notification");
+  services_.desktop->notify(summary, tr("Morvane has ended the conversion.",
+                                        "Desktop notification text after a long run"));
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {

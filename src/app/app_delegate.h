@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -15,10 +16,12 @@
 #include <vector>
 
 #include "app/add_files_panel.h"
+#include "app/desktop_progress.h"
 #include "app/options_signals.h"
 #include "app/run_monitor.h"
 #include "app/update_checker.h"
 #include "engine/alerts.h"
+#include "engine/script_runner.h"
 #include "engine/script_service.h"
 #include "filelist/env.h"
 #include "options/morvane_options.h"
@@ -44,6 +47,8 @@ struct AppServices {
   std::function<std::unique_ptr<UpdateChecker>()> makeUpdateChecker;
   // Makes the main window's content for the options (the content view).
   std::function<QWidget*(AppDelegate&)> makeContentView;
+  // Shows a run's progress on the desktop; none: only in the window.
+  DesktopProgress* desktop = nullptr;
 };
 
 class AppDelegate : public QObject {
@@ -63,6 +68,9 @@ class AppDelegate : public QObject {
   // Executes each run's script while the window stays alive, with its
   // progress and Cancel.
   RunMonitor& runMonitor() { return runMonitor_; }
+  // A run longer than this that ends while the window is not active is
+  // told in a desktop notification.
+  void setNotifyAfter(std::chrono::milliseconds after) { notifyAfter_ = after; }
   const QString plusItemIdentifier = QStringLiteral("plusToolbarItem");
 
   // The toolbar of systems 26.0.0 and later knows one item, "+".
@@ -104,6 +112,8 @@ class AppDelegate : public QObject {
 
  private:
   void showRunInTitle();
+  void showRunOnDesktop();
+  void notifyEnd(RunOutcome outcome);
   void installToolbar();
   QToolBar* installWindowToolbar();
   void installMenus();
@@ -116,6 +126,8 @@ class AppDelegate : public QObject {
   QWidget* contentView_ = nullptr;  // owned by the window
   RunMonitor runMonitor_;
   bool closeAfterRun_ = false;
+  std::chrono::milliseconds notifyAfter_{10'000};
+  std::chrono::steady_clock::time_point runStarted_;
 };
 
 }  // namespace morvane

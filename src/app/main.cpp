@@ -40,9 +40,10 @@ int main(int argc, char** argv) {
   std::unique_ptr<ScriptService> scripts = makeDefaultScriptService(progress);
   QtAlertService alerts;
   QtOpenPanel openPanel;
+  DBusDesktopProgress desktop(QStringLiteral("morvane.desktop"));
   AppDelegate delegate({env, version, *scripts, alerts, openPanel,
                         [] { return std::make_unique<PackageManagerUpdates>(MORVANE_VERSION); },
-                        [](AppDelegate& d) { return new ContentView(d); }});
+                        [](AppDelegate& d) { return new ContentView(d); }, &desktop});
   running = &delegate;
   // Files handed over on the command line (paths or file URLs) are opened
   // as the desktop opens them.

@@ -66,12 +66,22 @@ class WaitingScriptService : public ScriptService {
   bool released_ = false;
 };
 
+// What the desktop was shown.
+struct RecordingDesktop : DesktopProgress {
+  void showProgress(double fraction) override { shown.push_back(fraction); }
+  void hideProgress() override { ++hidden; }
+  void notify(const QString& summary, const QString&) override { notified << summary; }
+  std::vector<double> shown;
+  int hidden = 0;
+  QStringList notified;
+};
+
 class RunMonitorTest : public ::testing::Test {
  protected:
   RunMonitorTest()
       : delegate_({env_, version_, scripts_, alerts_, panel_,
                    [] { return std::make_unique<testing::CountingUpdates>(); },
-                   [](AppDelegate& d) { return new ContentView(d); }}) {
+                   [](AppDelegate& d) { return new ContentView(d); }, &desktop_}) {
     scripts_.monitor = &delegate_.runMonitor();
     delegate_.setUpMainWindow();
     content_ = static_cast<ContentView*>(delegate_.contentView());
@@ -86,6 +96,7 @@ class RunMonitorTest : public ::testing::Test {
   WaitingScriptService scripts_;
   testing::FakeAlertService alerts_;
   testing::FakeOpenPanel panel_;
+  RecordingDesktop desktop_;
   AppDelegate delegate_;
   ContentView* content_;
 };
@@ -125,6 +136,20 @@ TEST_F(RunMonitorTest, TheWindowLivesDuringARunAndCancelEndsIt) {
   EXPECT_TRUE(sideBar()->runButton()->isEnabled());
   EXPECT_FALSE(sideBar()->progressBar()->isVisible());
   EXPECT_EQ(delegate_.window()->windowTitle(), QApplication::applicationName());
+  EXPECT_EQ(desktop_.shown, std::vector<double>{1.0 / 3});  // on the launcher entry too
+  EXPECT_EQ(desktop_.hidden, 1);
+  EXPECT_TRUE(desktop_.notified.isEmpty());  // a short run
+}
+
+TEST_F(RunMonitorTest, ALongRunEndingUnseenIsNotified) {
+  delegate_.setNotifyAfter(std::chrono::milliseconds(50));
+  QWidget elsewhere;  // the user looks at another window
+  elsewhere.show();
+  QApplication::setActiveWindow(&elsewhere);
+  QTimer::singleShot(200, [&] { scripts_.release(); });
+  delegate_.runConversion();
+  EXPECT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}));
+  EXPECT_EQ(desktop_.notified, QStringList{"Conversion finished"});
 }
 
 TEST_F(RunMonitorTest, ClosingTheWindowDuringARunAsksAndCancels) {
