@@ -21,10 +21,13 @@ QtAlertService::QtAlertService(UrlOpener openUrl)
 
 int QtAlertService::runModal(const Alert& alert) {
   QMessageBox box(parent_);
-  box.setIcon(QMessageBox::Warning);
+  box.setIcon(alert.informational ? QMessageBox::Information : QMessageBox::Warning);
   box.setWindowTitle(localized(alert.title));
   box.setText(localized(alert.title));
-  box.setInformativeText(localized(alert.message));
+  QString informative = localized(alert.message);
+  if (!alert.summary.empty()) informative += "\n\n" + QString::fromStdString(alert.summary);
+  box.setInformativeText(informative);
+  if (!alert.details.empty()) box.setDetailedText(QString::fromStdString(alert.details));
   std::vector<QPushButton*> buttons;
   for (const LocalizedText& title : alert.buttons) {
     buttons.push_back(box.addButton(localized(title), QMessageBox::ActionRole));

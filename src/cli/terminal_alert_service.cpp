@@ -22,6 +22,7 @@ std::optional<std::string> TerminalAlertService::ask(const std::string& prompt) 
 
 int TerminalAlertService::runModal(const Alert& alert) {
   err_ << "\n" << alert.title.key << "\n" << alert.message.key << "\n";
+  if (!alert.summary.empty()) err_ << alert.summary << "\n";
   if (yes_) {
     err_ << "-> " << alert.buttons.front().key << "\n";
     return kAlertFirstButtonReturn;

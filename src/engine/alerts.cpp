@@ -12,26 +12,33 @@
 namespace morvane {
 
 Alert makeAlert(LocalizedText title, LocalizedText message) {
-  return Alert{std::move(title), std::move(message),
-               {{"OK", "OK button"}, {"Cancel", "Cancel button"}}};
+  Alert alert;
+  alert.title = std::move(title);
+  alert.message = std::move(message);
+  alert.buttons = {{"OK", "OK button"}, {"Cancel", "Cancel button"}};
+  return alert;
 }
 
 int runErrorAlert(AlertService& service, const SystemVersion& version, LocalizedText title,
-                  LocalizedText message, const std::string& report) {
+                  LocalizedText message, const std::string& report, const std::string& summary,
+                  const std::string& details) {
   Alert alert = makeAlert(std::move(title), std::move(message));
   alert.buttons.push_back({"Send error report…", "Send error report…"});
+  alert.summary = summary;
+  alert.details = details;
   const int response = service.runModal(alert);
   if (response == kAlertThirdButtonReturn) sendErrorReport(service, version, report);
   return response;
 }
 
 int runFailureAlert(AlertService& service, const SystemVersion& version,
-                    const std::string& report) {
+                    const std::string& report, const std::string& summary,
+                    const std::string& details) {
   return runErrorAlert(service, version,
                        {"Error", "Alert title when an error was received from the AppleScript"},
                        {"There was an error during the conversion. Please try again.",
                         "Alert message when conversion failed"},
-                       report);
+                       report, summary, details);
 }
 
 void sendErrorReport(AlertService& service, const SystemVersion& version,

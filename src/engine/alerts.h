@@ -29,11 +29,16 @@ enum AlertResponse : int {
 };
 
 // A warning-style alert: title (message text), body (informative text)
-// and its buttons in order.
+// and its buttons in order. Below the body, a run's alert tells what the
+// run did ("42 documents converted, 3 files copied"; the failed document
+// and why), with the full description on request.
 struct Alert {
   LocalizedText title;
   LocalizedText message;
   std::vector<LocalizedText> buttons;
+  std::string summary;         // already in the user's words; may be empty
+  std::string details;         // shown on request; may be empty
+  bool informational = false;  // the information icon instead of the warning
 };
 
 // The error-report mail; nothing of it is stored.
@@ -65,12 +70,14 @@ Alert makeAlert(LocalizedText title, LocalizedText message);
 // Shows makeAlert's alert with a third button, "Send error report…"; on
 // that button, sends the report before returning the response.
 int runErrorAlert(AlertService& service, const SystemVersion& version, LocalizedText title,
-                  LocalizedText message, const std::string& report);
+                  LocalizedText message, const std::string& report,
+                  const std::string& summary = "", const std::string& details = "");
 
 // The error alert that ends a failed run (title "Error", the request to
 // try again), shown with runErrorAlert; `report` tells what failed.
 int runFailureAlert(AlertService& service, const SystemVersion& version,
-                    const std::string& report);
+                    const std::string& report, const std::string& summary = "",
+                    const std::string& details = "");
 
 // Composes the error-report mail for the report text and hands it over.
 void sendErrorReport(AlertService& service, const SystemVersion& version,

@@ -42,7 +42,7 @@ bool ConversionController::targetFolderIsUsable() {
   const Status usable = checkTargetFolder(services_.env, *options_.targetFolder());
   if (usable.ok()) return true;
   services_.env.log("ERROR: " + usable.message());
-  runFailureAlert(services_.alerts, services_.version, usable.message());
+  runFailureAlert(services_.alerts, services_.version, usable.message(), usable.message());
   return false;
 }
 
@@ -132,6 +132,7 @@ bool ConversionController::copyOnce(const fs::path& from, const fs::path& locati
   }
   if (!services_.env.copyItem(from, location).ok()) return false;
   scriptRunner_.addTargetOfRun(location);
+  scriptRunner_.noteCopied();
   return true;
 }
 

@@ -218,29 +218,59 @@ RunOutcome ScriptRunner::executeScript(const std::string& text) {
   if (!executed && error.cancelled) return reportCancel(error);
   if (!executed) return reportFailure(error, text);
   services_.env.log("did finish conversion");
-  services_.alerts.runModal(
-      makeAlert({"Success", "Alert title when conversion completed successfully"},
-                {"Did complete conversion.", "Alert message when conversion completed"}));
+  summary_.converted = plannedDocuments();
+  Alert success = makeAlert({"Success", "Alert title when conversion completed successfully"},
+                            {"Did complete conversion.", "Alert message when conversion completed"});
+  success.summary = describeRun(summary_);
+  success.informational = true;
+  services_.alerts.runModal(success);
   return RunOutcome::succeeded;
+}
+
+std::size_t ScriptRunner::plannedDocuments() const {
+  std::size_t documents = 0;
+  for (const auto& [app, configs] : conversionConfigs_) documents += configs.size();
+  return documents;
+}
+
+std::string describeRun(const RunSummary& summary) {
+  std::string text = summary.converted == 0   ? std::string("No document was converted")
+                     : summary.converted == 1 ? std::string("1 document converted")
+                                              : std::to_string(summary.converted) +
+                                                    " documents converted";
+  if (summary.copied == 1) text += ", 1 file copied";
+  if (summary.copied > 1) text += ", " + std::to_string(summary.copied) + " files copied";
+  return text;
 }
 
 RunOutcome ScriptRunner::reportCancel(const ScriptError& error) {
   services_.env.log("conversion cancelled");
-  std::string converted = "0";
-  for (const auto& [key, value] : error.info) {
-    if (key == "converted") converted = value;
-  }
-  services_.alerts.runModal(makeAlert(
+  summary_.converted = error.converted.value_or(0);
+  const std::string converted = std::to_string(summary_.converted);
+  Alert cancelled = makeAlert(
       {"Conversion cancelled", "Alert title when the user cancelled a conversion"},
       {converted == "1" ? "1 document was converted." : converted + " documents were converted.",
-       "Alert message when the user cancelled a conversion"}));
+       "Alert message when the user cancelled a conversion"});
+  cancelled.summary = describeRun(summary_);
+  cancelled.informational = true;
+  services_.alerts.runModal(cancelled);
   return RunOutcome::cancelled;
 }
 
 RunOutcome ScriptRunner::reportFailure(const ScriptError& error, const std::string& text) {
   const std::string description = error.description();
   services_.env.log("AppleScript ERROR:\n " + description);
-  runFailureAlert(services_.alerts, services_.version, description + " \n" + text);
+  summary_.converted = error.converted.value_or(0);
+  summary_.failed = 1;
+  std::string failed;
+  for (const auto& [key, value] : error.info) {
+    if (key == "document") failed = "Not converted: " + value + "\n";
+  }
+  for (const auto& [key, value] : error.info) {
+    if (key == "message") failed += value + "\n";
+  }
+  runFailureAlert(services_.alerts, services_.version, description + " \n" + text,
+                  failed + describeRun(summary_), description);
   return RunOutcome::failed;
 }
 

@@ -51,6 +51,16 @@ using StringMap = std::map<std::string, std::string>;
 // question the user declined (or could not answer).
 enum class RunOutcome { succeeded, failed, endedAtQuestion, cancelled };
 
+// What a run did, for the alert that ends it and the side bar.
+struct RunSummary {
+  std::size_t converted = 0;  // documents whose exports all landed
+  std::size_t copied = 0;     // non-convertible files copied
+  std::size_t failed = 0;     // documents that failed
+};
+
+// "42 documents converted, 3 files copied"; "No document was converted".
+std::string describeRun(const RunSummary& summary);
+
 class ScriptRunner {
  public:
   ScriptRunner(MorvaneOptions& options, EngineServices services);
@@ -99,6 +109,11 @@ class ScriptRunner {
   // Composes the script and executes it; succeeded or failed.
   RunOutcome runConversions();
 
+  // A non-convertible file was copied into the target.
+  void noteCopied() { ++summary_.copied; }
+  // What the last executed script did.
+  const RunSummary& summary() const { return summary_; }
+
   // Executes the text and ends the run with the success or error alert.
   RunOutcome executeScript(const std::string& text);
 
@@ -119,6 +134,7 @@ class ScriptRunner {
   // The alert of a cancelled run, with how many documents were converted
   // (the error's "converted" field).
   RunOutcome reportCancel(const ScriptError& error);
+  std::size_t plannedDocuments() const;
 
   MorvaneOptions& options_;
   EngineServices services_;
@@ -134,6 +150,7 @@ class ScriptRunner {
   std::optional<std::set<std::pair<std::uint64_t, std::uint64_t>>> sourceFiles_;
   // Every location this run writes (planned targets, copies made), as text.
   std::unordered_set<std::string> runTargets_;
+  RunSummary summary_;
 };
 
 // A path as one string literal of the script: between double quotes, with

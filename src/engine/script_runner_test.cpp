@@ -189,6 +189,32 @@ TEST_F(ScriptRunnerTest, ExecutionErrorOffersTheReport) {
   EXPECT_EQ(alerts_.mails[0].body.substr(alerts_.mails[0].body.size() - report.size()), report);
 }
 
+// Below their fixed texts, the alerts that end a run say what it did: the
+// counts, and on failure the document and its reason with the full
+// description on request.
+TEST_F(ScriptRunnerTest, RunAlertsTellWhatTheRunDid) {
+  runner().executeScript("");
+  ASSERT_EQ(alerts_.shown.size(), 1u);
+  EXPECT_TRUE(alerts_.shown[0].informational);
+  EXPECT_EQ(alerts_.shown[0].summary, "No document was converted");
+
+  ScriptError failed{{{"document", "/in/b.docx"}, {"message", "the file is empty (0 bytes)"}}};
+  failed.converted = 1;
+  scripts_.executeError = failed;
+  runner().noteCopied();
+  runner().noteCopied();
+  runner().executeScript("tell application \"Pages\"\nend tell\n");
+  ASSERT_EQ(alerts_.shown.size(), 2u);
+  EXPECT_FALSE(alerts_.shown[1].informational);
+  EXPECT_EQ(alerts_.shown[1].summary,
+            "Not converted: /in/b.docx\nthe file is empty (0 bytes)\n"
+            "1 document converted, 2 files copied");
+  EXPECT_EQ(alerts_.shown[1].details, failed.description());
+  EXPECT_EQ(runner().summary().failed, 1u);
+  EXPECT_EQ(describeRun({42, 3, 0}), "42 documents converted, 3 files copied");
+  EXPECT_EQ(describeRun({1, 1, 0}), "1 document converted, 1 file copied");
+}
+
 TEST_F(ScriptRunnerTest, ScriptThatCannotBeCreatedIsAFailure) {
   scripts_.createError = ScriptError{{{"error", "line 2: unknown statement"}}};
   alerts_.responses = {kAlertThirdButtonReturn};
@@ -204,13 +230,15 @@ TEST_F(ScriptRunnerTest, ScriptThatCannotBeCreatedIsAFailure) {
 // A cancelled script ends with its own alert, neither the error nor the
 // success one, and a cancellation reaches the script while it executes.
 TEST_F(ScriptRunnerTest, ACancelledRunHasItsOwnAlertAndOutcome) {
-  ScriptError cancelled{{{"message", "the conversion was cancelled"}, {"converted", "3"}}};
+  ScriptError cancelled{{{"message", "the conversion was cancelled"}}};
   cancelled.cancelled = true;
+  cancelled.converted = 3;
   scripts_.executeError = cancelled;
   EXPECT_EQ(runner().executeScript("tell application \"Pages\"\nend tell\n"),
             RunOutcome::cancelled);
   ASSERT_EQ(alerts_.titles(), std::vector<std::string>{"Conversion cancelled"});
   EXPECT_EQ(alerts_.shown[0].message.key, "3 documents were converted.");
+  EXPECT_EQ(alerts_.shown[0].summary, "3 documents converted");
   EXPECT_TRUE(alerts_.mails.empty());
 
   // Cancelled before the script ran: it is cancelled as it is attached.

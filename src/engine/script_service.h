@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,9 @@ namespace morvane {
 struct ScriptError {
   std::vector<std::pair<std::string, std::string>> info;
   bool cancelled = false;  // the run was cancelled, nothing failed
+  // Documents whose exports all landed before the end, where the service
+  // counts them.
+  std::optional<std::size_t> converted = std::nullopt;
 
   // The whole record as readable text, one "key = value;" line per field.
   std::string description() const;

@@ -485,7 +485,10 @@ class OfficeScript : public Script {
       const bool done = shared ? runShared(block, *runs, progress, error)
                                : runInOrder(block, progress, error);
       if (running_.cancelled()) return cancelled(error);
-      if (!done) return false;
+      if (!done) {
+        error->converted = converted_.load();
+        return false;
+      }
     }
     return true;
   }
@@ -494,9 +497,9 @@ class OfficeScript : public Script {
 
  private:
   bool cancelled(ScriptError* error) const {
-    error->info = {{"message", "the conversion was cancelled"},
-                   {"converted", std::to_string(converted_.load())}};
+    error->info = {{"message", "the conversion was cancelled"}};
     error->cancelled = true;
+    error->converted = converted_.load();
     return false;
   }
 

@@ -381,7 +381,7 @@ TEST_F(OfficeServiceTest, ExportsLandAsTheyFinishAndACancelKeepsThem) {
   for (std::size_t i = 0; i < files.size(); ++i) {  // a prefix, and nothing hidden
     EXPECT_EQ(files[i], "doc" + std::string(i < 9 ? "0" : "") + std::to_string(i + 1) + ".pdf");
   }
-  EXPECT_EQ(info(error_, "converted"), std::to_string(files.size()));
+  EXPECT_EQ(error_.converted, files.size());
   EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
 }
 
