@@ -163,6 +163,18 @@ void AppDelegate::runConversion() {
   ScriptRunner runner(*options_, engine);
   const RunOutcome outcome = ConversionController(*options_, runner, engine).runBatchConversion();
   notifyEnd(outcome);
+  if (outcome != RunOutcome::endedAtQuestion) {
+    const RunSummary& done = runner.summary();
+    const QString folder = options_->targetFolder()
+                               ? QString::fromStdString(options_->targetFolder()->string())
+                               : QString();
+    emit lastRunChanged(tr("%1 converted, %2 copied, %3 failed",
+                           "The last run's counts: documents converted, files copied, failed")
+                            .arg(done.converted)
+                            .arg(done.copied)
+                            .arg(done.failed),
+                        folder);
+  }
   if (closeAfterRun_ && window_) {
     closeAfterRun_ = false;
     window_->close();

@@ -97,6 +97,10 @@ class AppDelegate : public QObject {
   void openFileURL(const QUrl& url);
   void addRegularFilesInFolder(const std::filesystem::path& folder);
 
+ signals:
+  // A run has ended: "42 converted, 3 copied, 1 failed" and its target.
+  void lastRunChanged(const QString& summary, const QString& targetFolder);
+
  public slots:
   // Adds each chosen item on its own turn of the event loop, in panel order.
   void addFilesFromPanel();

@@ -136,6 +136,8 @@ TEST_F(RunMonitorTest, TheWindowLivesDuringARunAndCancelEndsIt) {
   EXPECT_TRUE(sideBar()->runButton()->isEnabled());
   EXPECT_FALSE(sideBar()->progressBar()->isVisible());
   EXPECT_EQ(delegate_.window()->windowTitle(), QApplication::applicationName());
+  EXPECT_EQ(sideBar()->lastRunLabel()->text(), "Last run: 0 converted, 0 copied, 0 failed");
+  EXPECT_FALSE(sideBar()->showInFolderButton()->isHidden());
   EXPECT_EQ(desktop_.shown, std::vector<double>{1.0 / 3});  // on the launcher entry too
   EXPECT_EQ(desktop_.hidden, 1);
   EXPECT_TRUE(desktop_.notified.isEmpty());  // a short run

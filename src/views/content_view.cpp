@@ -38,6 +38,7 @@ ContentView::ContentView(AppDelegate& delegate, QWidget* parent)
   addAction(plus_);
   addAction(delete_);
   followRuns(delegate.runMonitor());
+  connect(&delegate, &AppDelegate::lastRunChanged, sideBar_, &SideBarView::showLastRun);
 }
 
 // While a run goes on the list cannot be changed; the side bar shows its

@@ -1,6 +1,8 @@
 #include "views/side_bar_view.h"
 
+#include <QDesktopServices>
 #include <QHBoxLayout>
+#include <QUrl>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -44,6 +46,7 @@ SideBarView::SideBarView(OptionsSignals& changes, TargetOptionsView::FolderChoos
       target_(new TargetOptionsView(changes, std::move(chooseFolder), env, this)),
       addFilesHint_(makeHintRow(tr("Add files for conversion", "Hint above the Run button"), this)),
       targetHint_(makeHintRow(tr("Select target folder", "Hint above the Run button"), this)),
+      formatHint_(makeHintRow(tr("Choose an export format", "Hint above the Run button"), this)),
       run_(new QPushButton(tr("Run", "Button that starts the conversion"), this)) {
   // The prominent button, filled with the accent colour.
   run_->setDefault(true);
@@ -59,8 +62,10 @@ SideBarView::SideBarView(OptionsSignals& changes, TargetOptionsView::FolderChoos
   runBlock->addWidget(makeProgressRow());
   runBlock->addWidget(addFilesHint_);
   runBlock->addWidget(targetHint_);
+  runBlock->addWidget(formatHint_);
   runBlock->addSpacing(8);
   runBlock->addWidget(run_);
+  runBlock->addLayout(makeLastRunRow());
   runBlock->addSpacing(8);
 
   auto* layout = new QVBoxLayout(this);
@@ -78,9 +83,34 @@ SideBarView::SideBarView(OptionsSignals& changes, TargetOptionsView::FolderChoos
 void SideBarView::showOptions() {
   const bool noFiles = options_.fileList().empty();
   const bool noTarget = !options_.targetFolder().has_value();
+  const bool noFormat =
+      !options_.officeExport() && !options_.iworkExport() && !options_.pdfExport();
   addFilesHint_->setVisible(noFiles && !running_);
   targetHint_->setVisible(noTarget && !running_);
-  run_->setEnabled(!noFiles && !noTarget && !running_);
+  formatHint_->setVisible(noFormat && !running_);
+  run_->setEnabled(!noFiles && !noTarget && !noFormat && !running_);
+}
+
+QLayout* SideBarView::makeLastRunRow() {
+  lastRun_ = new QLabel(this);
+  lastRun_->setWordWrap(true);
+  showInFolder_ = new QPushButton(tr("Show in Folder", "Button that opens the target folder"), this);
+  connect(showInFolder_, &QPushButton::clicked, this, [this] {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(lastFolder_));
+  });
+  auto* row = new QHBoxLayout;
+  row->addWidget(lastRun_, 1);
+  row->addWidget(showInFolder_);
+  lastRun_->hide();
+  showInFolder_->hide();
+  return row;
+}
+
+void SideBarView::showLastRun(const QString& summary, const QString& folder) {
+  lastRun_->setText(tr("Last run: %1", "The side bar's line about the last run").arg(summary));
+  lastFolder_ = folder;
+  lastRun_->show();
+  showInFolder_->setVisible(!folder.isEmpty());
 }
 
 QWidget* SideBarView::makeProgressRow() {

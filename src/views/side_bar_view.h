@@ -11,6 +11,7 @@
 #include "views/target_options_view.h"
 
 class QLabel;
+class QLayout;
 class QProgressBar;
 class QPushButton;
 
@@ -28,6 +29,11 @@ class SideBarView : public QWidget {
   TargetOptionsView* targetOptions() const { return target_; }
   QWidget* addFilesHint() const { return addFilesHint_; }
   QWidget* targetHint() const { return targetHint_; }
+  QWidget* formatHint() const { return formatHint_; }
+  // "Last run: 42 converted, 3 copied, 1 failed" and Show in Folder.
+  void showLastRun(const QString& summary, const QString& folder);
+  QLabel* lastRunLabel() const { return lastRun_; }
+  QPushButton* showInFolderButton() const { return showInFolder_; }
   QPushButton* runButton() const { return run_; }
 
   // While a run goes on: the options cannot be changed, and a progress
@@ -44,13 +50,18 @@ class SideBarView : public QWidget {
  private:
   void showOptions();
   QWidget* makeProgressRow();
+  QLayout* makeLastRunRow();
 
   MorvaneOptions& options_;
   ExportOptionsView* export_;
   TargetOptionsView* target_;
   QWidget* addFilesHint_;
   QWidget* targetHint_;
+  QWidget* formatHint_;
   QPushButton* run_;
+  QLabel* lastRun_ = nullptr;
+  QPushButton* showInFolder_ = nullptr;
+  QString lastFolder_;
   QWidget* progressRow_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   QLabel* progressLabel_ = nullptr;

@@ -81,6 +81,16 @@ TEST_F(ViewsTest, HintRowsAndRunFollowListAndTarget) {
   state();
   sideBar()->runButton()->click();
   EXPECT_EQ(scripts_.created.size(), 1u);  // Run reached runConversion once
+
+  // Without any export format there is nothing to run.
+  options().setOfficeExport(false);
+  options().setIworkExport(false);
+  options().setPdfExport(false);
+  EXPECT_EQ(state(), std::tuple(false, false, false));
+  EXPECT_TRUE(sideBar()->formatHint()->isVisible());
+  options().setPdfExport(true);
+  EXPECT_EQ(state(), std::tuple(false, false, true));
+  EXPECT_FALSE(sideBar()->formatHint()->isVisible());
 }
 
 TEST_F(ViewsTest, ExportSwitchesWriteThroughAndFollowTheOptions) {
