@@ -91,6 +91,15 @@ void AppDelegate::installMenus() {
   QAction* open = file->addAction(tr("Open…", "Menu command that adds files"), this,
                                   &AppDelegate::openDocument);
   open->setShortcut(QKeySequence::Open);
+  // The run works on a fixed list: nothing is added while it goes on.
+  connect(&runMonitor_, &RunMonitor::started, open, [this, open] {
+    open->setEnabled(false);
+    for (QToolBar* toolbar : window_->findChildren<QToolBar*>()) toolbar->setEnabled(false);
+  });
+  connect(&runMonitor_, &RunMonitor::finished, open, [this, open] {
+    open->setEnabled(true);
+    for (QToolBar* toolbar : window_->findChildren<QToolBar*>()) toolbar->setEnabled(true);
+  });
   file->addSeparator();
   // Closing the window ends the application; during a run it asks first.
   QAction* quit = file->addAction(tr("Quit", "Menu command that ends the application"),
@@ -117,6 +126,7 @@ void AppDelegate::addFilesFromPanel() {
 }
 
 void AppDelegate::openDocument() {
+  if (runMonitor_.running()) return;
   for (const std::filesystem::path& path : services_.openPanel.run()) options_->addFile(path);
 }
 

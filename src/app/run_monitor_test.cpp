@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolBar>
 #include <condition_variable>
 #include <mutex>
 
@@ -108,7 +109,8 @@ TEST_F(RunMonitorTest, TheWindowLivesDuringARunAndCancelEndsIt) {
   ticker.start(10);
   struct During {
     int ticks = 0;
-    bool progressShown = false, listEnabled = true, optionsEnabled = true, runEnabled = true;
+    bool progressShown = false, listEnabled = true, optionsEnabled = true, runEnabled = true,
+         toolbarEnabled = true;
     QString label, title;
   } during;
   QTimer::singleShot(300, [&] {
@@ -117,6 +119,7 @@ TEST_F(RunMonitorTest, TheWindowLivesDuringARunAndCancelEndsIt) {
               content_->fileList()->isEnabled(),
               sideBar()->exportOptions()->isEnabled(),
               sideBar()->runButton()->isEnabled(),
+              delegate_.window()->findChild<QToolBar*>()->isEnabled(),
               sideBar()->progressLabel()->text(),
               delegate_.window()->windowTitle()};
     sideBar()->cancelButton()->click();
@@ -129,6 +132,7 @@ TEST_F(RunMonitorTest, TheWindowLivesDuringARunAndCancelEndsIt) {
   EXPECT_FALSE(during.listEnabled);
   EXPECT_FALSE(during.optionsEnabled);
   EXPECT_FALSE(during.runEnabled);
+  EXPECT_FALSE(during.toolbarEnabled);
   EXPECT_EQ(alerts_.titles(),
             (std::vector<std::string>{"Before we start conversion", "Conversion cancelled"}));
   EXPECT_TRUE(content_->fileList()->isEnabled());

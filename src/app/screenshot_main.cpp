@@ -1,8 +1,10 @@
 // morvane-screenshot: starts the window with files added and a target
-// folder set, and saves a picture of it. Used by scripts/screenshot.
+// folder set, and saves a picture of it, and one of it during a run
+// (OUT-running.png). Used by scripts/screenshot.
 // Usage: morvane-screenshot OUT.png TARGET_DIR [FILE_OR_FOLDER...]
 #include <QApplication>
 #include <QMainWindow>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QTreeView>
 #include <cstdio>
@@ -51,8 +53,17 @@ int main(int argc, char** argv) {
     auto* content = static_cast<ContentView*>(delegate.contentView());
     content->fileList()->tree()->expandToDepth(0);
     QTimer::singleShot(300, [&] {
-      const bool saved = delegate.window()->grab().save(args[1]);
-      QCoreApplication::exit(saved ? 0 : 1);
+      if (!delegate.window()->grab().save(args[1])) QCoreApplication::exit(1);
+      // The same window during a run, as its progress shows it.
+      RunMonitor& monitor = delegate.runMonitor();
+      emit monitor.started();
+      emit monitor.progressed(12, 240, QStringLiteral("Summary.pages"));
+      QTimer::singleShot(300, [&] {
+        QString running = args[1];
+        running.replace(QRegularExpression("\\.png$"), "-running.png");
+        const bool saved = delegate.window()->grab().save(running);
+        QCoreApplication::exit(saved ? 0 : 1);
+      });
     });
   });
   return QApplication::exec();
