@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include "office/subprocess.h"
@@ -36,11 +37,18 @@ class OsascriptScript : public Script {
     Status s = Subprocess::start({program_, "-"}, errPath, &process);
     int status = -1;
     if (s.ok()) {
+      std::lock_guard lock(mutex_);
+      process_ = process.get();
+      if (cancelled_) process_->abort();
+    }
+    if (s.ok()) {
       s = process->write(source_);
       process->closeInput();
       std::string output;  // the script's result, which is not used
       process->readAll(std::chrono::hours(24), &output);
       status = process->finish(std::chrono::seconds(5));
+      std::lock_guard lock(mutex_);
+      process_ = nullptr;
     }
     std::ifstream errFile(errPath);
     std::stringstream stderrText;
@@ -48,13 +56,30 @@ class OsascriptScript : public Script {
     std::filesystem::remove(errPath);
     if (!s.ok()) return fail(error, s.message(), -1);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    if (isCancelled()) {
+      fail(error, "the conversion was cancelled", -1);
+      error->cancelled = true;
+      return false;
+    }
     std::string message = stderrText.str();
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
     if (message.empty()) message = "osascript " + Subprocess::describeStatus(status);
     return fail(error, message, status);
   }
 
+  // Ends the osascript process (and what it started) at once.
+  void cancel() override {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    if (process_ != nullptr) process_->abort();
+  }
+
  private:
+  bool isCancelled() {
+    std::lock_guard lock(mutex_);
+    return cancelled_;
+  }
+
   static bool fail(ScriptError* error, const std::string& message, int status) {
     error->info = {{"message", message}};
     if (status >= 0) error->info.emplace_back("status", Subprocess::describeStatus(status));
@@ -63,6 +88,9 @@ class OsascriptScript : public Script {
 
   std::string program_;
   std::string source_;
+  std::mutex mutex_;  // guards process_ and cancelled_ against cancel()
+  Subprocess* process_ = nullptr;
+  bool cancelled_ = false;
 };
 
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "testing/temp_dir.h"
 
@@ -60,6 +64,27 @@ TEST(OsascriptServiceTest, DescribesAFailureFromStandardErrorAndStatus) {
   OsascriptService missing((tmp.path() / "none").string());
   EXPECT_FALSE(missing.create(kScript, &error)->execute(&error));
   EXPECT_NE(error.info[0].second.find("cannot start"), std::string::npos);
+}
+
+TEST(OsascriptServiceTest, CancelEndsTheOsascriptProcessAtOnce) {
+  testing::TempDir tmp;
+  const fs::path pidFile = tmp.path() / "pid";
+  OsascriptService service(standIn(tmp, "echo $$ > '" + pidFile.string() + "'; sleep 60").string());
+  ScriptError error;
+  std::unique_ptr<Script> script = service.create(kScript, &error);
+  std::thread canceller([&] {
+    while (!fs::exists(pidFile)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    script->cancel();
+  });
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(script->execute(&error));
+  canceller.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+  EXPECT_TRUE(error.cancelled);
+  std::ifstream in(pidFile);
+  int pid = 0;
+  in >> pid;
+  EXPECT_NE(::kill(pid, 0), 0);  // gone with its group
 }
 
 }  // namespace
