@@ -7,6 +7,7 @@ namespace morvane {
 
 const char kCliUsage[] =
     "usage: morvane-cli [--office] [--iwork] [--pdf] [--creator-studio] [--rebuild] [--copy]\n"
+    "                   [--keep-going]\n"
     "                   [--target DIR] [--yes] [--script-out FILE] PATH...\n"
     "\n"
     "Converts the documents in each PATH (a file, or a folder with everything below\n"
@@ -19,6 +20,7 @@ const char kCliUsage[] =
     "  --creator-studio   drive the Creator Studio editions of the applications\n"
     "  --rebuild          rebuild the folder structure of added folders in the target\n"
     "  --copy             copy files that cannot be converted into the target\n"
+    "  --keep-going       after a failed document, go on with the next one\n"
     "  --target DIR       the target folder (asked for when missing)\n"
     "  --yes              answer OK to every question\n"
     "  --script-out FILE  write the conversion script to FILE instead of running it\n"
@@ -34,6 +36,7 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args,
       {"--office", &CliOptions::office},   {"--iwork", &CliOptions::iwork},
       {"--pdf", &CliOptions::pdf},         {"--creator-studio", &CliOptions::creatorStudio},
       {"--rebuild", &CliOptions::rebuild}, {"--copy", &CliOptions::copy},
+      {"--keep-going", &CliOptions::keepGoing},
       {"--yes", &CliOptions::yes},         {"--help", &CliOptions::help},
       {"--version", &CliOptions::version}};
   const std::map<std::string, std::optional<std::string> CliOptions::*> values = {

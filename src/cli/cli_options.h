@@ -15,6 +15,7 @@ struct CliOptions {
   bool creatorStudio = false;
   bool rebuild = false;
   bool copy = false;
+  bool keepGoing = false;
   bool yes = false;
   bool help = false;
   bool version = false;

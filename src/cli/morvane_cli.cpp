@@ -59,6 +59,7 @@ void applyChoices(const CliOptions& cli, const AbsolutePaths& paths, MorvaneOpti
   if (cli.creatorStudio) options.setUseCreatorStudio(true);
   if (cli.rebuild) options.setRebuildStruct(true);
   if (cli.copy) options.setCopyNonconvertibleFiles(true);
+  if (cli.keepGoing) options.setContinueAfterFailure(true);
   if (paths.target) options.setTargetFolder(*paths.target);
   for (const fs::path& path : paths.paths) options.addFile(path);
 }
@@ -109,7 +110,11 @@ int runBatch(const CliOptions& cli, const CliContext& context) {
   const EngineServices services{context.env, scriptFile ? *scriptFile : context.scripts, alerts,
                                 context.version, context.cancellation};
   ScriptRunner runner(options, services);
-  return exitStatus(ConversionController(options, runner, services).runBatchConversion());
+  const RunOutcome outcome = ConversionController(options, runner, services).runBatchConversion();
+  for (const auto& [document, reason] : runner.summary().failures) {
+    context.err << "morvane-cli: not converted: " << document << ": " << reason << "\n";
+  }
+  return exitStatus(outcome);
 }
 
 }  // namespace

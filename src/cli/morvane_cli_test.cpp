@@ -70,6 +70,21 @@ TEST_F(MorvaneCliTest, UsageHelpAndVersion) {
   EXPECT_TRUE(scripts_.created.empty());
 }
 
+TEST_F(MorvaneCliTest, KeepGoingTellsEachFailedDocumentOnItsOwnLine) {
+  ScriptError failed{{{"document", "/in/b.docx"}, {"message", "the file is empty (0 bytes)"}}};
+  failed.failedDocuments = {{"/in/b.docx", "the file is empty (0 bytes)"},
+                            {"/in/d.docx", "no permission to read /in/d.docx"}};
+  scripts_.executeError = failed;
+  EXPECT_EQ(run({"--keep-going", "--yes", "--target", (tmp_.path() / "out").string(),
+                 tmp_.write("a.docx").string()}),
+            kExitFailure);
+  EXPECT_NE(err_.str().find("morvane-cli: not converted: /in/b.docx: the file is empty (0 bytes)\n"
+                            "morvane-cli: not converted: /in/d.docx: no permission to read "
+                            "/in/d.docx\n"),
+            std::string::npos)
+      << err_.str();
+}
+
 TEST_F(MorvaneCliTest, VersionTellsWhatConvertsOrWhyNothingCan) {
   backend_ = [](std::vector<std::string>* lines) {
     *lines = {"LibreOffice 7.4.7.2", "iWork reader: libetonyek 0.1.12 (/cache)"};

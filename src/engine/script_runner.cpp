@@ -209,6 +209,7 @@ RunOutcome ScriptRunner::executeScript(const std::string& text) {
   ScriptError error;
   std::unique_ptr<Script> script = services_.scripts.create(text, &error);
   if (!script) return reportFailure(error, text);
+  if (options_.continueAfterFailure()) script->continueAfterFailures();
   ScriptCancellation* cancellation = services_.cancellation;
   if (cancellation != nullptr) cancellation->attach(script.get());
   ScriptExecutor* executor = services_.executor;
@@ -261,13 +262,17 @@ RunOutcome ScriptRunner::reportFailure(const ScriptError& error, const std::stri
   const std::string description = error.description();
   services_.env.log("AppleScript ERROR:\n " + description);
   summary_.converted = error.converted.value_or(0);
-  summary_.failed = 1;
+  summary_.failed = std::max<std::size_t>(1, error.failedDocuments.size());
+  summary_.failures = error.failedDocuments;
   std::string failed;
-  for (const auto& [key, value] : error.info) {
-    if (key == "document") failed = "Not converted: " + value + "\n";
+  for (const auto& [document, reason] : error.failedDocuments) {
+    failed += "Not converted: " + document + "\n" + reason + "\n";
   }
   for (const auto& [key, value] : error.info) {
-    if (key == "message") failed += value + "\n";
+    if (key == "document" && error.failedDocuments.empty()) failed = "Not converted: " + value + "\n";
+  }
+  for (const auto& [key, value] : error.info) {
+    if (key == "message" && error.failedDocuments.empty()) failed += value + "\n";
   }
   runFailureAlert(services_.alerts, services_.version, description + " \n" + text,
                   failed + describeRun(summary_), description);

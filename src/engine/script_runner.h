@@ -56,6 +56,8 @@ struct RunSummary {
   std::size_t converted = 0;  // documents whose exports all landed
   std::size_t copied = 0;     // non-convertible files copied
   std::size_t failed = 0;     // documents that failed
+  // With "continue after a failed document": each failed one and why.
+  std::vector<std::pair<std::string, std::string>> failures = {};
 };
 
 // "42 documents converted, 3 files copied"; "No document was converted".

@@ -17,6 +17,8 @@ namespace morvane {
 struct ScriptError {
   std::vector<std::pair<std::string, std::string>> info;
   bool cancelled = false;  // the run was cancelled, nothing failed
+  // With continueAfterFailures: every document that failed, with why.
+  std::vector<std::pair<std::string, std::string>> failedDocuments = {};
   // Documents whose exports all landed before the end, where the service
   // counts them.
   std::optional<std::size_t> converted = std::nullopt;
@@ -34,6 +36,10 @@ class Script {
   // Ends a running execution as soon as it can, keeping what is complete.
   // May be called from any thread, before or during execute.
   virtual void cancel() {}
+  // From now on a failed document is recorded and the next one goes on;
+  // execute then fails at the end, listing them (failedDocuments). A
+  // service that cannot do that stops at the first failure.
+  virtual void continueAfterFailures() {}
 };
 
 // How a run waits for its script: a front end that must keep its window

@@ -501,5 +501,21 @@ TEST_F(OfficeEndToEndTest, ASignalCancelsACommandLineRunCleanly) {
   }
 }
 
+// "Continue after a failed document" with real documents: one bad file
+// among good ones costs only itself.
+TEST_F(OfficeEndToEndTest, ARunThatGoesOnConvertsEveryGoodDocument) {
+  const fs::path in = tmp_.mkdir("in");
+  makeOfficeDocuments(in);
+  tmp_.write("in/b2.docx", "");  // empty: fails
+  options_.setContinueAfterFailure(true);
+  runToPdf(in);
+  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Error"}));
+  EXPECT_NE(alerts_.shown.back().summary.find("Not converted: " + (in / "b2.docx").string()),
+            std::string::npos)
+      << alerts_.shown.back().summary;
+  EXPECT_EQ(filesIn(tmp_.path() / "out"), (std::vector<std::string>{"a.pdf", "b.pdf", "c.pdf"}));
+  EXPECT_EQ(childProcesses(), 0);
+}
+
 }  // namespace
 }  // namespace morvane

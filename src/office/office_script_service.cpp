@@ -144,6 +144,21 @@ class BlockState {
     return {};
   }
 
+  // After a failed document, when the run goes on: a worker that ended
+  // is dropped (the next statement starts another), a living one closes
+  // what the failed document left open.
+  void abandonDocument() {
+    if (worker_ && !worker_->running()) {
+      forgetWorker();
+      worker_.reset();
+    }
+    std::vector<std::string> answer;
+    while (worker_ && !documents_.empty() && worker_->call({"close"}, &answer).ok()) {
+      documents_.pop_back();
+    }
+    documents_.clear();
+  }
+
   Status quit() {
     if (!worker_) return {};
     Status s = worker_->quit();
@@ -401,11 +416,13 @@ struct Outcome {
 // land, as they would running the statements one after the other).
 class InOrderCommitter {
  public:
+  // With `keepGoing`, a failed document does not stop the commits after it.
   InOrderCommitter(Env& env, std::vector<Outcome>& outcomes,
                    std::function<ScriptError(std::size_t, const PendingExport&, const Status&)>
-                       describeCommit)
+                       describeCommit,
+                   bool keepGoing)
       : env_(env), outcomes_(outcomes), ended_(outcomes.size(), false),
-        describeCommit_(std::move(describeCommit)) {}
+        describeCommit_(std::move(describeCommit)), keepGoing_(keepGoing) {}
 
   // Document i has ended: all its statements ran, or one failed.
   void ended(std::size_t i) {
@@ -419,12 +436,12 @@ class InOrderCommitter {
         }
       }
       outcome.exports.clear();
-      if (outcome.error) {
+      if (outcome.error && !keepGoing_) {
         stopped_ = true;
         break;
       }
+      if (!outcome.error) ++committed_;
       ++next_;
-      ++committed_;
     }
   }
 
@@ -453,6 +470,7 @@ class InOrderCommitter {
   std::vector<bool> ended_;
   std::function<ScriptError(std::size_t, const PendingExport&, const Status&)> describeCommit_;
   mutable std::mutex mutex_;
+  const bool keepGoing_;
   std::size_t next_ = 0;  // the first document not yet committed
   std::size_t committed_ = 0;
   bool stopped_ = false;
@@ -490,10 +508,14 @@ class OfficeScript : public Script {
         return false;
       }
     }
-    return true;
+    if (failures_.empty()) return true;
+    failedRun(error);
+    error->converted = converted_.load();
+    return false;
   }
 
   void cancel() override { running_.cancel(); }
+  void continueAfterFailures() override { keepGoing_ = true; }
 
  private:
   bool cancelled(ScriptError* error) const {
@@ -505,27 +527,62 @@ class OfficeScript : public Script {
 
   bool runInOrder(const TellBlock& block, ProgressCounter& progress, ScriptError* error) {
     BlockState state(block, config_, &running_);  // ends the worker: no close or quit after an error
-    for (const ScriptStatement& st : block.statements) {
+    const std::optional<std::vector<DocumentRun>> runs = documentRuns(block);
+    for (std::size_t k = 0; k < block.statements.size(); ++k) {
+      const ScriptStatement& st = block.statements[k];
       if (running_.cancelled()) return false;
       progress.tell(st);
       if (Status s = state.run(st, nullptr); !s.ok()) {
         *error = state.describe(st, s.message());
-        return false;
+        const DocumentRun* run = keepGoing_ && runs ? runOf(*runs, k) : nullptr;
+        if (run == nullptr) return false;
+        recordFailure(*error);  // and on with the next document
+        state.abandonDocument();
+        k = run->end - 1;
+        continue;
       }
       if (st.kind == ScriptStatement::Kind::close) ++converted_;
     }
     state.quit();  // a block without quit
-    return true;
+    return true;   // failures of a run that goes on are told at its end
+  }
+
+  static const DocumentRun* runOf(const std::vector<DocumentRun>& runs, std::size_t k) {
+    for (const DocumentRun& run : runs) {
+      if (run.first <= k && k < run.end) return &run;
+    }
+    return nullptr;
+  }
+
+  // Keeps a failed document and its reason for the end of the run.
+  void recordFailure(const ScriptError& error) {
+    std::string document, reason;
+    for (const auto& [key, value] : error.info) {
+      if (key == "document") document = value;
+      if (key == "message") reason = value;
+    }
+    failures_.emplace_back(document, reason);
+    if (!firstFailure_) firstFailure_ = error;
+  }
+
+  // The end of a run that went on after failures: the first failure's
+  // error, listing every failed document.
+  bool failedRun(ScriptError* error) {
+    *error = *firstFailure_;
+    error->failedDocuments = failures_;
+    return false;
   }
 
   bool runShared(const TellBlock& block, const std::vector<DocumentRun>& runs,
                  ProgressCounter& progress, ScriptError* error) {
     std::vector<Outcome> outcomes(runs.size());
+    const bool keepGoing = keepGoing_;
     InOrderCommitter committer(
         officeEnv(config_), outcomes,
         [&](std::size_t i, const PendingExport& e, const Status& s) {
           return describeCommit(block, runs[i], e, s.message());
-        });
+        },
+        keepGoing);
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> firstFailure{runs.size()};
     std::atomic<std::size_t> lanesLeft{std::min(config_.workers, runs.size())};
@@ -534,12 +591,13 @@ class OfficeScript : public Script {
       for (std::size_t i = next++; i < runs.size() && i < firstFailure; i = next++) {
         if (running_.cancelled()) break;
         runDocument(block, runs[i], state, progress, &outcomes[i]);
-        if (outcomes[i].error) {
+        if (outcomes[i].error && keepGoing) state.abandonDocument();
+        if (outcomes[i].error && !keepGoing) {
           for (std::size_t f = firstFailure; i < f && !firstFailure.compare_exchange_weak(f, i);) {
           }
         }
         committer.ended(i);
-        if (outcomes[i].error) break;
+        if (outcomes[i].error && !keepGoing) break;
       }
       if (firstFailure == runs.size() && !running_.cancelled()) state.quit();
       --lanesLeft;
@@ -552,6 +610,9 @@ class OfficeScript : public Script {
     std::size_t failed = runs.size();
     if (committer.finish(&failed)) {
       tellQuit(block, progress);
+      for (const Outcome& outcome : outcomes) {  // failures of a run that goes on
+        if (outcome.error) recordFailure(*outcome.error);
+      }
       return true;
     }
     if (failed < runs.size()) *error = *outcomes[failed].error;
@@ -616,6 +677,9 @@ class OfficeScript : public Script {
   OfficeConfig config_;
   ProgressObserver progress_;
   RunningWorkers running_;
+  std::atomic<bool> keepGoing_{false};
+  std::vector<std::pair<std::string, std::string>> failures_;  // of a run that goes on
+  std::optional<ScriptError> firstFailure_;
   std::atomic<std::size_t> converted_{0};  // documents whose exports all landed
   std::vector<std::thread> lanes_;
 };

@@ -385,6 +385,39 @@ TEST_F(OfficeServiceTest, ExportsLandAsTheyFinishAndACancelKeepsThem) {
   EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
 }
 
+// Told to go on after a failed document, a run converts every other one,
+// with one worker or two, and ends listing the failed ones in order.
+TEST_F(OfficeServiceTest, ARunThatGoesOnAfterFailuresListsThemAtTheEnd) {
+  for (std::size_t workers : {1u, 2u}) {
+    config_.workers = workers;
+    writeWorker("case \"$a\" in *doc2*) kill -SEGV $$ ;; *doc4*) echo -e 'error\tdisk trouble' ;;"
+                " *) echo ok ;; esac");
+    fs::remove_all(tmp_.path() / "out");
+    fs::create_directories(tmp_.path() / "out");
+    std::string body;
+    for (int i = 1; i <= 5; ++i) {
+      const std::string n = "doc" + std::to_string(i);
+      body += "  activate\n  open POSIX file \"" + tmp_.write(n + ".docx").string() + "\"\n"
+              "  export document 1 to POSIX file \"" + (tmp_.path() / "out" / n).string() +
+              ".pdf\" as PDF\n  close document 1\n";
+    }
+    OfficeScriptService service(config_);
+    error_ = {};
+    std::unique_ptr<Script> script = service.create(block("Pages", body + "  quit\n"), &error_);
+    script->continueAfterFailures();
+    ASSERT_FALSE(script->execute(&error_)) << workers;
+    ASSERT_EQ(error_.failedDocuments.size(), 2u) << workers;
+    EXPECT_EQ(error_.failedDocuments[0].first, (tmp_.path() / "doc2.docx").string());
+    EXPECT_EQ(error_.failedDocuments[1].first, (tmp_.path() / "doc4.docx").string());
+    EXPECT_EQ(error_.failedDocuments[1].second, "disk trouble");
+    EXPECT_EQ(error_.converted, 3u);
+    std::vector<std::string> files = outFiles();
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"doc1.pdf", "doc3.pdf", "doc5.pdf"})) << workers;
+    EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+  }
+}
+
 TEST_F(OfficeServiceTest, EmptyScriptSucceedsAndReportsProgress) {
   writeWorker("echo ok");
   std::vector<std::string> seen;

@@ -58,6 +58,9 @@ class OfficeWorker {
   // The versions of LibreOffice and of the iWork reader the worker uses.
   Status versions(std::string* office, std::string* reader);
 
+  // Whether the worker process is still there to serve requests.
+  bool running() const { return process_ != nullptr; }
+
   // The worker's process id (its process group's too); 0 when it has ended.
   pid_t pid() const { return process_ ? process_->pid() : 0; }
 

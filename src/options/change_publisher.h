@@ -19,6 +19,7 @@ enum class OptionsField {
   copyNonconvertibleFiles,
   targetFolder,
   useCreatorStudio,
+  continueAfterFailure,
 };
 
 class ChangePublisher {

@@ -58,6 +58,10 @@ void MorvaneOptions::setRebuildStruct(bool on) {
 void MorvaneOptions::setCopyNonconvertibleFiles(bool on) {
   store(copyNonconvertibleFiles_, on, OptionsField::copyNonconvertibleFiles);
 }
+
+void MorvaneOptions::setContinueAfterFailure(bool on) {
+  store(continueAfterFailure_, on, OptionsField::continueAfterFailure);
+}
 void MorvaneOptions::setTargetFolder(std::optional<fs::path> folder) {
   store(targetFolder_, std::move(folder), OptionsField::targetFolder);
 }

@@ -37,6 +37,9 @@ class MorvaneOptions {
   bool pdfExport() const { return pdfExport_; }
   bool rebuildStruct() const { return rebuildStruct_; }
   bool copyNonconvertibleFiles() const { return copyNonconvertibleFiles_; }
+  // A failed document is recorded and the run goes on with the next
+  // (off by default: the first failure ends the run).
+  bool continueAfterFailure() const { return continueAfterFailure_; }
   const std::optional<fs::path>& targetFolder() const { return targetFolder_; }
   bool useCreatorStudio() const { return useCreatorStudio_; }
 
@@ -47,6 +50,7 @@ class MorvaneOptions {
   void setPdfExport(bool on);
   void setRebuildStruct(bool on);
   void setCopyNonconvertibleFiles(bool on);
+  void setContinueAfterFailure(bool on);
   void setTargetFolder(std::optional<fs::path> folder);
   void setUseCreatorStudio(bool on);
 
@@ -82,6 +86,7 @@ class MorvaneOptions {
   bool pdfExport_ = false;
   bool rebuildStruct_ = false;
   bool copyNonconvertibleFiles_ = false;
+  bool continueAfterFailure_ = false;
   std::optional<fs::path> targetFolder_;
   bool useCreatorStudio_ = false;
 };

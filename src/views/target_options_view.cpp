@@ -26,10 +26,13 @@ TargetOptionsView::TargetOptionsView(OptionsSignals& changes, FolderChooser choo
       choose_(new QPushButton(tr("Choose…", "Button that chooses the target folder"), this)),
       rebuild_(new QCheckBox(tr("Rebuild folder structure", "Switch in the output options"), this)),
       copy_(new QCheckBox(tr("Copy non-convertible files to target", "Switch in the output options"),
-                          this)) {
+                          this)),
+      keepGoing_(new QCheckBox(tr("Continue after a failed document", "Switch in the output options"),
+                               this)) {
   MorvaneOptions& o = options_;
   connect(rebuild_, &QCheckBox::toggled, this, [&o](bool on) { o.setRebuildStruct(on); });
   connect(copy_, &QCheckBox::toggled, this, [&o](bool on) { o.setCopyNonconvertibleFiles(on); });
+  connect(keepGoing_, &QCheckBox::toggled, this, [&o](bool on) { o.setContinueAfterFailure(on); });
   connect(choose_, &QPushButton::clicked, this, &TargetOptionsView::choose);
 
   auto* row = new QHBoxLayout;
@@ -49,6 +52,7 @@ TargetOptionsView::TargetOptionsView(OptionsSignals& changes, FolderChooser choo
   body->addWidget(choose_, 0, Qt::AlignRight);
   body->addWidget(rebuild_);
   body->addWidget(copy_);
+  body->addWidget(keepGoing_);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 12, 0, 0);
@@ -71,7 +75,8 @@ void TargetOptionsView::choose() {
 
 void TargetOptionsView::showOptions() {
   for (auto [box, on] : {std::pair{rebuild_, options_.rebuildStruct()},
-                         std::pair{copy_, options_.copyNonconvertibleFiles()}}) {
+                         std::pair{copy_, options_.copyNonconvertibleFiles()},
+                         std::pair{keepGoing_, options_.continueAfterFailure()}}) {
     const QSignalBlocker quiet(box);
     box->setChecked(on);
   }

@@ -1,7 +1,8 @@
 // TargetOptionsView: the middle panel of the side bar. The target folder
 // (its icon and name, the path as tooltip, or "---"), "Choose…" to pick
-// it, and the "Rebuild folder structure" and "Copy non-convertible files
-// to target" switches, all bound both ways to the options.
+// it, and the "Rebuild folder structure", "Copy non-convertible files
+// to target" and "Continue after a failed document" switches, all bound
+// both ways to the options.
 #pragma once
 
 #include <QWidget>
@@ -33,6 +34,7 @@ class TargetOptionsView : public QWidget {
   QPushButton* chooseButton() const { return choose_; }
   QCheckBox* rebuildSwitch() const { return rebuild_; }
   QCheckBox* copySwitch() const { return copy_; }
+  QCheckBox* keepGoingSwitch() const { return keepGoing_; }
 
   // "Choose…": asks for a folder and keeps the old one when cancelled.
   void choose();
@@ -49,6 +51,7 @@ class TargetOptionsView : public QWidget {
   QPushButton* choose_;
   QCheckBox* rebuild_;
   QCheckBox* copy_;
+  QCheckBox* keepGoing_;
 };
 
 }  // namespace morvane
