@@ -408,6 +408,7 @@ std::optional<std::vector<DocumentRun>> documentRuns(const TellBlock& block) {
 struct Outcome {
   std::optional<ScriptError> error;
   std::vector<PendingExport> exports;
+  bool exportsDone = false;  // every export ran (a later statement may have failed)
 };
 
 // Renames the exports of a shared block over their targets in the order
@@ -437,10 +438,11 @@ class InOrderCommitter {
       }
       outcome.exports.clear();
       if (outcome.error && !keepGoing_) {
+        if (outcome.exportsDone) ++committed_;  // its files landed whole
         stopped_ = true;
         break;
       }
-      if (!outcome.error) ++committed_;
+      if (!outcome.error || outcome.exportsDone) ++committed_;
       ++next_;
     }
   }
@@ -534,6 +536,7 @@ class OfficeScript : public Script {
       progress.tell(st);
       if (Status s = state.run(st, nullptr); !s.ok()) {
         *error = state.describe(st, s.message());
+        if (st.kind == ScriptStatement::Kind::close) ++converted_;  // its files landed whole
         const DocumentRun* run = keepGoing_ && runs ? runOf(*runs, k) : nullptr;
         if (run == nullptr) return false;
         recordFailure(*error);  // and on with the next document
@@ -627,9 +630,11 @@ class OfficeScript : public Script {
       progress.starting(st);
       if (Status s = state.run(st, &outcome->exports); !s.ok()) {
         outcome->error = state.describe(st, s.message());
+        outcome->exportsDone = st.kind == ScriptStatement::Kind::close && !outcome->exports.empty();
         return;
       }
     }
+    outcome->exportsDone = true;
   }
 
   // A thread the system refuses to start is one lane fewer; with none,
