@@ -7,7 +7,7 @@
 #include <QTreeView>
 #include <cstdio>
 
-#include "app/options_signals.h"
+#include "views/options_signals.h"
 #include "filelist/env.h"
 #include "views/file_list_view.h"
 

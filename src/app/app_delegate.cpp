@@ -12,6 +12,7 @@
 #include <QToolBar>
 
 #include "app/toolbar_buttons.h"
+#include "views/content_view.h"
 #include "engine/conversion_controller.h"
 #include "engine/script_runner.h"
 #include "filelist/regular_files.h"
@@ -46,6 +47,7 @@ void AppDelegate::setUpMainWindow() {
   installToolbar();
   installMenus();
   showRunInTitle();
+  showRunInContent();
   showRunOnDesktop();
   window_->installEventFilter(this);
   window_->ensurePolished();
@@ -207,6 +209,16 @@ void AppDelegate::showRunInTitle() {
           [this] { window_->setWindowTitle(QApplication::applicationName()); });
 }
 
+// The content view (when it is the window's own) follows the run.
+void AppDelegate::showRunInContent() {
+  auto* content = qobject_cast<ContentView*>(contentView_);
+  if (content == nullptr) return;
+  connect(&runMonitor_, &RunMonitor::started, content, &ContentView::showRunStarted);
+  connect(&runMonitor_, &RunMonitor::progressed, content, &ContentView::showRunProgress);
+  connect(&runMonitor_, &RunMonitor::finished, content, &ContentView::showRunEnded);
+  connect(this, &AppDelegate::lastRunChanged, content, &ContentView::showLastRun);
+}
+
 // The launcher entry follows the run; it starts the clock of the
 // notification at its end.
 void AppDelegate::showRunOnDesktop() {
@@ -253,5 +265,9 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void AppDelegate::checkForUpdates() { updaterController_->checkForUpdates(); }
+
+QWidget* contentViewFor(AppDelegate& delegate) {
+  return new ContentView(delegate.optionsSignals(), delegate.env(), delegate);
+}
 
 }  // namespace morvane

@@ -17,7 +17,8 @@
 
 #include "app/add_files_panel.h"
 #include "app/desktop_progress.h"
-#include "app/options_signals.h"
+#include "views/content_commands.h"
+#include "views/options_signals.h"
 #include "app/run_monitor.h"
 #include "app/update_checker.h"
 #include "engine/alerts.h"
@@ -51,7 +52,7 @@ struct AppServices {
   DesktopProgress* desktop = nullptr;
 };
 
-class AppDelegate : public QObject {
+class AppDelegate : public QObject, public ContentCommands {
   Q_OBJECT
  public:
   explicit AppDelegate(AppServices services, QObject* parent = nullptr);
@@ -86,7 +87,7 @@ class AppDelegate : public QObject {
   void applicationDidFinishLaunching() { setUpMainWindow(); }
   void setUpMainWindow();
 
-  std::optional<std::filesystem::path> showOpenTargetFolderPanel();
+  std::optional<std::filesystem::path> showOpenTargetFolderPanel() override;
   std::vector<std::filesystem::path> showAddFilesPanel();
 
   // Open requests from the desktop: a folder is flattened into the regular
@@ -103,11 +104,12 @@ class AppDelegate : public QObject {
 
  public slots:
   // Adds each chosen item on its own turn of the event loop, in panel order.
-  void addFilesFromPanel();
+  void addFilesFromPanel() override;
   // The Open command: adds the chosen items at once.
   void openDocument();
-  void removeSelectedFiles();
-  void runConversion();
+  void removeSelectedFiles() override;
+  void runConversion() override;
+  void cancelConversion() override { runMonitor_.cancel(); }
   void checkForUpdates();
 
  protected:
@@ -116,6 +118,7 @@ class AppDelegate : public QObject {
 
  private:
   void showRunInTitle();
+  void showRunInContent();
   void showRunOnDesktop();
   void notifyEnd(RunOutcome outcome);
   void installToolbar();
@@ -133,5 +136,8 @@ class AppDelegate : public QObject {
   std::chrono::milliseconds notifyAfter_{10'000};
   std::chrono::steady_clock::time_point runStarted_;
 };
+
+// The main window's content view (file list and side bar) for `delegate`.
+QWidget* contentViewFor(AppDelegate& delegate);
 
 }  // namespace morvane

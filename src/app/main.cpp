@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   DBusDesktopProgress desktop(QStringLiteral("morvane.desktop"));
   AppDelegate delegate({env, version, *scripts, alerts, openPanel,
                         [] { return std::make_unique<PackageManagerUpdates>(MORVANE_VERSION); },
-                        [](AppDelegate& d) { return new ContentView(d); }, &desktop});
+                        contentViewFor, &desktop});
   running = &delegate;
   // Files handed over on the command line (paths or file URLs) are opened
   // as the desktop opens them.

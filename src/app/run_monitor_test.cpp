@@ -82,7 +82,7 @@ class RunMonitorTest : public ::testing::Test {
   RunMonitorTest()
       : delegate_({env_, version_, scripts_, alerts_, panel_,
                    [] { return std::make_unique<testing::CountingUpdates>(); },
-                   [](AppDelegate& d) { return new ContentView(d); }, &desktop_}) {
+                   contentViewFor, &desktop_}) {
     scripts_.monitor = &delegate_.runMonitor();
     delegate_.setUpMainWindow();
     content_ = static_cast<ContentView*>(delegate_.contentView());

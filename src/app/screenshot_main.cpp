@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   QtOpenPanel panel;
   AppDelegate delegate({env, version, scripts, alerts, panel,
                         [] { return std::make_unique<PackageManagerUpdates>(MORVANE_VERSION); },
-                        [](AppDelegate& d) { return new ContentView(d); }});
+                        contentViewFor});
   delegate.options().setPdfExport(true);
   delegate.options().setTargetFolder(std::filesystem::path(args[2].toStdString()));
   for (const QString& path : args.mid(3)) delegate.options().addFile(path.toStdString());

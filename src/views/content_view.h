@@ -2,33 +2,44 @@
 // on the left, the side bar on the right. Its two actions, "Plus" and
 // "Delete", go into the window's toolbar; each posts its command to the
 // event loop instead of running it inside the click. During a run the list
-// and its commands rest, and Escape cancels.
+// and its commands rest, and Escape cancels. What it asks of the
+// application goes through ContentCommands.
 #pragma once
 
 #include <QWidget>
+
+#include "filelist/env.h"
+#include "views/content_commands.h"
+#include "views/options_signals.h"
 
 class QAction;
 
 namespace morvane {
 
-class AppDelegate;
 class FileListView;
-class RunMonitor;
 class SideBarView;
 
 class ContentView : public QWidget {
   Q_OBJECT
  public:
-  explicit ContentView(AppDelegate& delegate, QWidget* parent = nullptr);
+  ContentView(OptionsSignals& changes, Env& env, ContentCommands& commands,
+              QWidget* parent = nullptr);
 
   FileListView* fileList() const { return fileList_; }
   SideBarView* sideBar() const { return sideBar_; }
   QAction* plusAction() const { return plus_; }
   QAction* deleteAction() const { return delete_; }
 
- private:
-  void followRuns(RunMonitor& monitor);
+ public slots:
+  // A run has started, come so far, ended; the list and its commands rest
+  // meanwhile and the side bar shows the progress.
+  void showRunStarted();
+  void showRunProgress(int opened, int total, const QString& document);
+  void showRunEnded();
+  // "Last run: …" with Show in Folder.
+  void showLastRun(const QString& summary, const QString& targetFolder);
 
+ private:
   FileListView* fileList_;
   SideBarView* sideBar_;
   QAction* plus_;

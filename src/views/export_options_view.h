@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "app/options_signals.h"
+#include "views/options_signals.h"
 
 class QCheckBox;
 class QLabel;

@@ -8,7 +8,7 @@
 #include <QAbstractItemModel>
 #include <unordered_map>
 
-#include "app/options_signals.h"
+#include "views/options_signals.h"
 #include "filelist/env.h"
 #include "options/morvane_options.h"
 

@@ -7,7 +7,7 @@
 #include <QStackedWidget>
 #include <QWidget>
 
-#include "app/options_signals.h"
+#include "views/options_signals.h"
 #include "filelist/env.h"
 
 class QLabel;

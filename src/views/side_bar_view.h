@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/options_signals.h"
+#include "views/options_signals.h"
 #include "views/target_options_view.h"
 
 class QLabel;

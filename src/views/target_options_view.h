@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/options_signals.h"
+#include "views/options_signals.h"
 #include "filelist/env.h"
 
 class QCheckBox;

@@ -34,7 +34,7 @@ class ViewsTest : public ::testing::Test {
   ViewsTest()
       : delegate_({env_, version_, scripts_, alerts_, panel_,
                    [] { return std::make_unique<testing::CountingUpdates>(); },
-                   [](AppDelegate& d) { return new ContentView(d); }}) {
+                   contentViewFor}) {
     delegate_.setUpMainWindow();
     content_ = static_cast<ContentView*>(delegate_.contentView());
   }

@@ -46,7 +46,7 @@ TEST(WindowEndToEndTest, RunConvertsTheListedDocuments) {
   testing::FakeOpenPanel panel;
   AppDelegate delegate({env, version, scripts, alerts, panel,
                         [] { return std::make_unique<testing::CountingUpdates>(); },
-                        [](AppDelegate& d) { return new ContentView(d); }});
+                        contentViewFor});
   delegate.openFiles({QString::fromStdString((tmp.path() / "pages5-file.pages").string()),
                       QString::fromStdString((tmp.path() / "numbers3-file.numbers").string())});
   delegate.options().setPdfExport(true);
@@ -110,7 +110,7 @@ TEST(WindowEndToEndTest, CancelDuringARealRunLeavesOnlyCompleteFiles) {
   testing::FakeOpenPanel panel;
   AppDelegate delegate({env, version, scripts, alerts, panel,
                         [] { return std::make_unique<testing::CountingUpdates>(); },
-                        [](AppDelegate& d) { return new ContentView(d); }});
+                        contentViewFor});
   running = &delegate;
   delegate.options().addFile(in);
   delegate.options().setOfficeExport(false);

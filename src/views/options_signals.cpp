@@ -1,4 +1,4 @@
-#include "app/options_signals.h"
+#include "views/options_signals.h"
 
 #include <QMetaObject>
 

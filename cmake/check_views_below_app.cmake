@@ -1,0 +1,17 @@
+# Fails when a view (src/views, tests aside) includes a header of the
+# application (src/app): the views sit below the application.
+file(GLOB files "${SOURCE_DIR}/src/views/*.h" "${SOURCE_DIR}/src/views/*.cpp")
+set(offenders "")
+foreach(file IN LISTS files)
+  if(file MATCHES "_test\\.cpp$")
+    continue()
+  endif()
+  file(STRINGS "${file}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*\"app/")
+  if(hits)
+    list(APPEND offenders "${file}")
+  endif()
+endforeach()
+if(offenders)
+  message(FATAL_ERROR "views that include application headers: ${offenders}")
+endif()
+message(STATUS "the views include no application header")
