@@ -174,7 +174,6 @@ void AppDelegate::runConversion() {
                               &runMonitor_.cancellation(), &runMonitor_};
   ScriptRunner runner(*options_, engine);
   const RunOutcome outcome = ConversionController(*options_, runner, engine).runBatchConversion();
-  notifyEnd(outcome);
   if (outcome != RunOutcome::endedAtQuestion) {
     const RunSummary& done = runner.summary();
     const QString folder = options_->targetFolder()
@@ -224,6 +223,12 @@ void AppDelegate::showRunInContent() {
 void AppDelegate::showRunOnDesktop() {
   connect(&runMonitor_, &RunMonitor::started, this,
           [this] { runStarted_ = std::chrono::steady_clock::now(); });
+  // Told as the script ends, before the window's own alert asks for the user.
+  connect(&runMonitor_, &RunMonitor::finished, this, [this] {
+    notifyEnd(runMonitor_.lastSucceeded()   ? RunOutcome::succeeded
+              : runMonitor_.lastCancelled() ? RunOutcome::cancelled
+                                            : RunOutcome::failed);
+  });
   if (services_.desktop == nullptr) return;
   DesktopProgress& desktop = *services_.desktop;
   connect(&runMonitor_, &RunMonitor::progressed, this, [&desktop](int opened, int total) {

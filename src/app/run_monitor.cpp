@@ -18,6 +18,8 @@ bool RunMonitor::execute(Script& script, ScriptError* error) {
   loop.exec();
   worker.join();
   running_ = false;
+  lastSucceeded_ = executed;
+  lastCancelled_ = !executed && error->cancelled;
   emit finished();
   return executed;
 }

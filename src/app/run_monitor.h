@@ -24,6 +24,9 @@ class RunMonitor : public QObject, public ScriptExecutor {
   bool execute(Script& script, ScriptError* error) override;
 
   bool running() const { return running_; }
+  // How the last script ended: executed to the end, or cancelled.
+  bool lastSucceeded() const { return lastSucceeded_; }
+  bool lastCancelled() const { return lastCancelled_; }
   ScriptCancellation& cancellation() { return cancellation_; }
 
   // From any thread: `opened` of `total` documents opened, the last one
@@ -43,6 +46,8 @@ class RunMonitor : public QObject, public ScriptExecutor {
  private:
   ScriptCancellation cancellation_;
   std::atomic<bool> running_{false};
+  bool lastSucceeded_ = false;
+  bool lastCancelled_ = false;
 };
 
 }  // namespace morvane

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QToolBar>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -113,7 +114,14 @@ TEST_F(RunMonitorTest, TheWindowLivesDuringARunAndCancelEndsIt) {
          toolbarEnabled = true;
     QString label, title;
   } during;
-  QTimer::singleShot(300, [&] {
+  // Once the progress shows and the ticker has fired a few times during
+  // the run (or after 20 s at the most), look and cancel.
+  QTimer look;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    const bool shown = sideBar()->progressLabel()->text() != "Preparing the conversion…";
+    if ((!shown || ticks < 5) && std::chrono::steady_clock::now() < deadline) return;
+    look.stop();
     during = {ticks,
               sideBar()->progressBar()->isVisible(),
               content_->fileList()->isEnabled(),
@@ -124,8 +132,9 @@ TEST_F(RunMonitorTest, TheWindowLivesDuringARunAndCancelEndsIt) {
               delegate_.window()->windowTitle()};
     sideBar()->cancelButton()->click();
   });
+  look.start(20);
   delegate_.runConversion();  // returns when the cancelled run has ended
-  EXPECT_GT(during.ticks, 5) << "the event loop stood still during the run";
+  EXPECT_GE(during.ticks, 5) << "the event loop stood still during the run";
   EXPECT_TRUE(during.progressShown);
   EXPECT_EQ(during.label, "Converting 1 of 3");
   EXPECT_EQ(during.title, QApplication::applicationName() + " – 1 of 3");

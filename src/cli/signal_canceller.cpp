@@ -26,7 +26,13 @@ void SignalCanceller::watch() {
   const timespec pause{0, 100'000'000};
   while (!stopping_) {
     const int s = sigtimedwait(&signals_, nullptr, &pause);
-    if (s <= 0 || signal_ != 0) continue;  // a second signal changes nothing
+    if (s <= 0) continue;
+    if (signal_ != 0) {
+      // While the run cleans up a second signal changes nothing; once it
+      // has (a question may wait at the end), it ends the program.
+      if (!cancellation_.running()) std::_Exit(128 + signal_);
+      continue;
+    }
     const char* name = sigabbrev_np(s);
     if (!cancellation_.running()) {
       err_ << "\nmorvane-cli: SIG" << name << " received; stopping" << std::endl;

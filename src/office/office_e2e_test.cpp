@@ -483,7 +483,7 @@ TEST_F(OfficeEndToEndTest, ASignalCancelsACommandLineRunCleanly) {
     const std::string script =
         "TMPDIR='" + temporary.string() + "' '" MORVANE_TEST_CLI "' --pdf --yes --target '" +
         out.string() + "' '" + in.string() + "' >/dev/null 2>&1 & pid=$!; "
-        "for i in $(seq 600); do [ \"$(ls '" + out.string() + "' 2>/dev/null | grep -c 'pdf$')\" "
+        "for i in $(seq 3600); do [ \"$(ls '" + out.string() + "' 2>/dev/null | grep -c 'pdf$')\" "
         "-ge 2 ] && break; sleep 0.05; done; kill -" + name + " $pid; sleep 0.05; kill -" + name +
         " $pid 2>/dev/null; wait $pid; echo $?";  // a second signal while it cleans up
     EXPECT_EQ(commandOutput(script), std::string(status) + "\n") << name;

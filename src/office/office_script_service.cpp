@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
@@ -72,7 +73,10 @@ void removeSaveLeftovers(const fs::path& folder, pid_t worker) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (name.starts_with(prefix) && name.ends_with(".tmp")) {
+    // (A digit after the pid would make it another process's pid.)
+    const bool ownPid = name.size() > prefix.size() &&
+                        !std::isdigit(static_cast<unsigned char>(name[prefix.size()]));
+    if (name.starts_with(prefix) && ownPid && name.ends_with(".tmp")) {
       std::error_code ignored;
       fs::remove(it->path(), ignored);
     }
@@ -431,18 +435,20 @@ class InOrderCommitter {
     ended_[i] = true;
     while (!stopped_ && next_ < ended_.size() && ended_[next_]) {
       Outcome& outcome = outcomes_[next_];
+      bool landed = true;
       for (const PendingExport& e : outcome.exports) {
-        if (Status s = commit(env_, e); !s.ok() && !outcome.error) {
-          outcome.error = describeCommit_(next_, e, s);
+        if (Status s = commit(env_, e); !s.ok()) {
+          landed = false;
+          if (!outcome.error) outcome.error = describeCommit_(next_, e, s);
         }
       }
       outcome.exports.clear();
+      // Converted: every export landed (a close may have failed after them).
+      if (landed && (!outcome.error || outcome.exportsDone)) ++committed_;
       if (outcome.error && !keepGoing_) {
-        if (outcome.exportsDone) ++committed_;  // its files landed whole
         stopped_ = true;
         break;
       }
-      if (!outcome.error || outcome.exportsDone) ++committed_;
       ++next_;
     }
   }
@@ -464,6 +470,13 @@ class InOrderCommitter {
   std::size_t committed() const {
     std::lock_guard lock(mutex_);
     return committed_;
+  }
+
+  // A document failed (or its files could not be placed): the rest of the
+  // block would not land.
+  bool stopped() const {
+    std::lock_guard lock(mutex_);
+    return stopped_;
   }
 
  private:
@@ -592,7 +605,7 @@ class OfficeScript : public Script {
     auto lane = [&] {
       BlockState state(block, config_, &running_);
       for (std::size_t i = next++; i < runs.size() && i < firstFailure; i = next++) {
-        if (running_.cancelled()) break;
+        if (running_.cancelled() || committer.stopped()) break;
         runDocument(block, runs[i], state, progress, &outcomes[i]);
         if (outcomes[i].error && keepGoing) state.abandonDocument();
         if (outcomes[i].error && !keepGoing) {

@@ -69,17 +69,24 @@ TEST(OsascriptServiceTest, DescribesAFailureFromStandardErrorAndStatus) {
 TEST(OsascriptServiceTest, CancelEndsTheOsascriptProcessAtOnce) {
   testing::TempDir tmp;
   const fs::path pidFile = tmp.path() / "pid";
-  OsascriptService service(standIn(tmp, "echo $$ > '" + pidFile.string() + "'; sleep 60").string());
+  // The pid file appears whole (written beside it, then renamed).
+  OsascriptService service(standIn(tmp, "echo $$ > '" + pidFile.string() + ".new'; mv '" +
+                                            pidFile.string() + ".new' '" + pidFile.string() +
+                                            "'; sleep 60")
+                               .string());
   ScriptError error;
   std::unique_ptr<Script> script = service.create(kScript, &error);
   std::thread canceller([&] {
-    while (!fs::exists(pidFile)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!fs::exists(pidFile) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     script->cancel();
   });
   const auto started = std::chrono::steady_clock::now();
   EXPECT_FALSE(script->execute(&error));
   canceller.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(59));
   EXPECT_TRUE(error.cancelled);
   std::ifstream in(pidFile);
   int pid = 0;
