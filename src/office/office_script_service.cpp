@@ -66,20 +66,21 @@ const std::map<std::string, std::string>& iworkApplications() {
 
 // LibreOffice saves through a file of its own beside the target,
 // "lu<its pid><random>.tmp"; a worker ended in the middle of a save leaves
-// it in the user's folder.
-void removeSaveLeftovers(const fs::path& folder, pid_t worker) {
+// it in the user's folder. The random part may start with a digit, so a
+// name that also fits a longer pid of another living worker is left to it.
+void removeSaveLeftovers(const fs::path& folder, pid_t worker, const std::vector<pid_t>& others) {
   if (worker <= 0) return;
   const std::string prefix = "lu" + std::to_string(worker);
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    // (A digit after the pid would make it another process's pid.)
-    const bool ownPid = name.size() > prefix.size() &&
-                        !std::isdigit(static_cast<unsigned char>(name[prefix.size()]));
-    if (name.starts_with(prefix) && ownPid && name.ends_with(".tmp")) {
-      std::error_code ignored;
-      fs::remove(it->path(), ignored);
-    }
+    if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
+    const bool another = std::any_of(others.begin(), others.end(), [&](pid_t other) {
+      const std::string theirs = "lu" + std::to_string(other);
+      return other != worker && theirs.size() > prefix.size() && name.starts_with(theirs);
+    });
+    std::error_code ignored;
+    if (!another) fs::remove(it->path(), ignored);
   }
 }
 
@@ -109,6 +110,12 @@ class RunningWorkers {
   bool cancelled() const {
     std::lock_guard lock(mutex_);
     return cancelled_;
+  }
+  std::vector<pid_t> pids() const {
+    std::lock_guard lock(mutex_);
+    std::vector<pid_t> all;
+    for (const OfficeWorker* worker : workers_) all.push_back(worker->pid());
+    return all;
   }
 
  private:
@@ -278,7 +285,8 @@ class BlockState {
       // Told while the partial file still takes its room on the disk.
       const std::string reason = explainSaveFailure(target, s.message());
       discard(officeEnv(config_), {e});
-      removeSaveLeftovers(e.partial.parent_path(), worker);
+      removeSaveLeftovers(e.partial.parent_path(), worker,
+                          running_ != nullptr ? running_->pids() : std::vector<pid_t>());
       return Status::error(reason);
     }
     if (pending == nullptr) return commit(officeEnv(config_), e);

@@ -138,6 +138,7 @@ Status OfficeWorker::launch(const std::string& profile, const std::string& log) 
   officeEnv(config_).createDirectories(workDir_ + "/tmp");
   const std::vector<std::string> environment = workerEnvironment();
   if (Status s = Subprocess::start(argv, log, &process_, &environment); !s.ok()) return s;
+  pid_ = process_->pid();
   std::vector<std::string> ready;
   return awaitAnswer(&ready);
 }

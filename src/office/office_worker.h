@@ -7,6 +7,7 @@
 // those of workers whose process died are swept at the next start.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -61,8 +62,9 @@ class OfficeWorker {
   // Whether the worker process is still there to serve requests.
   bool running() const { return process_ != nullptr; }
 
-  // The worker's process id (its process group's too); 0 when it has ended.
-  pid_t pid() const { return process_ ? process_->pid() : 0; }
+  // The worker's process id (its process group's too), as it was started;
+  // safe from any thread.
+  pid_t pid() const { return pid_; }
 
   // A path in the worker's own temporary folder, removed with the worker.
   std::string scratchPath(const std::string& name) const { return workDir_ + "/" + name; }
@@ -98,6 +100,7 @@ class OfficeWorker {
   std::string workDir_;  // holds the profile and the worker's log
   std::mutex processMutex_;  // guards process_ against abort() from other threads
   std::unique_ptr<Subprocess> process_;
+  std::atomic<pid_t> pid_{0};
 };
 
 }  // namespace morvane
