@@ -13,11 +13,13 @@
 #include "office/office_script_service.h"
 #include "office/office_worker.h"
 #include "testing/engine_fixture.h"
+#include "testing/processes.h"
 
 namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::childProcesses;
 
 std::string commandOutput(const std::string& command) {
   std::string output;
@@ -63,24 +65,6 @@ std::vector<int> versionParts(const std::string& version) {
 bool zipHas(const fs::path& zip, const std::string& part) {
   const std::string listing = commandOutput("unzip -Z1 '" + zip.string() + "' 2>/dev/null");
   return listing.find(part + "\n") != std::string::npos;
-}
-
-// Processes whose parent is this test process, zombies aside.
-int childProcesses() {
-  int count = 0;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    std::ifstream in(entry.path() / "stat");
-    std::string stat;
-    if (!std::getline(in, stat)) continue;
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos) continue;
-    std::istringstream rest(stat.substr(close + 2));
-    std::string state;
-    long parent = 0;
-    rest >> state >> parent;
-    if (parent == ::getpid() && state != "Z") ++count;
-  }
-  return count;
 }
 
 const char kFlatHeader[] =
