@@ -101,6 +101,27 @@ class OfficeServiceTest : public ::testing::Test {
            "  close document 1\n  quit\n";
   }
 
+  // The statements of documents named `names` (made as NAME.docx), each
+  // exported to out/NAME.pdf.
+  std::string documentBlocks(const std::vector<std::string>& names) {
+    std::string body;
+    for (const std::string& n : names) {
+      body += "  activate\n  open POSIX file \"" + tmp_.write(n + ".docx").string() + "\"\n"
+              "  export document 1 to POSIX file \"" + (tmp_.path() / "out" / n).string() +
+              ".pdf\" as PDF\n  close document 1\n";
+    }
+    return body;
+  }
+
+  // "doc1" … "docN", or "doc01" … with `padded`.
+  static std::vector<std::string> docNames(int count, bool padded = false) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= count; ++i) {
+      names.push_back("doc" + std::string(padded && i < 10 ? "0" : "") + std::to_string(i));
+    }
+    return names;
+  }
+
   std::vector<std::string> requests() {
     std::vector<std::string> lines;
     std::ifstream in(tmp_.path() / "requests.log");
@@ -227,13 +248,7 @@ TEST_F(OfficeServiceTest, SharedWorkersCommitInScriptOrderUpToTheFailure) {
   config_.workers = 2;
   writeWorker("case \"$a\" in *doc2*) kill -SEGV $$ ;; *) echo ok ;; esac");
   fs::create_directories(tmp_.path() / "out");
-  std::string body;
-  for (int i = 1; i <= 4; ++i) {
-    const std::string n = "doc" + std::to_string(i);
-    body += "  activate\n  open POSIX file \"" + tmp_.write(n + ".docx").string() + "\"\n"
-            "  export document 1 to POSIX file \"" + (tmp_.path() / "out" / n).string() +
-            ".pdf\" as PDF\n  close document 1\n";
-  }
+  const std::string body = documentBlocks(docNames(4));
   ASSERT_FALSE(run(block("Pages", body + "  quit\n")));
   EXPECT_EQ(info(error_, "document"), (tmp_.path() / "doc2.docx").string());
   EXPECT_EQ(info(error_, "line"), "8");
@@ -348,13 +363,7 @@ TEST_F(OfficeServiceTest, ExportsLandAsTheyFinishAndACancelKeepsThem) {
   config_.workers = 2;
   writeWorker("sleep 0.3; echo ok");
   fs::create_directories(tmp_.path() / "out");
-  std::string body;
-  for (int i = 1; i <= 12; ++i) {
-    const std::string n = "doc" + std::string(i < 10 ? "0" : "") + std::to_string(i);
-    body += "  activate\n  open POSIX file \"" + tmp_.write(n + ".docx").string() + "\"\n"
-            "  export document 1 to POSIX file \"" + (tmp_.path() / "out" / n).string() +
-            ".pdf\" as PDF\n  close document 1\n";
-  }
+  const std::string body = documentBlocks(docNames(12, true));
   OfficeScriptService service(config_);
   std::unique_ptr<Script> script = service.create(block("Pages", body + "  quit\n"), &error_);
   ASSERT_TRUE(script);
@@ -394,13 +403,7 @@ TEST_F(OfficeServiceTest, ARunThatGoesOnAfterFailuresListsThemAtTheEnd) {
                 " *) echo ok ;; esac");
     fs::remove_all(tmp_.path() / "out");
     fs::create_directories(tmp_.path() / "out");
-    std::string body;
-    for (int i = 1; i <= 5; ++i) {
-      const std::string n = "doc" + std::to_string(i);
-      body += "  activate\n  open POSIX file \"" + tmp_.write(n + ".docx").string() + "\"\n"
-              "  export document 1 to POSIX file \"" + (tmp_.path() / "out" / n).string() +
-              ".pdf\" as PDF\n  close document 1\n";
-    }
+    const std::string body = documentBlocks(docNames(5));
     OfficeScriptService service(config_);
     error_ = {};
     std::unique_ptr<Script> script = service.create(block("Pages", body + "  quit\n"), &error_);
