@@ -20,25 +20,16 @@ namespace {
 // (an export that failed there found no room for its next blocks).
 constexpr unsigned long long kNearlyFull = 64ull << 10;
 
-bool startsWith(const std::string& path, std::string_view magic, std::string* head) {
-  std::ifstream in(path, std::ios::binary);
-  head->assign(1 << 16, '\0');
-  in.read(head->data(), static_cast<std::streamsize>(head->size()));
-  head->resize(static_cast<std::size_t>(in.gcount()));
-  return head->starts_with(magic);
-}
-
-// An encrypted Office document is an OLE compound file whose directory
-// names an "EncryptionInfo" stream (in UTF-16).
+// An encrypted Office document is an OLE compound file whose directory,
+// near its start, names an "EncryptionInfo" stream (in UTF-16).
 bool isEncryptedOffice(const std::string& path) {
-  std::string head;
-  if (!startsWith(path, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", &head)) return false;
-  std::string name;
-  for (char c : std::string_view("EncryptionInfo")) name += {c, '\0'};
   std::ifstream in(path, std::ios::binary);
-  std::string block(1 << 20, '\0');  // the directory sits near the start
+  std::string block(1 << 20, '\0');
   in.read(block.data(), static_cast<std::streamsize>(block.size()));
   block.resize(static_cast<std::size_t>(in.gcount()));
+  if (!block.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) return false;
+  std::string name;
+  for (char c : std::string_view("EncryptionInfo")) name += {c, '\0'};
   return block.find(name) != std::string::npos;
 }
 

@@ -524,7 +524,7 @@ class OfficeScript : public Script {
       const std::optional<std::vector<DocumentRun>> runs = documentRuns(block);
       const bool shared = runs && config_.workers > 1 && runs->size() > 1;
       const bool done = shared ? runShared(block, *runs, progress, error)
-                               : runInOrder(block, progress, error);
+                               : runInOrder(block, runs, progress, error);
       if (running_.cancelled()) return cancelled(error);
       if (!done) {
         error->converted = converted_.load();
@@ -548,9 +548,11 @@ class OfficeScript : public Script {
     return false;
   }
 
-  bool runInOrder(const TellBlock& block, ProgressCounter& progress, ScriptError* error) {
+  // `runs`: the block's documents, when composed the usual way (a failed
+  // document can then be skipped in a run that goes on).
+  bool runInOrder(const TellBlock& block, const std::optional<std::vector<DocumentRun>>& runs,
+                  ProgressCounter& progress, ScriptError* error) {
     BlockState state(block, config_, &running_);  // ends the worker: no close or quit after an error
-    const std::optional<std::vector<DocumentRun>> runs = documentRuns(block);
     for (std::size_t k = 0; k < block.statements.size(); ++k) {
       const ScriptStatement& st = block.statements[k];
       if (running_.cancelled()) return false;
