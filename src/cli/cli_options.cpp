@@ -7,7 +7,7 @@ namespace morvane {
 
 const char kCliUsage[] =
     "usage: morvane-cli [--office] [--iwork] [--pdf] [--creator-studio] [--rebuild] [--copy]\n"
-    "                   [--keep-going]\n"
+    "                   [--keep-going] [--verbose]\n"
     "                   [--target DIR] [--yes] [--script-out FILE] PATH...\n"
     "\n"
     "Converts the documents in each PATH (a file, or a folder with everything below\n"
@@ -21,10 +21,12 @@ const char kCliUsage[] =
     "  --rebuild          rebuild the folder structure of added folders in the target\n"
     "  --copy             copy files that cannot be converted into the target\n"
     "  --keep-going       after a failed document, go on with the next one\n"
+    "  --verbose          name each file written, on standard error (the default\n"
+    "                     when standard error is a terminal)\n"
     "  --target DIR       the target folder (asked for when missing)\n"
     "  --yes              answer OK to every question\n"
     "  --script-out FILE  write the conversion script to FILE instead of running it\n"
-    "  --help             show this help\n"
+    "  -h, --help         show this help\n"
     "  --version          show the version\n"
     "\n"
     "Exit status: 0 success, 1 conversion error, 2 usage error, 3 ended at a question.\n";
@@ -37,7 +39,9 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args,
       {"--pdf", &CliOptions::pdf},         {"--creator-studio", &CliOptions::creatorStudio},
       {"--rebuild", &CliOptions::rebuild}, {"--copy", &CliOptions::copy},
       {"--keep-going", &CliOptions::keepGoing},
+      {"--verbose", &CliOptions::verbose},
       {"--yes", &CliOptions::yes},         {"--help", &CliOptions::help},
+      {"-h", &CliOptions::help},
       {"--version", &CliOptions::version}};
   const std::map<std::string, std::optional<std::string> CliOptions::*> values = {
       {"--target", &CliOptions::target}, {"--script-out", &CliOptions::scriptOut}};

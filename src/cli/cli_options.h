@@ -16,6 +16,7 @@ struct CliOptions {
   bool rebuild = false;
   bool copy = false;
   bool keepGoing = false;
+  bool verbose = false;  // one line per written file (the default on a terminal)
   bool yes = false;
   bool help = false;
   bool version = false;

@@ -12,12 +12,11 @@ int main(int argc, char** argv) {
   using namespace morvane;
   ScriptCancellation cancellation;
   SignalCanceller signals(cancellation, std::cerr);  // before any thread starts
-  const bool progressShown = ::isatty(STDERR_FILENO) != 0;
-  auto progress = [progressShown](const ScriptProgress& p) {
-    if (!progressShown) return;
-    std::fprintf(stderr, "\r\033[K[%zu/%zu] %.100s", p.done + 1, p.total, p.statement.c_str());
-    if (p.done + 1 == p.total) std::fputc('\n', stderr);
-    std::fflush(stderr);
+  StatusLine statusLine(std::cerr, ::isatty(STDERR_FILENO) != 0);
+  auto progress = [&statusLine](const ScriptProgress& p) {
+    statusLine.progress("[" + std::to_string(p.done + 1) + "/" + std::to_string(p.total) + "] " +
+                            p.statement.substr(0, 100),
+                        p.done + 1 == p.total);
   };
   RealEnv env;
   PosixSystemVersion version;
@@ -25,7 +24,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const int status = runCli(args, {env, *scripts, version, std::cin, std::cout, std::cerr,
                                    ::isatty(STDIN_FILENO) != 0, describeScriptBackend,
-                                   &cancellation});
+                                   &cancellation, &statusLine});
   std::cout.flush();
   std::fflush(stdout);
   return signals.signal() != 0 ? 128 + signals.signal() : status;

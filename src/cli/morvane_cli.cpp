@@ -107,8 +107,15 @@ int runBatch(const CliOptions& cli, const CliContext& context) {
     scriptFile = std::make_unique<ScriptFileService>(*paths->scriptOut);
   }
   TerminalAlertService alerts(context.in, context.err, context.interactive, cli.yes);
-  const EngineServices services{context.env, scriptFile ? *scriptFile : context.scripts, alerts,
-                                context.version, context.cancellation};
+  StatusLine plain(context.err, false);
+  StatusLine& status = context.status != nullptr ? *context.status : plain;
+  EngineServices services{context.env, scriptFile ? *scriptFile : context.scripts, alerts,
+                          context.version, context.cancellation};
+  if (cli.verbose || status.terminal()) {
+    services.fileWritten = [&status](const fs::path& path) {
+      status.line("morvane-cli: wrote " + path.string());
+    };
+  }
   ScriptRunner runner(options, services);
   const RunOutcome outcome = ConversionController(options, runner, services).runBatchConversion();
   for (const auto& [document, reason] : runner.summary().failures) {
@@ -123,7 +130,8 @@ int runCli(const std::vector<std::string>& args, CliContext context) {
   std::string error;
   const std::optional<CliOptions> cli = parseCliOptions(args, &error);
   if (!cli) {
-    context.err << "morvane-cli: " << error << "\n" << kCliUsage;
+    context.err << "morvane-cli: " << error << "\n"
+                << "Try 'morvane-cli --help' for more information.\n";
     return kExitUsage;
   }
   if (cli->help) {

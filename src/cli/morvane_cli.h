@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/status_line.h"
 #include "engine/script_service.h"
 #include "filelist/env.h"
 #include "filelist/status.h"
@@ -36,6 +37,9 @@ struct CliContext {
   std::function<Status(std::vector<std::string>*)> describeBackend = {};
   // Lets a signal cancel the running script; none: it cannot be cancelled.
   ScriptCancellation* cancellation = nullptr;
+  // Where lines about written files go; none: straight to `err`, and only
+  // with --verbose. On a terminal they are told without --verbose too.
+  StatusLine* status = nullptr;
 };
 
 int runCli(const std::vector<std::string>& args, CliContext context);

@@ -60,10 +60,16 @@ TEST_F(MorvaneCliTest, UsageHelpAndVersion) {
   EXPECT_EQ(run({}), kExitUsage);
   EXPECT_NE(err_.str().find("no PATH given"), std::string::npos);
   EXPECT_EQ(run({"--frobnicate", "a.docx"}), kExitUsage);
-  EXPECT_NE(err_.str().find("unknown option --frobnicate"), std::string::npos);
+  // One line and a hint, not the whole help.
+  EXPECT_EQ(err_.str(),
+            "morvane-cli: unknown option --frobnicate\n"
+            "Try 'morvane-cli --help' for more information.\n");
   EXPECT_EQ(run({"a.docx", "--target"}), kExitUsage);
   EXPECT_EQ(run({"--target=", "a.docx"}), kExitUsage);
   EXPECT_EQ(run({"--help"}), kExitSuccess);
+  EXPECT_NE(out_.str().find("usage: morvane-cli"), std::string::npos);
+  out_.str("");
+  EXPECT_EQ(run({"-h"}), kExitSuccess);
   EXPECT_NE(out_.str().find("usage: morvane-cli"), std::string::npos);
   EXPECT_EQ(run({"--version"}), kExitSuccess);
   EXPECT_NE(out_.str().find("morvane-cli 0."), std::string::npos);
@@ -83,6 +89,41 @@ TEST_F(MorvaneCliTest, KeepGoingTellsEachFailedDocumentOnItsOwnLine) {
                             "/in/d.docx\n"),
             std::string::npos)
       << err_.str();
+}
+
+// Exports (as the script reports them) and copies are named once they are
+// in place: with --verbose, or on a terminal, where the progress line is
+// cleared first; otherwise nothing is said.
+TEST_F(MorvaneCliTest, WrittenFilesAreNamedWhenVerboseOrOnATerminal) {
+  tmp_.write("Docs/a.docx");
+  tmp_.write("Docs/notes.txt");
+  const fs::path out = tmp_.path() / "out";
+  scripts_.writes = {(out / "a.pdf").string()};
+  const std::vector<std::string> args = {"--pdf", "--copy", "--yes", "--target", out.string(),
+                                         (tmp_.path() / "Docs").string()};
+  EXPECT_EQ(run(args), kExitSuccess);
+  EXPECT_EQ(err_.str().find("wrote"), std::string::npos) << err_.str();
+
+  fs::remove_all(out);
+  std::vector<std::string> verbose = args;
+  verbose.insert(verbose.begin(), "--verbose");
+  EXPECT_EQ(run(verbose), kExitSuccess);
+  EXPECT_NE(err_.str().find("morvane-cli: wrote " + (out / "notes.txt").string() + "\n"),
+            std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("morvane-cli: wrote " + (out / "a.pdf").string() + "\n"),
+            std::string::npos) << err_.str();
+
+  fs::remove_all(out);
+  std::ostringstream terminal;
+  StatusLine status(terminal, true);
+  status.progress("[1/3] open", false);
+  err_.str("");
+  EXPECT_EQ(runCli(args, {env_, scripts_, version_, in_, out_, err_, false, backend_, nullptr,
+                          &status}),
+            kExitSuccess);
+  EXPECT_EQ(terminal.str(), "\r\033[K[1/3] open\r\033[Kmorvane-cli: wrote " +
+                                (out / "notes.txt").string() + "\nmorvane-cli: wrote " +
+                                (out / "a.pdf").string() + "\n");
 }
 
 TEST_F(MorvaneCliTest, VersionTellsWhatConvertsOrWhyNothingCan) {

@@ -1,9 +1,8 @@
 #include "engine/conversion_controller.h"
 
-#include <array>
-#include <string_view>
 #include <vector>
 
+#include "engine/export_formats.h"
 #include "engine/target_paths.h"
 
 namespace morvane {
@@ -95,13 +94,7 @@ void ConversionController::convertFolder(const NQFileDataObject& entry) {
 bool ConversionController::isConvertible(const NQFileDataObject& entry) {
   const std::string ext = pathExtension(entry.url);
   services_.env.log("isConvertible? " + ext);
-  if (entry.isDir) return false;
-  static constexpr std::array<std::string_view, 6> kConvertible = {"pages", "numbers", "key",
-                                                                  "docx",  "xlsx",    "pptx"};
-  for (std::string_view c : kConvertible) {
-    if (ext == c) return true;
-  }
-  return false;
+  return !entry.isDir && isConvertibleExtension(ext);
 }
 
 bool ConversionController::isIworkPackage(const NQFileDataObject& entry) {
@@ -133,6 +126,7 @@ bool ConversionController::copyOnce(const fs::path& from, const fs::path& locati
   if (!services_.env.copyItem(from, location).ok()) return false;
   scriptRunner_.addTargetOfRun(location);
   scriptRunner_.noteCopied();
+  if (services_.fileWritten) services_.fileWritten(location);
   return true;
 }
 

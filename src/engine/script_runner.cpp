@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 
+#include "engine/export_formats.h"
 #include "engine/large_buffer.h"
 #include "engine/target_paths.h"
 
@@ -32,16 +33,7 @@ ScriptRunner::ScriptRunner(MorvaneOptions& options, EngineServices services)
                                {"rtf", "Formatted Text"},   {"key", "Keynote Format"},
                                {"pptx", "Microsoft Powerpoint"}, {"numbers", "Numbers Format"},
                                {"xlsx", "Microsoft Excel"}, {"pdf", "PDF"}},
-      exportFormats_{{"pages", {{"office", "docx"}, {"pdf", "pdf"}}},
-                     {"numbers", {{"office", "xlsx"}, {"pdf", "pdf"}}},
-                     {"key", {{"office", "pptx"}, {"pdf", "pdf"}}},
-                     {"docx", {{"iwork", "pages"}, {"pdf", "pdf"}}},
-                     {"doc", {{"iwork", "pages"}, {"pdf", "pdf"}}},
-                     {"pptx", {{"iwork", "key"}, {"pdf", "pdf"}}},
-                     {"ppt", {{"iwork", "key"}, {"pdf", "pdf"}}},
-                     {"xlsx", {{"iwork", "numbers"}, {"pdf", "pdf"}}},
-                     {"xls", {{"iwork", "numbers"}, {"pdf", "pdf"}}},
-                     {"rtf", {{"office", "docx"}, {"iwork", "pages"}, {"pdf", "pdf"}}}},
+      exportFormats_(exportFormatTable()),
       iworkFormats_{"pages", "numbers", "key"} {}
 
 void ScriptRunner::planConversion(const NQFileDataObject& entry) {
@@ -120,14 +112,8 @@ void ScriptRunner::appendStatements(const FileConversionConfig& config, PlannedS
 }
 
 std::vector<std::string> ScriptRunner::targetFormatsFor(const NQFileDataObject& entry) {
-  std::vector<std::string> formats;
-  const auto row = exportFormats_.find(pathExtension(entry.url));
-  for (const auto& [exportClass, on] : options_.exportClassFlags()) {
-    if (!on || row == exportFormats_.end()) continue;
-    if (auto it = row->second.find(exportClass); it != row->second.end()) {
-      formats.push_back(it->second);
-    }
-  }
+  std::vector<std::string> formats =
+      exportTargets(pathExtension(entry.url), options_.exportClassFlags());
   std::string line;
   for (const std::string& f : formats) line += f;
   services_.env.log(line);
@@ -210,6 +196,10 @@ RunOutcome ScriptRunner::executeScript(const std::string& text) {
   std::unique_ptr<Script> script = services_.scripts.create(text, &error);
   if (!script) return reportFailure(error, text);
   if (options_.continueAfterFailure()) script->continueAfterFailures();
+  if (services_.fileWritten) {
+    script->reportWrittenFiles(
+        [written = services_.fileWritten](const std::string& path) { written(path); });
+  }
   ScriptCancellation* cancellation = services_.cancellation;
   if (cancellation != nullptr) cancellation->attach(script.get());
   ScriptExecutor* executor = services_.executor;

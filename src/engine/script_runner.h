@@ -34,6 +34,10 @@ struct EngineServices {
   ScriptCancellation* cancellation = nullptr;
   // Executes the script while the front end goes on; none: at once.
   ScriptExecutor* executor = nullptr;
+  // Told each file the run has written (exports and copies) once it is
+  // complete in its place; may be called from the script service's
+  // threads. None: nobody asks.
+  std::function<void(const fs::path&)> fileWritten = {};
 };
 
 // One planned conversion: the entry, its application, and its targets

@@ -4,6 +4,7 @@
 // service (LibreOffice) and osascript; tests use a recording fake.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -40,6 +41,12 @@ class Script {
   // execute then fails at the end, listing them (failedDocuments). A
   // service that cannot do that stops at the first failure.
   virtual void continueAfterFailures() {}
+  // From now on each file the script writes is told by its path once it
+  // is complete in its place, from whichever thread wrote it. A service
+  // that cannot tell says nothing.
+  virtual void reportWrittenFiles(std::function<void(const std::string& path)> written) {
+    (void)written;
+  }
 };
 
 // How a run waits for its script: a front end that must keep its window

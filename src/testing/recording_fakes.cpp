@@ -57,14 +57,23 @@ class FakeScript : public Script {
       : service_(service), source_(std::move(source)) {}
   bool execute(ScriptError* error) override {
     service_.executed.push_back(source_);
-    if (!service_.executeError) return true;
+    if (!service_.executeError) {
+      if (written_) {
+        for (const std::string& path : service_.writes) written_(path);
+      }
+      return true;
+    }
     *error = *service_.executeError;
     return false;
+  }
+  void reportWrittenFiles(std::function<void(const std::string&)> written) override {
+    written_ = std::move(written);
   }
 
  private:
   FakeScriptService& service_;
   std::string source_;
+  std::function<void(const std::string&)> written_;
 };
 
 }  // namespace

@@ -60,6 +60,8 @@ class FakeScriptService : public ScriptService {
   std::optional<ScriptError> executeError;   // execute fails with this
   std::vector<std::string> created;          // every source handed to create
   std::vector<std::string> executed;         // every source executed
+  // Files a successful execution reports as written, in this order.
+  std::vector<std::string> writes;
 };
 
 class FixedSystemVersion : public SystemVersion {

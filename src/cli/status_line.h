@@ -1,0 +1,31 @@
+// StatusLine: what morvane-cli tells on standard error while a run goes
+// on. On a terminal the progress is one line redrawn in place; whole lines
+// (files written, notes) are written below it without mixing with it.
+// Thread-safe: the script service reports from its own threads.
+#pragma once
+
+#include <iosfwd>
+#include <mutex>
+#include <string>
+
+namespace morvane {
+
+class StatusLine {
+ public:
+  // `terminal`: the stream is a terminal, where progress is shown.
+  StatusLine(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
+
+  bool terminal() const { return terminal_; }
+  // Redraws the progress line (on a terminal only); `last` ends it.
+  void progress(const std::string& text, bool last);
+  // Writes one whole line, clearing a progress line that is shown.
+  void line(const std::string& text);
+
+ private:
+  std::ostream& out_;
+  const bool terminal_;
+  std::mutex mutex_;
+  bool progressShown_ = false;
+};
+
+}  // namespace morvane

@@ -1,0 +1,58 @@
+#include "engine/export_formats.h"
+
+#include <array>
+
+#include "engine/conversion_controller.h"
+#include "engine/target_paths.h"
+
+namespace morvane {
+
+const ExportFormatTable& exportFormatTable() {
+  static const ExportFormatTable table = {
+      {"pages", {{"office", "docx"}, {"pdf", "pdf"}}},
+      {"numbers", {{"office", "xlsx"}, {"pdf", "pdf"}}},
+      {"key", {{"office", "pptx"}, {"pdf", "pdf"}}},
+      {"docx", {{"iwork", "pages"}, {"pdf", "pdf"}}},
+      {"doc", {{"iwork", "pages"}, {"pdf", "pdf"}}},
+      {"pptx", {{"iwork", "key"}, {"pdf", "pdf"}}},
+      {"ppt", {{"iwork", "key"}, {"pdf", "pdf"}}},
+      {"xlsx", {{"iwork", "numbers"}, {"pdf", "pdf"}}},
+      {"xls", {{"iwork", "numbers"}, {"pdf", "pdf"}}},
+      {"rtf", {{"office", "docx"}, {"iwork", "pages"}, {"pdf", "pdf"}}}};
+  return table;
+}
+
+std::vector<std::string> exportTargets(const std::string& extension,
+                                       const std::map<std::string, bool>& exportClassFlags) {
+  std::vector<std::string> formats;
+  const auto row = exportFormatTable().find(extension);
+  if (row == exportFormatTable().end()) return formats;
+  for (const auto& [exportClass, on] : exportClassFlags) {
+    if (!on) continue;
+    if (auto it = row->second.find(exportClass); it != row->second.end()) {
+      formats.push_back(it->second);
+    }
+  }
+  return formats;
+}
+
+bool isConvertibleExtension(std::string_view extension) {
+  static constexpr std::array<std::string_view, 6> kConvertible = {"pages", "numbers", "key",
+                                                                  "docx",  "xlsx",    "pptx"};
+  for (std::string_view c : kConvertible) {
+    if (extension == c) return true;
+  }
+  return false;
+}
+
+RunTreatment runTreatment(const NQFileDataObject& entry,
+                          const std::map<std::string, bool>& exportClassFlags) {
+  const bool package = ConversionController::isIworkPackage(entry);
+  if (entry.isDir && !package) return RunTreatment::walked;
+  const std::string ext = pathExtension(entry.url);
+  if (!package && !isConvertibleExtension(ext)) return RunTreatment::notConverted;
+  return exportTargets(ext, exportClassFlags).empty() ? RunTreatment::notConverted
+                                                      : RunTreatment::converted;
+}
+
+}  // namespace morvane
