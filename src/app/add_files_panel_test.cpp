@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFileSystemModel>
+#include <QListWidget>
+#include <QSet>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeView>
@@ -77,6 +80,49 @@ TEST_F(AddFilesPanelTest, RunReturnsTheChoiceOrNothing) {
     panel->reject();
   });
   EXPECT_TRUE(openPanel.run().empty());
+}
+
+TEST_F(AddFilesPanelTest, PlacesBesideTheListingAndIconsInIt) {
+  AddFilesPanel panel;
+  const QList<QUrl> places = panel.sidebarUrls();
+  ASSERT_FALSE(places.isEmpty());
+  EXPECT_EQ(places.front(), QUrl::fromLocalFile(QDir::homePath()));
+  EXPECT_TRUE(places.contains(QUrl::fromLocalFile("/")));
+  EXPECT_EQ(places.size(), QSet<QUrl>(places.begin(), places.end()).size());
+  for (const QUrl& place : places) EXPECT_TRUE(QFileInfo(place.toLocalFile()).isDir());
+
+  show(panel, tmp_.path());
+  for (const char* name : {"a.docx", "Folder"}) {
+    const QIcon icon = panel.model()->data(indexOf(panel, tmp_.path() / name), Qt::DecorationRole)
+                           .value<QIcon>();
+    EXPECT_FALSE(icon.isNull()) << name;
+  }
+  // Choosing a place shows it.
+  QListWidgetItem* home = panel.places()->item(0);
+  emit panel.places()->itemClicked(home);
+  EXPECT_EQ(panel.directory(), QDir::homePath());
+}
+
+TEST(ChooserPlacesTest, OnlyTheUsersVolumes) {
+  EXPECT_TRUE(isUserVolume("/media/ann/USB STICK", "vfat"));
+  EXPECT_TRUE(isUserVolume("/run/media/ann/Backup", "ext4"));
+  EXPECT_TRUE(isUserVolume("/mnt/data", "ext4"));
+  EXPECT_TRUE(isUserVolume("/srv/shared", "nfs4"));
+  EXPECT_FALSE(isUserVolume("/media", "ext4"));
+  EXPECT_FALSE(isUserVolume("/", "ext4"));  // offered as the root folder
+  for (const char* system : {"/proc", "/sys/fs/cgroup", "/run/user/1000", "/run/lock",
+                             "/snap/core22/1122", "/boot/efi", "/dev/shm", "/var/lib/docker",
+                             "/tmp"}) {
+    EXPECT_FALSE(isUserVolume(system, "ext4")) << system;
+  }
+  EXPECT_FALSE(isUserVolume("/data", "tmpfs"));
+  EXPECT_FALSE(isUserVolume("/mnt/snap", "squashfs"));
+  // The real mounts of this machine: no pseudo file system among them.
+  for (const QUrl& place : chooserPlaces()) {
+    const QString path = place.toLocalFile();
+    EXPECT_FALSE(path.startsWith("/proc") || path.startsWith("/sys") || path.startsWith("/dev"))
+        << path.toStdString();
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +17,10 @@
 #include "engine/conversion_controller.h"
 #include "engine/script_runner.h"
 #include "filelist/regular_files.h"
+#include "office/default_script_service.h"
+
+// The resources of this library; a name outside any namespace.
+static void initResources() { Q_INIT_RESOURCE(morvane_ui); }
 
 namespace morvane {
 
@@ -24,7 +29,9 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
       services_(std::move(services)),
       options_(std::make_unique<MorvaneOptions>(services_.version, services_.env)),
       signals_(std::make_unique<OptionsSignals>(*options_)),
-      updaterController_(services_.makeUpdateChecker()) {}
+      updaterController_(services_.makeUpdateChecker()),
+      backend_(std::make_unique<BackendDescription>(
+          services_.describeBackend ? services_.describeBackend : describeScriptBackend)) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -42,6 +49,9 @@ QAction* AppDelegate::itemForItemIdentifier(const QString& identifier, QObject* 
 void AppDelegate::setUpMainWindow() {
   window_ = std::make_unique<QMainWindow>();
   window_->resize(480, 300);
+  window_->setMinimumSize(800, 600);
+  QApplication::setWindowIcon(applicationIcon());
+  window_->setWindowIcon(QApplication::windowIcon());
   contentView_ = services_.makeContentView(*this);
   window_->setCentralWidget(contentView_);
   installToolbar();
@@ -51,7 +61,8 @@ void AppDelegate::setUpMainWindow() {
   showRunOnDesktop();
   window_->installEventFilter(this);
   window_->ensurePolished();
-  window_->adjustSize();  // the window follows its fixed-size content
+  // Room for the content's own size; from there the content follows the window.
+  window_->resize(window_->sizeHint().expandedTo(window_->minimumSize()));
   window_->show();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect frame = window_->frameGeometry();
@@ -62,10 +73,14 @@ void AppDelegate::setUpMainWindow() {
   window_->activateWindow();
 }
 
+// One add/remove pair: the window toolbar's own "+" stands for the
+// content's "Plus" too. The unified toolbar has no remove item of its own
+// and takes the content's "Delete"; the older form's "-" is its remove.
 void AppDelegate::installToolbar() {
   QToolBar* toolbar = installWindowToolbar();
-  // The content's own toolbar buttons follow the window's.
-  for (QAction* action : contentView_->actions()) toolbar->addAction(action);
+  auto* content = qobject_cast<ContentView*>(contentView_);
+  if (toolbar->objectName() != "MainToolbar" || content == nullptr) return;
+  toolbar->addAction(content->deleteAction());
 }
 
 QToolBar* AppDelegate::installWindowToolbar() {
@@ -75,7 +90,12 @@ QToolBar* AppDelegate::installWindowToolbar() {
     toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     toolbar->setMovable(false);
     for (const QString& id : toolbarDefaultItemIdentifiers()) {
-      if (QAction* item = itemForItemIdentifier(id, toolbar)) toolbar->addAction(item);
+      QAction* item = itemForItemIdentifier(id, toolbar);
+      if (item == nullptr) continue;
+      toolbar->addAction(item);
+      // Shown by its sign; named for a screen reader like the content's "Plus".
+      toolbar->widgetForAction(item)->setAccessibleName(
+          tr("Plus", "Accessible name of the toolbar item that adds files"));
     }
     window_->addToolBar(toolbar);
     return toolbar;
@@ -110,6 +130,18 @@ void AppDelegate::installMenus() {
   QMenu* help = window_->menuBar()->addMenu(tr("&Help", "Main menu"));
   help->addAction(tr("Check for Updates…", "Menu command that checks for updates"), this,
                   &AppDelegate::checkForUpdates);
+  help->addSeparator();
+  QAction* about = help->addAction(
+      tr("About %1", "Menu command that shows the About window")
+          .arg(QApplication::applicationDisplayName()),
+      this, &AppDelegate::showAbout);
+  about->setObjectName("aboutAction");
+  about->setMenuRole(QAction::AboutRole);
+}
+
+void AppDelegate::showAbout() {
+  AboutDialog about(*backend_, window_.get());
+  about.exec();
 }
 
 std::optional<std::filesystem::path> AppDelegate::showOpenTargetFolderPanel() {
@@ -273,6 +305,14 @@ void AppDelegate::checkForUpdates() { updaterController_->checkForUpdates(); }
 
 QWidget* contentViewFor(AppDelegate& delegate) {
   return new ContentView(delegate.optionsSignals(), delegate.env(), delegate);
+}
+
+QIcon applicationIcon() {
+  initResources();
+  const QIcon builtIn(QStringLiteral(":/morvane/morvane.svg"));
+  const QIcon named = QIcon::fromTheme(QStringLiteral("morvane"), builtIn);
+  const QString id = QGuiApplication::desktopFileName();
+  return id.isEmpty() || id == "morvane" ? named : QIcon::fromTheme(id, named);
 }
 
 }  // namespace morvane

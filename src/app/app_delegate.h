@@ -1,8 +1,9 @@
 // AppDelegate: the one long-lived object of the desktop application. It
-// owns the options, the main window with its toolbar and the update
-// checker; it adds files (open panel, Open command, open requests from the
-// desktop), removes the selected ones, and turns Run into a batch
-// conversion with a new ScriptRunner and ConversionController each time.
+// owns the options, the main window with its toolbar, menus and About
+// window, and the update checker; it adds files (open panel, Open command,
+// open requests from the desktop), removes the selected ones, and turns
+// Run into a batch conversion with a new ScriptRunner and
+// ConversionController each time.
 #pragma once
 
 #include <QObject>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/about_dialog.h"
 #include "app/add_files_panel.h"
 #include "app/desktop_progress.h"
 #include "views/content_commands.h"
@@ -29,6 +31,7 @@
 #include "options/system_version.h"
 
 class QAction;
+class QIcon;
 class QToolBar;
 class QMainWindow;
 class QWidget;
@@ -50,6 +53,10 @@ struct AppServices {
   std::function<QWidget*(AppDelegate&)> makeContentView;
   // Shows a run's progress on the desktop; none: only in the window.
   DesktopProgress* desktop = nullptr;
+  // Tells what the conversions run with, for the About window (called on
+  // a thread of its own); none: describeScriptBackend, which starts a
+  // worker.
+  BackendDescription::Describe describeBackend = {};
 };
 
 class AppDelegate : public QObject, public ContentCommands {
@@ -82,8 +89,9 @@ class AppDelegate : public QObject, public ContentCommands {
   // `parent`.
   QAction* itemForItemIdentifier(const QString& identifier, QObject* parent);
 
-  // Creates the window: 480 x 300 at first, following the 800 x 600
-  // content, toolbar by system version, centred, shown and active.
+  // Creates the window: at least 800 x 600, large enough for the
+  // content's own size at first, resizable from there; toolbar by system
+  // version; centred, shown and active.
   void applicationDidFinishLaunching() { setUpMainWindow(); }
   void setUpMainWindow();
 
@@ -111,6 +119,8 @@ class AppDelegate : public QObject, public ContentCommands {
   void runConversion() override;
   void cancelConversion() override { runMonitor_.cancel(); }
   void checkForUpdates();
+  // The About window, modal to the main window.
+  void showAbout();
 
  protected:
   // Closing the window while a run goes on asks whether to cancel it.
@@ -129,6 +139,7 @@ class AppDelegate : public QObject, public ContentCommands {
   std::unique_ptr<MorvaneOptions> options_;
   std::unique_ptr<OptionsSignals> signals_;
   std::unique_ptr<UpdateChecker> updaterController_;
+  std::unique_ptr<BackendDescription> backend_;
   std::unique_ptr<QMainWindow> window_;
   QWidget* contentView_ = nullptr;  // owned by the window
   RunMonitor runMonitor_;
@@ -139,5 +150,9 @@ class AppDelegate : public QObject, public ContentCommands {
 
 // The main window's content view (file list and side bar) for `delegate`.
 QWidget* contentViewFor(AppDelegate& delegate);
+
+// The application's icon: the icon theme's under the desktop entry's name
+// (QGuiApplication::desktopFileName) or "morvane", else the one built in.
+QIcon applicationIcon();
 
 }  // namespace morvane

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QIcon>
+#include <QLabel>
+#include <atomic>
+#include <thread>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QScreen>
@@ -10,6 +14,7 @@
 #include <QToolBar>
 #include <deque>
 
+#include "app/about_dialog.h"
 #include "app/toolbar_buttons.h"
 #include "testing/qt_helpers.h"
 #include "testing/recording_fakes.h"
@@ -87,6 +92,7 @@ TEST_F(AppDelegateTest, TitleBarButtonsBeforeSystem26) {
   const NQFileDataObject& folder = delegate->options().fileList()[1];
   const NQFileDataObject& deep = (*(*folder.dirContents)[0].dirContents)[0];
   delegate->options().setSelection({delegate->options().fileList()[0].id, deep.id});
+  runQueued();  // "-" follows the selection
   buttons->minusButton()->click();
   EXPECT_EQ(listNames(*delegate), std::vector<std::string>{"F"});
   EXPECT_TRUE((*delegate->options().fileList()[0].dirContents)[0].dirContents->empty());
@@ -115,6 +121,9 @@ TEST_F(AppDelegateTest, WindowFollowsItsContentAndIsCentred) {
   EXPECT_EQ(delegate->contentView()->size(), QSize(800, 600));
   EXPECT_GE(window->width(), 800);
   EXPECT_GE(window->height(), 600);
+  EXPECT_EQ(window->minimumSize(), QSize(800, 600));
+  EXPECT_FALSE(window->windowIcon().pixmap(64, 64).isNull());
+  EXPECT_FALSE(QIcon(":/morvane/morvane.svg").pixmap(64, 64).isNull());  // the built-in one
   const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
   EXPECT_LE((window->frameGeometry().center() - centre).manhattanLength(), 2);
   EXPECT_TRUE(window->testAttribute(Qt::WA_QuitOnClose));
@@ -175,6 +184,74 @@ TEST_F(AppDelegateTest, EachRunHasItsOwnRunnerAndController) {
   EXPECT_EQ(alerts_.titles(),
             (std::vector<std::string>{"No target folder", "Before we start conversion", "Success",
                                       "Before we start conversion", "Success"}));
+}
+
+TEST_F(AppDelegateTest, AboutShowsTheVersionsAndAsksForThemOnce) {
+  int asked = 0;
+  version_ = std::make_unique<testing::FixedSystemVersion>(OperatingSystemVersion{25, 0, 0});
+  AppServices services{env_, *version_, scripts_, alerts_, panel_,
+                       [] { return std::make_unique<testing::CountingUpdates>(); },
+                       testing::plainContent};
+  services.describeBackend = [&asked](std::vector<std::string>* lines) {
+    ++asked;
+    lines->push_back("LibreOffice 7.4.7.2");
+    lines->push_back("iWork reader: libetonyek 0.1.12 (the system's)");
+    return Status();
+  };
+  AppDelegate delegate(services);
+  delegate.setUpMainWindow();
+  const QString version = QApplication::applicationVersion();
+  QApplication::setApplicationVersion("3.2.1");
+  auto* about = delegate.window()->findChild<QAction*>("aboutAction");
+  ASSERT_NE(about, nullptr);
+  QStringList shown;
+  const auto answer = [&shown](AboutDialog* dialog) {
+    EXPECT_TRUE(testing::waitFor(
+        [dialog] { return dialog->backendLabel()->text().contains("LibreOffice"); }));
+    for (QLabel* label : {dialog->nameLabel(), dialog->versionLabel(), dialog->backendLabel(),
+                          dialog->licenceLabel(), dialog->supportLabel()}) {
+      shown << label->text();
+    }
+    dialog->reject();
+  };
+  testing::whenModal<AboutDialog>(answer);
+  about->trigger();
+  QApplication::setApplicationVersion(version);
+  ASSERT_EQ(shown.size(), 5);
+  EXPECT_EQ(shown[1], "Version 3.2.1");
+  EXPECT_EQ(shown[2], "LibreOffice 7.4.7.2\niWork reader: libetonyek 0.1.12 (the system's)");
+  EXPECT_EQ(shown[3], "MIT License");
+  EXPECT_TRUE(shown[4].contains("support@morvane.example"));
+  testing::whenModal<AboutDialog>(answer);
+  about->trigger();
+  EXPECT_EQ(asked, 1);  // kept from the first time
+}
+
+TEST(BackendDescriptionTest, TellsWhyThereAreNoVersionsAndWaitsForItsThread) {
+  BackendDescription failing([](std::vector<std::string>*) {
+    return Status::error("LibreOffice cannot be started");
+  });
+  QStringList lines;
+  QObject::connect(&failing, &BackendDescription::described,
+                   [&lines](const QStringList& l) { lines = l; });
+  failing.request();
+  failing.request();  // under way: one lookup
+  ASSERT_TRUE(testing::waitFor([&failing] { return failing.known(); }));
+  EXPECT_EQ(lines, QStringList{"Not available: LibreOffice cannot be started"});
+
+  // Destroyed while it looks: it waits, and nothing arrives afterwards.
+  std::atomic<bool> finished = false;
+  {
+    BackendDescription slow([&finished](std::vector<std::string>* l) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      l->push_back("LibreOffice 1");
+      finished = true;
+      return Status();
+    });
+    slow.request();
+  }
+  EXPECT_TRUE(finished);
+  runQueued();
 }
 
 }  // namespace

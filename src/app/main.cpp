@@ -1,13 +1,19 @@
 // morvane: the desktop application.
 #include <QApplication>
+#include <QDir>
 #include <QMainWindow>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
 
 #include "app/add_files_panel.h"
 #include "app/app_delegate.h"
+#include "app/command_line.h"
+#include "app/open_request_handler.h"
 #include "app/qt_alert_service.h"
+#include "app/single_instance.h"
+#include "app/termination_signals.h"
 #include "app/update_checker.h"
 #include "office/default_script_service.h"
 #include "views/content_view.h"
@@ -18,9 +24,33 @@
 
 int main(int argc, char** argv) {
   using namespace morvane;
-  QApplication app(argc, argv);
   QApplication::setApplicationName("Morvane");
   QApplication::setApplicationVersion(MORVANE_VERSION);
+  // --help and --version are answered before the GUI starts: no display
+  // is needed for them.
+  if (const CommandLine early = parseCommandLine(argumentsOf(argc, argv), QDir::currentPath());
+      early.action == CommandLine::Action::showHelp ||
+      early.action == CommandLine::Action::showVersion) {
+    std::fputs(qPrintable(early.text), stdout);
+    return 0;
+  }
+  QApplication app(argc, argv);
+  // Qt has taken its own options (-platform, -style, ...) out by now.
+  const CommandLine line = parseCommandLine(QApplication::arguments(), QDir::currentPath());
+  if (line.action == CommandLine::Action::usageError) {
+    std::fputs(qPrintable(line.text), stderr);
+    return 2;
+  }
+  reportUnusable(line, stderr);
+  // One window per user and display: a later start hands its files to it.
+  SingleInstance instance(socketPathFor(SessionPlace::current()));
+  const SingleInstance::Result single = instance.start(line.request);
+  if (single.role == SingleInstance::Role::handedOver) return 0;
+  if (single.role == SingleInstance::Role::alone) {
+    std::fprintf(stderr, "morvane: %s; this window takes no files from later starts\n",
+                 qPrintable(single.problem));
+  }
+  TerminationSignals terminationSignals;
   QApplication::setDesktopFileName("morvane");
   QTranslator translator;
   if (translator.load(QLocale(), "morvane", "_", MORVANE_TRANSLATIONS_DIR)) {
@@ -45,11 +75,21 @@ int main(int argc, char** argv) {
                         [] { return std::make_unique<PackageManagerUpdates>(MORVANE_VERSION); },
                         contentViewFor, &desktop});
   running = &delegate;
-  // Files handed over on the command line (paths or file URLs) are opened
-  // as the desktop opens them.
-  delegate.openFiles(QApplication::arguments().mid(1));
   delegate.applicationDidFinishLaunching();
   alerts.setParentWindow(delegate.window());
+  alerts.setCurrentTarget([&delegate] { return delegate.options().targetFolder(); });
   openPanel.setParentWindow(delegate.window());
+  // The files named on the command line, then those of later starts, are
+  // opened as the desktop opens them.
+  OpenRequestHandler openRequests(delegate);
+  openRequests.serve(line.request);
+  QObject::connect(&instance, &SingleInstance::openRequested, &openRequests,
+                   &OpenRequestHandler::serve);
+  // A termination signal cancels a running conversion and ends the event
+  // loop, so that everything is cleaned up on the way out (the socket too).
+  QObject::connect(&terminationSignals, &TerminationSignals::received, &delegate, [&delegate] {
+    delegate.cancelConversion();
+    QCoreApplication::exit(0);
+  });
   return QApplication::exec();
 }

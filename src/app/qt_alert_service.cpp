@@ -1,12 +1,18 @@
 #include "app/qt_alert_service.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
 #include <QUrlQuery>
+
+#include "app/add_files_panel.h"
 
 namespace morvane {
 
@@ -22,8 +28,17 @@ QtAlertService::QtAlertService(UrlOpener openUrl)
 int QtAlertService::runModal(const Alert& alert) {
   QMessageBox box(parent_);
   box.setIcon(alert.informational ? QMessageBox::Information : QMessageBox::Warning);
-  box.setWindowTitle(localized(alert.title));
+  // The title line is the box's own text, where it wraps; the window's
+  // title bar, which the window manager may cut short, names the
+  // application only.
+  box.setWindowTitle(QApplication::applicationDisplayName());
   box.setText(localized(alert.title));
+  box.setTextFormat(Qt::PlainText);
+  if (auto* title = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+  }
   QString informative = localized(alert.message);
   if (!alert.summary.empty()) informative += "\n\n" + QString::fromStdString(alert.summary);
   box.setInformativeText(informative);
@@ -41,10 +56,22 @@ int QtAlertService::runModal(const Alert& alert) {
   return kAlertSecondButtonReturn;  // closed without a button: as Cancel
 }
 
+QString targetChooserStart(const std::optional<std::filesystem::path>& target) {
+  if (target) {
+    const QString folder = QString::fromStdString(target->string());
+    if (QFileInfo(folder).isDir()) return QDir::cleanPath(folder);
+  }
+  return QDir::homePath();
+}
+
 std::optional<std::filesystem::path> QtAlertService::showOpenTargetFolderPanel() {
-  QFileDialog panel(parent_);
+  QFileDialog panel(parent_,
+                    QCoreApplication::translate("Morvane", "Choose Target Folder",
+                                                "Title of the target folder chooser"),
+                    targetChooserStart(currentTarget_ ? currentTarget_() : std::nullopt));
   panel.setFileMode(QFileDialog::Directory);
   panel.setOption(QFileDialog::ShowDirsOnly, true);
+  panel.setSidebarUrls(chooserPlaces());
   if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty()) return std::nullopt;
   return std::filesystem::path(panel.selectedFiles().first().toStdString());
 }

@@ -1,6 +1,7 @@
 // QtAlertService: the run's alerts as warning message boxes, the target
-// folder chooser as a folder-only file dialog, and the error report handed
-// to the desktop's mail composer as a mailto: link.
+// folder chooser as a folder-only file dialog, "Choose Target Folder",
+// that opens in the current target folder, and the error report handed to
+// the desktop's mail composer as a mailto: link.
 #pragma once
 
 #include <QString>
@@ -25,6 +26,11 @@ class QtAlertService : public AlertService {
 
   // Alerts and the panel are modal to this window when it is set.
   void setParentWindow(QWidget* window) { parent_ = window; }
+  // Tells the folder chooser the target folder chosen so far (the
+  // options' target); without it, or while none is set, it opens in the
+  // home folder.
+  using CurrentTarget = std::function<std::optional<std::filesystem::path>()>;
+  void setCurrentTarget(CurrentTarget currentTarget) { currentTarget_ = std::move(currentTarget); }
 
   int runModal(const Alert& alert) override;
   std::optional<std::filesystem::path> showOpenTargetFolderPanel() override;
@@ -33,7 +39,12 @@ class QtAlertService : public AlertService {
  private:
   QWidget* parent_ = nullptr;
   UrlOpener openUrl_;
+  CurrentTarget currentTarget_;
 };
+
+// Where the folder chooser opens: `target` when it is an existing folder,
+// else the home folder.
+QString targetChooserStart(const std::optional<std::filesystem::path>& target);
 
 // The mailto: link for a mail: recipient, subject and body encoded.
 QUrl mailtoUrl(const ErrorReportMail& mail);

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTranslator>
@@ -101,6 +104,61 @@ TEST(QtAlertServiceTest, TextsGoThroughTheTranslations) {
   QCoreApplication::removeTranslator(&translator);
   EXPECT_EQ(ok.text, "[Success|Alert title when conversion completed successfully]");
   EXPECT_TRUE(ok.buttons.contains("[Cancel|Cancel button]"));
+}
+
+TEST(QtAlertServiceTest, LongTitlesAreShownWhole) {
+  QtAlertService alerts;
+  const std::string title =
+      "Before we start conversion of the documents in the folder that you have chosen as the "
+      "target, with a title longer than any window";
+  bool fits = false;
+  QString windowTitle;
+  whenModal<QMessageBox>([&](QMessageBox* box) {
+    windowTitle = box->windowTitle();
+    auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+    ASSERT_NE(label, nullptr);
+    ASSERT_EQ(label->text().toStdString(), title);
+    // Every line of the wrapped text is inside the label.
+    fits = label->isVisible() && label->wordWrap() &&
+           label->height() >= label->heightForWidth(label->width()) &&
+           label->width() <= box->width();
+    box->buttons().front()->click();
+  });
+  alerts.runModal(makeAlert({title, ""}, {"Close all open documents.", ""}));
+  EXPECT_TRUE(fits);
+  EXPECT_EQ(windowTitle, QApplication::applicationDisplayName());
+}
+
+TEST(QtAlertServiceTest, FolderPanelIsTitledAndOpensInTheTargetOrHome) {
+  testing::TempDir tmp;
+  const std::filesystem::path target = tmp.mkdir("Converted");
+  std::optional<std::filesystem::path> current = target;
+  QtAlertService alerts;
+  QString title, start;
+  QList<QUrl> places;
+  const auto look = [&](QFileDialog* panel) {
+    title = panel->windowTitle();
+    start = panel->directory().absolutePath();
+    places = panel->sidebarUrls();
+    panel->reject();
+  };
+  whenModal<QFileDialog>(look);
+  alerts.showOpenTargetFolderPanel();  // no target known yet
+  EXPECT_EQ(title, "Choose Target Folder");
+  EXPECT_EQ(start, QDir::homePath());
+  EXPECT_TRUE(places.contains(QUrl::fromLocalFile(QDir::homePath())));
+
+  alerts.setCurrentTarget([&current] { return current; });
+  whenModal<QFileDialog>(look);
+  alerts.showOpenTargetFolderPanel();
+  EXPECT_EQ(start.toStdString(), target.string());
+
+  current = tmp.path() / "gone";  // set, but no longer there
+  whenModal<QFileDialog>(look);
+  alerts.showOpenTargetFolderPanel();
+  EXPECT_EQ(start, QDir::homePath());
+  current.reset();
+  EXPECT_EQ(targetChooserStart(current), QDir::homePath());
 }
 
 TEST(QtAlertServiceTest, FolderPanelChoosesOneFolderOrNothing) {

@@ -1,6 +1,7 @@
 // ToolbarButtons: the "+" and "-" buttons at the leading edge of the
 // window's top bar on systems older than 26.0.0. "+" adds files through
-// the open panel, "-" removes the selected entries, both at once.
+// the open panel, "-" removes the selected entries, both at once; "-" is
+// enabled only while entries are selected.
 #pragma once
 
 #include <QWidget>
@@ -20,6 +21,9 @@ class ToolbarButtons : public QWidget {
   QPushButton* minusButton() const { return minus_; }
 
  private:
+  void updateMinus();
+
+  AppDelegate& delegate_;
   QPushButton* plus_;
   QPushButton* minus_;
 };

@@ -1,8 +1,12 @@
 #include "filelist/regular_files.h"
 
+#include <algorithm>
 #include <cctype>
 #include <system_error>
+#include <utility>
 #include <vector>
+
+#include "filelist/nq_file_data_object.h"
 
 namespace morvane {
 
@@ -15,12 +19,26 @@ bool isDocumentPackage(const fs::path& folder) {
 
 namespace {
 
+// As a scanned folder's contents: by sort key, equal keys in listing order.
+void sortSiblings(std::vector<DirectoryItem>& items) {
+  std::vector<std::pair<std::string, DirectoryItem>> keyed;
+  keyed.reserve(items.size());
+  for (DirectoryItem& item : items) {
+    std::string key = NQFileDataObject::sortKey(item.path);
+    keyed.emplace_back(std::move(key), std::move(item));
+  }
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 0; i < keyed.size(); ++i) items[i] = std::move(keyed[i].second);
+}
+
 void collect(const fs::path& dir, bool top, Env& env, std::vector<fs::path>* files) {
   std::vector<DirectoryItem> items;
   if (Status s = env.listDirectory(dir, &items); !s.ok()) {
     if (!top) env.log("Enumeration error at " + fileUrlFromPath(dir.native()) + ": " + s.message());
     return;
   }
+  sortSiblings(items);
   for (const DirectoryItem& item : items) {  // hidden items are never listed
     bool isDir = item.kind == DirectoryItem::Kind::directory;
     bool isRegular = false;

@@ -1,7 +1,8 @@
 // Flattening a folder into the regular files below it, as opening a folder
-// from the desktop does: each folder before its contents, siblings in the
-// file system's order, hidden items and the insides of document packages
-// (folders named *.pages, *.numbers, *.key) left out.
+// from the desktop does: each folder before its contents, siblings sorted
+// as a scanned folder's contents are (NQFileDataObject::sortKey), hidden
+// items and the insides of document packages (folders named *.pages,
+// *.numbers, *.key) left out.
 #pragma once
 
 #include <filesystem>

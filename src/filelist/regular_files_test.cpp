@@ -35,6 +35,39 @@ TEST(RegularFilesTest, FlattensAFolderLeavingOutHiddenItemsPackagesAndLinks) {
   EXPECT_TRUE(env.lines.empty());
 }
 
+// Lists every folder backwards: only sorting can give the same order as
+// the file system's own listing.
+class BackwardsEnv : public testing::RecordingEnv {
+ public:
+  Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) override {
+    Status s = RecordingEnv::listDirectory(dir, out);
+    std::reverse(out->begin(), out->end());
+    return s;
+  }
+};
+
+TEST(RegularFilesTest, SiblingsComeSortedByKeyAndEachFolderBeforeWhatFollowsIt) {
+  testing::TempDir tmp;
+  for (const char* name : {"b.docx", "a.numbers", "Mid/z.docx", "Mid/Y.docx", "A.pages",
+                           "Mid/Inner/c.xlsx", "Zed.final.docx", "Zed.docx"}) {
+    tmp.write(std::string("Drop/") + name);
+  }
+  // Keys compare code point by code point: upper case first; a folder by
+  // its whole name; a file without its last extension.
+  const std::vector<std::string> expected = {"A.pages",       "Mid/Inner/c.xlsx", "Mid/Y.docx",
+                                             "Mid/z.docx",    "Zed.docx",         "Zed.final.docx",
+                                             "a.numbers",     "b.docx"};
+  testing::RecordingEnv forwards;
+  BackwardsEnv backwards;
+  for (Env* env : {static_cast<Env*>(&forwards), static_cast<Env*>(&backwards)}) {
+    std::vector<std::string> names;
+    for (const fs::path& p : regularFilesIn(tmp.path() / "Drop", *env)) {
+      names.push_back(fs::relative(p, tmp.path() / "Drop").string());
+    }
+    EXPECT_EQ(names, expected);
+  }
+}
+
 TEST(RegularFilesTest, UnreadablePartsAreReportedAndSkipped) {
   testing::TempDir tmp;
   tmp.write("Drop/a.docx");

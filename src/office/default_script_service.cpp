@@ -20,18 +20,29 @@
 #ifndef MORVANE_LIBEXEC_DIR
 #define MORVANE_LIBEXEC_DIR "/usr/local/libexec/morvane"
 #endif
+// The worker's folder relative to the executables' folder in an install.
+#ifndef MORVANE_WORKER_RELATIVE_DIR
+#define MORVANE_WORKER_RELATIVE_DIR "../libexec/morvane"
+#endif
 
 namespace morvane {
 
 namespace {
 
+// The environment's choice; else beside the executable (the build tree);
+// else in the install's libexec folder, found from the executable's folder
+// so that an install under any prefix or DESTDIR finds its own worker;
+// else the configured install's.
 std::string workerPath() {
   if (const char* path = std::getenv("MORVANE_OFFICE_WORKER")) return path;
   std::error_code ec;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) {
-    const std::filesystem::path beside = self.parent_path() / "morvane-office";
-    if (::access(beside.c_str(), X_OK) == 0) return beside.string();
+    for (const std::filesystem::path& folder :
+         {self.parent_path(), self.parent_path() / MORVANE_WORKER_RELATIVE_DIR}) {
+      const std::filesystem::path worker = (folder / "morvane-office").lexically_normal();
+      if (::access(worker.c_str(), X_OK) == 0) return worker.string();
+    }
   }
   return std::string(MORVANE_LIBEXEC_DIR) + "/morvane-office";
 }
@@ -86,10 +97,18 @@ OfficeConfig defaultOfficeConfig() {
   config.installPath = program != nullptr ? program : "/usr/lib/libreoffice/program";
   config.readerLibraryDir = readerLibraryDir(config.workerPath);
   config.profileTemplate = profileTemplatePath(config.installPath);
-  config.workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 2);
+  config.workers = 0;  // chosen for each run
   if (auto workers = boundedSetting("MORVANE_OFFICE_WORKERS", kMostWorkers)) {
     config.workers = static_cast<std::size_t>(*workers);
   }
+  config.documentsPerWorker = static_cast<std::size_t>(
+      boundedSetting("MORVANE_OFFICE_DOCUMENTS_PER_WORKER", kMostDocumentsPerWorker)
+          .value_or(kDefaultDocumentsPerWorker));
+  config.workerMemoryLimit =
+      static_cast<std::uint64_t>(
+          boundedSetting("MORVANE_OFFICE_WORKER_MEMORY_MB", kLargestWorkerMemoryMb)
+              .value_or(kDefaultWorkerMemoryMb)) *
+      1024 * 1024;
   if (auto seconds = boundedSetting("MORVANE_STATEMENT_TIMEOUT", kLongestStatementSeconds)) {
     config.statementLimit = std::chrono::seconds(*seconds);
   }

@@ -2,8 +2,10 @@
 // macOS, LibreOffice elsewhere. The environment may point elsewhere:
 // MORVANE_OFFICE_WORKER (the worker executable), MORVANE_LIBREOFFICE_PROGRAM
 // (LibreOffice's program folder), MORVANE_STATEMENT_TIMEOUT (seconds),
-// MORVANE_OFFICE_WORKERS (workers sharing a block's documents), MORVANE_IWORK_READER_DIR (the
-// folder of the iWork reader library the workers load; empty: the system's).
+// MORVANE_OFFICE_WORKERS (workers sharing the script's documents),
+// MORVANE_OFFICE_DOCUMENTS_PER_WORKER and MORVANE_OFFICE_WORKER_MEMORY_MB
+// (when a worker is replaced), MORVANE_IWORK_READER_DIR (the folder of the
+// iWork reader library the workers load; empty: the system's).
 #pragma once
 
 #include <memory>
@@ -15,15 +17,25 @@
 
 namespace morvane {
 
-// The bounds of the environment's numeric settings; larger values are
-// taken as these, malformed ones ("5abc") ignored.
-inline constexpr long kMostWorkers = 64;
+// The bounds of the environment's numeric settings (with kMostWorkers);
+// larger values are taken as these, malformed ones ("5abc") ignored.
 inline constexpr long kLongestStatementSeconds = 24 * 60 * 60;
+inline constexpr long kMostDocumentsPerWorker = 1000000;
+inline constexpr long kLargestWorkerMemoryMb = 1024 * 1024;
+
+// A worker is replaced after this many documents, or once it holds this
+// much memory. Measured with LibreOffice 7.4: a worker holds about 100 MB
+// when up and 220 MB once it has loaded each kind of document, then grows
+// by about 0.13 MB per small document; starting a new one costs about one
+// second.
+inline constexpr long kDefaultDocumentsPerWorker = 500;
+inline constexpr long kDefaultWorkerMemoryMb = 768;
 
 // The LibreOffice configuration: the worker next to the running
 // executable (or in the install's libexec folder), LibreOffice in
 // /usr/lib/libreoffice/program, five minutes per statement, a profile
-// template in the user's cache folder, one worker per core (at most two).
+// template in the user's cache folder, workers chosen for each run from the
+// machine, replaced as above.
 OfficeConfig defaultOfficeConfig();
 
 std::unique_ptr<ScriptService> makeDefaultScriptService(ProgressObserver progress = {});

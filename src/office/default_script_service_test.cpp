@@ -56,6 +56,30 @@ TEST(DefaultOfficeConfigTest, NumericSettingsAreBoundedAndMalformedOnesIgnored) 
   }
 }
 
+TEST(DefaultOfficeConfigTest, WorkersAreChosenPerRunAndReplacedWithinBounds) {
+  ScopedEnvironment env;
+  env.set("MORVANE_OFFICE_WORKERS", "");
+  env.set("MORVANE_OFFICE_DOCUMENTS_PER_WORKER", "");
+  env.set("MORVANE_OFFICE_WORKER_MEMORY_MB", "");
+  const OfficeConfig defaults = defaultOfficeConfig();
+  EXPECT_EQ(defaults.workers, 0u);  // chosen for each run from the machine
+  EXPECT_EQ(defaults.documentsPerWorker, static_cast<std::size_t>(kDefaultDocumentsPerWorker));
+  EXPECT_EQ(defaults.workerMemoryLimit, std::uint64_t{kDefaultWorkerMemoryMb} << 20);
+  constexpr std::uint64_t kMiB = 1 << 20;
+  const std::map<std::string, std::pair<std::size_t, std::uint64_t>> cases = {
+      {"20", {20, 20 * kMiB}},
+      {"5abc", {kDefaultDocumentsPerWorker, kDefaultWorkerMemoryMb * kMiB}},
+      {"0", {kDefaultDocumentsPerWorker, kDefaultWorkerMemoryMb * kMiB}},
+      {"99999999999999999999999", {kMostDocumentsPerWorker, kLargestWorkerMemoryMb * kMiB}}};
+  for (const auto& [text, expected] : cases) {
+    env.set("MORVANE_OFFICE_DOCUMENTS_PER_WORKER", text.c_str());
+    env.set("MORVANE_OFFICE_WORKER_MEMORY_MB", text.c_str());
+    const OfficeConfig config = defaultOfficeConfig();
+    EXPECT_EQ(config.documentsPerWorker, expected.first) << text;
+    EXPECT_EQ(config.workerMemoryLimit, expected.second) << text;
+  }
+}
+
 TEST(DefaultOfficeConfigTest, TheEnvironmentChoosesTheIworkReader) {
   ScopedEnvironment env;
   env.set("MORVANE_IWORK_READER_DIR", "/opt/reader/lib");

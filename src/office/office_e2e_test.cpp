@@ -13,6 +13,7 @@
 #include "office/office_script_service.h"
 #include "office/office_worker.h"
 #include "testing/engine_fixture.h"
+#include "testing/fixtures.h"
 #include "testing/processes.h"
 
 namespace morvane {
@@ -179,9 +180,8 @@ TEST_F(OfficeEndToEndTest, OfficeDocumentsBecomePdfs) {
 
 TEST_F(OfficeEndToEndTest, IworkSamplesBecomeOfficeDocumentsAndPdfs) {
   const fs::path in = tmp_.mkdir("iwork");
-  ASSERT_TRUE(fs::is_directory(MORVANE_TEST_FIXTURES))
-      << "the iWork samples belong in " << MORVANE_TEST_FIXTURES;
-  for (const auto& e : fs::directory_iterator(MORVANE_TEST_FIXTURES)) {
+  MORVANE_FIXTURES_OR_SKIP(samples, "iwork");
+  for (const auto& e : fs::directory_iterator(samples)) {
     if (e.path().extension() != ".md") fs::copy_file(e.path(), in / e.path().filename());
   }
   options_.addFile(in);
@@ -258,8 +258,7 @@ TEST_F(OfficeEndToEndTest, WorkersUseACurrentIworkReader) {
 // Real spreadsheets of current Numbers versions: each must bring (nearly)
 // all of its cells and its texts into the xlsx.
 TEST_F(OfficeEndToEndTest, CurrentNumbersDocumentsKeepTheirCells) {
-  const fs::path samples = MORVANE_TEST_MODERN_FIXTURES;
-  if (!fs::is_directory(samples)) GTEST_SKIP() << "the samples of " << samples << " are missing";
+  MORVANE_FIXTURES_OR_SKIP(samples, "numbers-modern");
   struct Expected {
     std::size_t cells;
     std::vector<std::string> texts;
@@ -300,8 +299,7 @@ TEST_F(OfficeEndToEndTest, CurrentNumbersDocumentsKeepTheirCells) {
 // Broken on purpose: each run ends in the error alert naming the document
 // and leaves the target as it was.
 TEST_F(OfficeEndToEndTest, BrokenIworkDocumentsFailByNameAndWriteNothing) {
-  const fs::path samples = MORVANE_TEST_MODERN_FIXTURES;
-  if (!fs::is_directory(samples)) GTEST_SKIP() << "the samples of " << samples << " are missing";
+  MORVANE_FIXTURES_OR_SKIP(samples, "numbers-modern");
   const std::map<std::string, std::string> reasons = {
       {"badzipfile.numbers", "it is not a zip archive"},
       {"invalid.numbers", "the package folder holds no document"},

@@ -124,13 +124,101 @@ class RunningWorkers {
   bool cancelled_ = false;
 };
 
-// One worker's view of a tell block: its worker process and the documents
-// it has open. Statements run one at a time, in order.
+// The worker process that one lane of the pool (or a block run in order)
+// sends its statements to: started when a statement first needs it, and
+// replaced between documents once it has served its share of them or holds
+// more memory than allowed, since LibreOffice keeps a little of every
+// document it loads.
+class LaneWorker {
+ public:
+  LaneWorker(const OfficeConfig& config, RunningWorkers* running)
+      : config_(config), running_(running) {}
+  ~LaneWorker() { forget(); }  // the worker, if any, is ended with it
+
+  // Starts a worker when there is none.
+  Status ensure() {
+    if (worker_) return {};
+    if (Status s = OfficeWorker::start(config_, &worker_); !s.ok()) return s;
+    served_ = 0;
+    if (running_ != nullptr) running_->add(worker_.get());
+    return {};
+  }
+
+  OfficeWorker* get() const { return worker_.get(); }
+  RunningWorkers* running() const { return running_; }
+
+  // A document has ended with nothing of it left open.
+  void documentServed() {
+    if (!worker_) return;
+    ++served_;
+    const bool served = config_.documentsPerWorker > 0 && served_ >= config_.documentsPerWorker;
+    if (served || (config_.workerMemoryLimit > 0 &&
+                   worker_->residentMemory() > config_.workerMemoryLimit)) {
+      quit();  // the next document starts a fresh one
+    }
+  }
+
+  // A worker that has ended is let go; the next statement starts another.
+  void dropIfEnded() {
+    if (worker_ && !worker_->running()) {
+      forget();
+      worker_.reset();
+    }
+  }
+
+  Status quit() {
+    if (!worker_) return {};
+    Status s = worker_->quit();
+    forget();
+    worker_.reset();
+    return s;
+  }
+
+ private:
+  void forget() {
+    if (worker_ && running_ != nullptr) running_->remove(worker_.get());
+  }
+
+  const OfficeConfig& config_;
+  RunningWorkers* running_;  // may be null
+  std::unique_ptr<OfficeWorker> worker_;
+  std::size_t served_ = 0;  // documents the current worker has served
+};
+
+// The document a statement before its open belongs to (an activate, or
+// the worker's start on its behalf): the next one the block opens.
+std::string upcomingDocument(const TellBlock& tell, const ScriptStatement& st) {
+  const auto& all = tell.statements;
+  if (all.empty() || &st < all.data() || &st >= all.data() + all.size()) return {};
+  for (std::size_t k = static_cast<std::size_t>(&st - all.data()); k < all.size(); ++k) {
+    if (all[k].kind == ScriptStatement::Kind::open) return all[k].path;
+    if (all[k].kind == ScriptStatement::Kind::close || all[k].kind == ScriptStatement::Kind::quit) break;
+  }
+  return {};
+}
+
+// The error of a failed statement of `tell`, naming the application, the
+// statement, its line, the document (`document`, or the one the statement
+// is for when empty) and the message.
+ScriptError describeStatement(const TellBlock& tell, const ScriptStatement& st,
+                              std::string document, const std::string& message) {
+  ScriptError error;
+  error.info.emplace_back("application", tell.application);
+  error.info.emplace_back("statement", st.text);
+  error.info.emplace_back("line", std::to_string(st.line));
+  if (st.kind == ScriptStatement::Kind::open) document = st.path;
+  if (document.empty()) document = upcomingDocument(tell, st);
+  if (!document.empty()) error.info.emplace_back("document", document);
+  error.info.emplace_back("message", message);
+  return error;
+}
+
+// A tell block's statements carried out on a lane's worker, with the
+// documents they have open. Statements run one at a time, in order.
 class BlockState {
  public:
-  BlockState(const TellBlock& tell, const OfficeConfig& config, RunningWorkers* running = nullptr)
-      : tell_(tell), config_(config), running_(running) {}
-  ~BlockState() { forgetWorker(); }
+  BlockState(const TellBlock& tell, const OfficeConfig& config, LaneWorker& lane)
+      : tell_(tell), config_(config), lane_(lane) {}
 
   // Runs one statement. Exports are left pending in *pending when given,
   // else renamed over their targets at once.
@@ -139,11 +227,11 @@ class BlockState {
     if (documentKindFor(tell_.application).empty()) {
       return Status::error("application \"" + tell_.application + "\" can't be found");
     }
-    if (st.kind == Kind::quit) return quit();
-    if (!worker_) {
-      if (Status s = OfficeWorker::start(config_, &worker_); !s.ok()) return s;
-      if (running_ != nullptr) running_->add(worker_.get());
+    if (st.kind == Kind::quit) {
+      documents_.clear();
+      return lane_.quit();
     }
+    if (Status s = lane_.ensure(); !s.ok()) return s;
     switch (st.kind) {
       case Kind::activate: return {};
       case Kind::open: return open(st.path);
@@ -159,49 +247,28 @@ class BlockState {
   // is dropped (the next statement starts another), a living one closes
   // what the failed document left open.
   void abandonDocument() {
-    if (worker_ && !worker_->running()) {
-      forgetWorker();
-      worker_.reset();
-    }
+    lane_.dropIfEnded();
     std::vector<std::string> answer;
-    while (worker_ && !documents_.empty() && worker_->call({"close"}, &answer).ok()) {
+    while (worker() != nullptr && !documents_.empty() && worker()->call({"close"}, &answer).ok()) {
       documents_.pop_back();
     }
     documents_.clear();
   }
 
-  Status quit() {
-    if (!worker_) return {};
-    Status s = worker_->quit();
-    forgetWorker();
-    worker_.reset();
-    documents_.clear();
-    return s;
-  }
-
-  // The error of a failed statement, naming the application, the
-  // statement, its line, the document and the message.
   ScriptError describe(const ScriptStatement& st, const std::string& message) const {
-    ScriptError error;
-    error.info.emplace_back("application", tell_.application);
-    error.info.emplace_back("statement", st.text);
-    error.info.emplace_back("line", std::to_string(st.line));
-    std::string document = st.kind == ScriptStatement::Kind::open ? st.path
-                           : documents_.empty()                   ? std::string()
-                                                                  : documents_.back();
-    if (document.empty()) document = upcomingDocument(st);
-    if (!document.empty()) error.info.emplace_back("document", document);
-    error.info.emplace_back("message", message);
-    return error;
+    return describeStatement(tell_, st, documents_.empty() ? std::string() : documents_.back(),
+                             message);
   }
 
  private:
+  OfficeWorker* worker() const { return lane_.get(); }
+
   Status open(const std::string& path) {
     std::string loadable = path;
     IworkContent expected;
     if (Status s = inspect(path, &loadable, &expected); !s.ok()) return s;
     std::vector<std::string> answer;
-    Status loaded = worker_->call({"load", loadable}, &answer);
+    Status loaded = worker()->call({"load", loadable}, &answer);
     if (loadable != path) officeEnv(config_).removeAll(loadable);  // a package folder's copy
     if (!loaded.ok()) return Status::error(explainLoadFailure(path, loaded.message()));
     documents_.push_back(path);
@@ -213,7 +280,7 @@ class BlockState {
     }
     if (!expected.any()) return {};
     DocumentCensus census;
-    if (Status s = worker_->census(&census); !s.ok()) return s;
+    if (Status s = worker()->census(&census); !s.ok()) return s;
     return checkNothingLost(expected, census);
   }
 
@@ -235,7 +302,7 @@ class BlockState {
     }
     if (!fs::exists(path, ec)) return {};  // the worker names the missing file
     std::vector<std::string> answer;
-    const Status s = worker_->call({"inspect", path, worker_->scratchPath("package" + ext)}, &answer);
+    const Status s = worker()->call({"inspect", path, worker()->scratchPath("package" + ext)}, &answer);
     if (!s.ok()) {
       return Status::error("this is not a readable " + iwork->second + " document: " + s.message());
     }
@@ -249,7 +316,7 @@ class BlockState {
   Status close() {
     if (documents_.empty()) return Status::error("no document is open");
     std::vector<std::string> answer;
-    if (Status s = worker_->call({"close"}, &answer); !s.ok()) return s;
+    if (Status s = worker()->call({"close"}, &answer); !s.ok()) return s;
     documents_.pop_back();
     return {};
   }
@@ -280,13 +347,14 @@ class BlockState {
     const fs::path finalPath(target);
     const PendingExport e{partialPathFor(finalPath), finalPath, &statement};
     std::vector<std::string> answer;
-    const pid_t worker = worker_->pid();
-    if (Status s = worker_->call({"save", e.partial.string(), format}, &answer); !s.ok()) {
+    const pid_t pid = worker()->pid();
+    if (Status s = worker()->call({"save", e.partial.string(), format}, &answer); !s.ok()) {
       // Told while the partial file still takes its room on the disk.
       const std::string reason = explainSaveFailure(target, s.message());
       discard(officeEnv(config_), {e});
-      removeSaveLeftovers(e.partial.parent_path(), worker,
-                          running_ != nullptr ? running_->pids() : std::vector<pid_t>());
+      removeSaveLeftovers(e.partial.parent_path(), pid,
+                          lane_.running() != nullptr ? lane_.running()->pids()
+                                                     : std::vector<pid_t>());
       return Status::error(reason);
     }
     if (pending == nullptr) return commit(officeEnv(config_), e);
@@ -294,27 +362,10 @@ class BlockState {
     return {};
   }
 
-  // The document a statement before its open belongs to (an activate, or
-  // the worker's start on its behalf): the next one the block opens.
-  std::string upcomingDocument(const ScriptStatement& st) const {
-    const auto& all = tell_.statements;
-    if (all.empty() || &st < all.data() || &st >= all.data() + all.size()) return {};
-    for (std::size_t k = static_cast<std::size_t>(&st - all.data()); k < all.size(); ++k) {
-      if (all[k].kind == ScriptStatement::Kind::open) return all[k].path;
-      if (all[k].kind == ScriptStatement::Kind::close || all[k].kind == ScriptStatement::Kind::quit) break;
-    }
-    return {};
-  }
-
-  void forgetWorker() {
-    if (worker_ && running_ != nullptr) running_->remove(worker_.get());
-  }
-
   const TellBlock& tell_;
   const OfficeConfig& config_;
-  RunningWorkers* running_;               // may be null
-  std::unique_ptr<OfficeWorker> worker_;  // ended with the state
-  std::vector<std::string> documents_;    // open documents, document 1 last
+  LaneWorker& lane_;
+  std::vector<std::string> documents_;  // open documents, document 1 last
 };
 
 // Counts the statements carried out and tells the observer, always from
@@ -423,24 +474,28 @@ struct Outcome {
   bool exportsDone = false;  // every export ran (a later statement may have failed)
 };
 
-// Renames the exports of a shared block over their targets in the order
-// of the script, each document as soon as it and every earlier one have
-// ended, up to the first document that failed (whose finished exports
+
+// Renames the exports of the pool's documents over their targets in the
+// order of the script, each document as soon as it and every earlier one
+// have ended, up to the first document that failed (whose finished exports
 // land, as they would running the statements one after the other).
 class InOrderCommitter {
  public:
+  using DescribeCommit = std::function<ScriptError(std::size_t, const PendingExport&, const Status&)>;
   // With `keepGoing`, a failed document does not stop the commits after it.
-  InOrderCommitter(Env& env, std::vector<Outcome>& outcomes,
-                   std::function<ScriptError(std::size_t, const PendingExport&, const Status&)>
-                       describeCommit,
-                   bool keepGoing)
+  // `advanced` is told how many documents are behind the commits each time
+  // that grows (under the committer's lock).
+  InOrderCommitter(Env& env, std::vector<Outcome>& outcomes, DescribeCommit describeCommit,
+                   std::function<void(std::size_t)> advanced, bool keepGoing)
       : env_(env), outcomes_(outcomes), ended_(outcomes.size(), false),
-        describeCommit_(std::move(describeCommit)), keepGoing_(keepGoing) {}
+        describeCommit_(std::move(describeCommit)), advanced_(std::move(advanced)),
+        keepGoing_(keepGoing) {}
 
   // Document i has ended: all its statements ran, or one failed.
   void ended(std::size_t i) {
     std::lock_guard lock(mutex_);
     ended_[i] = true;
+    const std::size_t before = next_;
     while (!stopped_ && next_ < ended_.size() && ended_[next_]) {
       Outcome& outcome = outcomes_[next_];
       bool landed = true;
@@ -459,6 +514,7 @@ class InOrderCommitter {
       }
       ++next_;
     }
+    if (next_ != before && advanced_) advanced_(next_);
   }
 
   // After the lanes have ended: drops what did not land and tells whether
@@ -481,7 +537,7 @@ class InOrderCommitter {
   }
 
   // A document failed (or its files could not be placed): the rest of the
-  // block would not land.
+  // script would not land.
   bool stopped() const {
     std::lock_guard lock(mutex_);
     return stopped_;
@@ -491,7 +547,8 @@ class InOrderCommitter {
   Env& env_;
   std::vector<Outcome>& outcomes_;
   std::vector<bool> ended_;
-  std::function<ScriptError(std::size_t, const PendingExport&, const Status&)> describeCommit_;
+  DescribeCommit describeCommit_;
+  std::function<void(std::size_t)> advanced_;
   mutable std::mutex mutex_;
   const bool keepGoing_;
   std::size_t next_ = 0;  // the first document not yet committed
@@ -499,13 +556,56 @@ class InOrderCommitter {
   bool stopped_ = false;
 };
 
-// Carries out one parsed script, block by block. A block's documents are
-// shared out among up to `config.workers` workers; their exports wait under
-// temporary names and are renamed over the targets in the order of the
-// script as soon as every earlier document has ended, up to the first
-// failing statement, so the outcome is the one of running the statements
-// one after the other. A cancel ends the workers at once; what has landed
-// stays.
+// One document of the script, as the pool serves it.
+struct WorkItem {
+  const TellBlock* block = nullptr;
+  DocumentRun run;
+};
+
+// A block's quit, told once the first `after` documents of the script are
+// committed (the block's own and all before them).
+struct QuitMark {
+  std::size_t after = 0;
+  const ScriptStatement* statement = nullptr;
+};
+
+// The script's documents in order, when every block is composed the usual
+// way and has at least one; nothing otherwise (the script then runs one
+// statement after the other).
+std::optional<std::vector<WorkItem>> workItems(const ParsedScript& parsed,
+                                               std::vector<QuitMark>* quits) {
+  std::vector<WorkItem> items;
+  for (const TellBlock& block : parsed.blocks) {
+    const std::optional<std::vector<DocumentRun>> runs = documentRuns(block);
+    if (!runs || runs->empty()) return std::nullopt;
+    for (const DocumentRun& run : *runs) items.push_back({&block, run});
+    if (block.statements.back().kind == ScriptStatement::Kind::quit) {
+      quits->push_back({items.size(), &block.statements.back()});
+    }
+  }
+  return items;
+}
+
+// The workers a run of `documents` starts.
+std::size_t workerCountFor(const OfficeConfig& config, std::size_t documents) {
+  constexpr std::uint64_t kTypicalWorkerMemory = 768ull << 20;
+  WorkerCountInputs in;
+  in.cores = std::thread::hardware_concurrency();
+  in.availableMemory = availableMemory();
+  in.memoryPerWorker = config.workerMemoryLimit > 0 ? config.workerMemoryLimit : kTypicalWorkerMemory;
+  in.documents = documents;
+  in.requested = config.workers;
+  return officeWorkerCount(in);
+}
+
+// Carries out one parsed script. The documents of all its blocks form one
+// queue, served by a pool of workers; their exports wait under temporary
+// names and are renamed over the targets in the order of the script as
+// soon as every earlier document has ended, up to the first failing
+// statement, so the outcome is the one of running the statements one
+// after the other. A script of any other shape runs statement by
+// statement, block by block. A cancel ends the workers at once; what has
+// landed stays.
 class OfficeScript : public Script {
  public:
   OfficeScript(ParsedScript parsed, const OfficeConfig& config, const ProgressObserver& progress)
@@ -520,19 +620,18 @@ class OfficeScript : public Script {
           [](const ScriptStatement& st) { return st.kind == ScriptStatement::Kind::open; }));
     }
     ProgressCounter progress(progress_, total, documents);
-    for (const TellBlock& block : parsed_.blocks) {
-      const std::optional<std::vector<DocumentRun>> runs = documentRuns(block);
-      const bool shared = runs && config_.workers > 1 && runs->size() > 1;
-      const bool done = shared ? runShared(block, *runs, progress, error)
-                               : runInOrder(block, runs, progress, error);
-      if (running_.cancelled()) return cancelled(error);
-      if (!done) {
-        error->converted = converted_.load();
-        return false;
+    std::vector<QuitMark> quits;
+    if (const std::optional<std::vector<WorkItem>> items = workItems(parsed_, &quits)) {
+      if (!items->empty() && !runPool(*items, quits, progress, error)) return failed(error);
+    } else {
+      for (const TellBlock& block : parsed_.blocks) {
+        if (!runInOrder(block, documentRuns(block), progress, error)) return failed(error);
       }
     }
+    if (running_.cancelled()) return failed(error);
     if (failures_.empty()) return true;
-    failedRun(error);
+    *error = *firstFailure_;
+    error->failedDocuments = failures_;
     error->converted = converted_.load();
     return false;
   }
@@ -541,9 +640,13 @@ class OfficeScript : public Script {
   void continueAfterFailures() override { keepGoing_ = true; }
 
  private:
-  bool cancelled(ScriptError* error) const {
-    error->info = {{"message", "the conversion was cancelled"}};
-    error->cancelled = true;
+  // The end of a run that stopped: cancelled, or at its first failure
+  // (*error tells it).
+  bool failed(ScriptError* error) const {
+    if (running_.cancelled()) {
+      error->info = {{"message", "the conversion was cancelled"}};
+      error->cancelled = true;
+    }
     error->converted = converted_.load();
     return false;
   }
@@ -552,7 +655,8 @@ class OfficeScript : public Script {
   // document can then be skipped in a run that goes on).
   bool runInOrder(const TellBlock& block, const std::optional<std::vector<DocumentRun>>& runs,
                   ProgressCounter& progress, ScriptError* error) {
-    BlockState state(block, config_, &running_);  // ends the worker: no close or quit after an error
+    LaneWorker lane(config_, &running_);  // ends the worker: no close or quit after an error
+    BlockState state(block, config_, lane);
     for (std::size_t k = 0; k < block.statements.size(); ++k) {
       const ScriptStatement& st = block.statements[k];
       if (running_.cancelled()) return false;
@@ -569,8 +673,8 @@ class OfficeScript : public Script {
       }
       if (st.kind == ScriptStatement::Kind::close) ++converted_;
     }
-    state.quit();  // a block without quit
-    return true;   // failures of a run that goes on are told at its end
+    lane.quit();  // a block without quit
+    return true;  // failures of a run that goes on are told at its end
   }
 
   static const DocumentRun* runOf(const std::vector<DocumentRun>& runs, std::size_t k) {
@@ -591,33 +695,33 @@ class OfficeScript : public Script {
     if (!firstFailure_) firstFailure_ = error;
   }
 
-  // The end of a run that went on after failures: the first failure's
-  // error, listing every failed document.
-  bool failedRun(ScriptError* error) {
-    *error = *firstFailure_;
-    error->failedDocuments = failures_;
-    return false;
-  }
-
-  bool runShared(const TellBlock& block, const std::vector<DocumentRun>& runs,
-                 ProgressCounter& progress, ScriptError* error) {
-    std::vector<Outcome> outcomes(runs.size());
+  bool runPool(const std::vector<WorkItem>& items, const std::vector<QuitMark>& quits,
+               ProgressCounter& progress, ScriptError* error) {
+    std::vector<Outcome> outcomes(items.size());
     const bool keepGoing = keepGoing_;
+    std::size_t quitsTold = 0;
     InOrderCommitter committer(
         officeEnv(config_), outcomes,
         [&](std::size_t i, const PendingExport& e, const Status& s) {
-          return describeCommit(block, runs[i], e, s.message());
+          return describeCommit(items[i], e, s.message());
+        },
+        [&](std::size_t committed) {
+          for (; quitsTold < quits.size() && quits[quitsTold].after <= committed; ++quitsTold) {
+            progress.starting(*quits[quitsTold].statement);
+          }
         },
         keepGoing);
     std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> firstFailure{runs.size()};
-    std::atomic<std::size_t> lanesLeft{std::min(config_.workers, runs.size())};
+    std::atomic<std::size_t> firstFailure{items.size()};
+    std::atomic<std::size_t> lanesLeft{workerCountFor(config_, items.size())};
     auto lane = [&] {
-      BlockState state(block, config_, &running_);
-      for (std::size_t i = next++; i < runs.size() && i < firstFailure; i = next++) {
+      LaneWorker worker(config_, &running_);
+      for (std::size_t i = next++; i < items.size() && i < firstFailure; i = next++) {
         if (running_.cancelled() || committer.stopped()) break;
-        runDocument(block, runs[i], state, progress, &outcomes[i]);
+        BlockState state(*items[i].block, config_, worker);
+        runDocument(items[i], state, progress, &outcomes[i]);
         if (outcomes[i].error && keepGoing) state.abandonDocument();
+        if (!outcomes[i].error || keepGoing) worker.documentServed();
         if (outcomes[i].error && !keepGoing) {
           for (std::size_t f = firstFailure; i < f && !firstFailure.compare_exchange_weak(f, i);) {
           }
@@ -625,7 +729,7 @@ class OfficeScript : public Script {
         committer.ended(i);
         if (outcomes[i].error && !keepGoing) break;
       }
-      if (firstFailure == runs.size() && !running_.cancelled()) state.quit();
+      if (firstFailure == items.size() && !running_.cancelled()) worker.quit();
       --lanesLeft;
       progress.notify();
     };
@@ -633,23 +737,22 @@ class OfficeScript : public Script {
     progress.follow([&] { return lanesLeft == 0; });
     joinLanes();
     converted_ += committer.committed();
-    std::size_t failed = runs.size();
+    std::size_t failed = items.size();
     if (committer.finish(&failed)) {
-      tellQuit(block, progress);
       for (const Outcome& outcome : outcomes) {  // failures of a run that goes on
         if (outcome.error) recordFailure(*outcome.error);
       }
       return true;
     }
-    if (failed < runs.size()) *error = *outcomes[failed].error;
+    if (failed < items.size()) *error = *outcomes[failed].error;
     return false;
   }
 
   // The statements of one document, on the lane's worker.
-  void runDocument(const TellBlock& block, const DocumentRun& run, BlockState& state,
-                   ProgressCounter& progress, Outcome* outcome) {
-    for (std::size_t k = run.first; k < run.end; ++k) {
-      const ScriptStatement& st = block.statements[k];
+  void runDocument(const WorkItem& item, BlockState& state, ProgressCounter& progress,
+                   Outcome* outcome) {
+    for (std::size_t k = item.run.first; k < item.run.end; ++k) {
+      const ScriptStatement& st = item.block->statements[k];
       progress.starting(st);
       if (Status s = state.run(st, &outcome->exports); !s.ok()) {
         outcome->error = state.describe(st, s.message());
@@ -661,7 +764,7 @@ class OfficeScript : public Script {
   }
 
   // A thread the system refuses to start is one lane fewer; with none,
-  // this thread serves the block alone.
+  // this thread serves the documents alone.
   void startLanes(const std::function<void()>& lane, std::atomic<std::size_t>& lanesLeft) {
     const std::size_t wanted = lanesLeft;
     for (std::size_t n = 0; n < wanted; ++n) {
@@ -683,22 +786,17 @@ class OfficeScript : public Script {
     lanes_.clear();
   }
 
-  static void tellQuit(const TellBlock& block, ProgressCounter& progress) {
-    if (!block.statements.empty() && block.statements.back().kind == ScriptStatement::Kind::quit) {
-      progress.tell(block.statements.back());
-    }
-  }
-
   // A commit that failed, told as the export statement that made the file,
   // with the document that statement exported.
-  ScriptError describeCommit(const TellBlock& block, const DocumentRun& run,
-                             const PendingExport& e, const std::string& message) const {
-    ScriptError error = BlockState(block, config_).describe(*e.statement, message);
-    for (std::size_t k = run.first; k < run.end; ++k) {
-      if (block.statements[k].kind != ScriptStatement::Kind::open) continue;
-      error.info.insert(error.info.end() - 1, {"document", block.statements[k].path});
+  static ScriptError describeCommit(const WorkItem& item, const PendingExport& e,
+                                    const std::string& message) {
+    std::string document;
+    for (std::size_t k = item.run.first; k < item.run.end; ++k) {
+      if (item.block->statements[k].kind == ScriptStatement::Kind::open) {
+        document = item.block->statements[k].path;
+      }
     }
-    return error;
+    return describeStatement(*item.block, *e.statement, document, message);
   }
 
   ParsedScript parsed_;
@@ -713,6 +811,23 @@ class OfficeScript : public Script {
 };
 
 }  // namespace
+
+std::size_t officeWorkerCount(const WorkerCountInputs& in) {
+  // Left to the rest of the machine: a tenth of what is available, at
+  // least half a gigabyte.
+  constexpr std::uint64_t kLeastMargin = 512ull << 20;
+  std::size_t count = in.requested;
+  if (count == 0) {
+    count = std::max<std::size_t>(in.cores, 1);
+    if (in.availableMemory && in.memoryPerWorker > 0) {
+      const std::uint64_t margin = std::max(kLeastMargin, *in.availableMemory / 10);
+      const std::uint64_t usable = *in.availableMemory > margin ? *in.availableMemory - margin : 0;
+      count = std::min<std::uint64_t>(count, usable / in.memoryPerWorker);
+    }
+  }
+  count = std::min<std::size_t>({count, static_cast<std::size_t>(kMostWorkers), in.documents});
+  return std::max<std::size_t>(count, 1);
+}
 
 OfficeScriptService::OfficeScriptService(OfficeConfig config, ProgressObserver progress)
     : config_(std::move(config)), progress_(std::move(progress)) {}

@@ -1,13 +1,16 @@
 // OfficeScriptService: runs the engine's automation script with
-// LibreOffice. The documents of a tell block are shared out among up to
-// `workers` OfficeWorkers; the outcome is that of carrying out the
-// statements in order: the first one that fails ends the run, with an
-// error naming the application, the statement, the document and the
-// reason, and no export after it lands. Exports are written under a
-// temporary name beside the target and renamed over it only when complete.
+// LibreOffice. The documents of all tell blocks form one queue served by a
+// pool of OfficeWorkers (one worker takes documents of any application);
+// the outcome is that of carrying out the statements in order: the first
+// one that fails ends the run, with an error naming the application, the
+// statement, the document and the reason, and no export after it lands.
+// Exports are written under a temporary name beside the target and renamed
+// over it only when complete.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/script_service.h"
@@ -37,6 +40,24 @@ class OfficeScriptService : public ScriptService {
   OfficeConfig config_;
   ProgressObserver progress_;
 };
+
+// The most workers a run starts, whatever the machine or the user asks.
+inline constexpr long kMostWorkers = 64;
+
+// What a run's number of workers is chosen from.
+struct WorkerCountInputs {
+  std::size_t cores = 1;  // 0: unknown, taken as one
+  std::optional<std::uint64_t> availableMemory;  // bytes; nothing: no bound
+  std::uint64_t memoryPerWorker = 0;  // bytes one worker may come to hold
+  std::size_t documents = 0;  // documents waiting
+  std::size_t requested = 0;  // the user's choice; 0: none
+};
+
+// The user's choice when made (memory aside); else one worker per core,
+// as many as the available memory carries beside a margin left to the rest
+// of the machine. Never more than kMostWorkers or the documents waiting,
+// never fewer than one.
+std::size_t officeWorkerCount(const WorkerCountInputs& in);
 
 // The LibreOffice export format ("pdf", "docx", ...) for a format name of
 // the script, given the kind of document open; empty when LibreOffice

@@ -57,7 +57,9 @@ std::string info(const ScriptError& error, const std::string& key) {
 }
 
 // A stand-in for morvane-office: answers like the worker, logs every
-// request, and on save behaves as `onSave` says (a shell fragment).
+// request, and on save behaves as `onSave` says (a shell fragment). It
+// loads .xlsx files as spreadsheets, .pptx as presentations, anything else
+// as `kind`.
 class OfficeServiceTest : public ::testing::Test {
  protected:
   void writeWorker(const std::string& onSave, const std::string& kind = "text",
@@ -72,7 +74,8 @@ class OfficeServiceTest : public ::testing::Test {
                           << "while IFS=$'\\t' read -r verb a b; do\n"
                           << "  echo \"$verb $a $b\" >> \"$dir/requests.log\"\n"
                           << "  case \"$verb\" in\n"
-                          << "    load) echo -e 'ok\\t" << kind << "' ;;\n"
+                          << "    load) case \"$a\" in *.xlsx) k=spreadsheet ;; *.pptx) k=presentation ;;"
+                          << " *) k=" << kind << " ;; esac; echo -e \"ok\\t$k\" ;;\n"
                           << "    save) echo partial > \"$a\"; " << onSave << " ;;\n"
                           << "    quit|shutdown) echo ok; exit 0 ;;\n"
                           << "    *) echo ok ;;\n"
@@ -101,12 +104,13 @@ class OfficeServiceTest : public ::testing::Test {
            "  close document 1\n  quit\n";
   }
 
-  // The statements of documents named `names` (made as NAME.docx), each
-  // exported to out/NAME.pdf.
-  std::string documentBlocks(const std::vector<std::string>& names) {
+  // The statements of documents named `names` (made as NAME.docx, or
+  // with the extension `ext`), each exported to out/NAME.pdf.
+  std::string documentBlocks(const std::vector<std::string>& names,
+                             const std::string& ext = ".docx") {
     std::string body;
     for (const std::string& n : names) {
-      body += "  activate\n  open POSIX file \"" + tmp_.write(n + ".docx").string() + "\"\n"
+      body += "  activate\n  open POSIX file \"" + tmp_.write(n + ext).string() + "\"\n"
               "  export document 1 to POSIX file \"" + (tmp_.path() / "out" / n).string() +
               ".pdf\" as PDF\n  close document 1\n";
     }
@@ -127,6 +131,12 @@ class OfficeServiceTest : public ::testing::Test {
     std::ifstream in(tmp_.path() / "requests.log");
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+  }
+
+  long countRequests(const std::string& verb) {
+    const std::vector<std::string> log = requests();
+    return std::count_if(log.begin(), log.end(),
+                         [&](const std::string& l) { return l.starts_with(verb + " "); });
   }
 
   std::vector<std::string> outFiles() {
@@ -431,6 +441,107 @@ TEST_F(OfficeServiceTest, EmptyScriptSucceedsAndReportsProgress) {
   EXPECT_TRUE(service.create("", &error)->execute(&error));
   EXPECT_TRUE(service.create(block("Numbers", "  activate\n  quit\n"), &error)->execute(&error));
   EXPECT_EQ(seen, (std::vector<std::string>{"0/2 activate", "1/2 quit"}));
+}
+
+// The documents of all blocks form one queue for one pool of workers; the
+// commits still follow the script across blocks: a later block's failure
+// keeps everything before it, an earlier one's lets nothing after it land.
+TEST_F(OfficeServiceTest, OnePoolServesEveryBlockAndCommitsInScriptOrder) {
+  config_.workers = 2;
+  writeWorker("echo ok");
+  fs::create_directories(tmp_.path() / "out");
+  const std::string script = block("Pages", documentBlocks({"p1", "p2", "p3"}) + "  quit\n") +
+                             block("Numbers", documentBlocks({"n1", "n2", "n3"}, ".xlsx") + "  quit\n") +
+                             block("Keynote", documentBlocks({"k1", "k2"}, ".pptx") + "  quit\n");
+  std::vector<std::string> told;
+  OfficeScriptService service(config_, [&](const ScriptProgress& p) {
+    told.push_back(std::to_string(p.done) + "/" + std::to_string(p.total));
+  });
+  std::unique_ptr<Script> run = service.create(script, &error_);
+  ASSERT_TRUE(run->execute(&error_)) << error_.description();
+  std::vector<std::string> files = outFiles();
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"k1.pdf", "k2.pdf", "n1.pdf", "n2.pdf", "n3.pdf",
+                                             "p1.pdf", "p2.pdf", "p3.pdf"}));
+  EXPECT_EQ(countRequests("start"), 2);  // not two for each block
+  EXPECT_EQ(countRequests("quit"), 2);
+  ASSERT_FALSE(told.empty());
+  EXPECT_EQ(told.back().substr(told.back().find('/')), "/35");
+  EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+
+  const auto failing = [&](const std::string& name, bool keepGoing) {
+    writeWorker("case \"$a\" in *" + name + "*) kill -SEGV $$ ;; *) echo ok ;; esac");
+    fs::remove_all(tmp_.path() / "out");
+    fs::create_directories(tmp_.path() / "out");
+    error_ = {};
+    std::unique_ptr<Script> s = OfficeScriptService(config_).create(script, &error_);
+    if (keepGoing) s->continueAfterFailures();
+    EXPECT_FALSE(s->execute(&error_));
+    std::vector<std::string> landed = outFiles();
+    std::sort(landed.begin(), landed.end());
+    EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+    return landed;
+  };
+  EXPECT_EQ(failing("n2", false), (std::vector<std::string>{"n1.pdf", "p1.pdf", "p2.pdf", "p3.pdf"}));
+  EXPECT_EQ(info(error_, "application"), "Numbers");
+  EXPECT_EQ(info(error_, "document"), (tmp_.path() / "n2.xlsx").string());
+  EXPECT_EQ(info(error_, "line"), "23");
+  EXPECT_EQ(error_.converted, 4u);
+  EXPECT_EQ(failing("p2", false), std::vector<std::string>{"p1.pdf"});
+  EXPECT_EQ(info(error_, "application"), "Pages");
+  EXPECT_EQ(failing("n2", true), (std::vector<std::string>{"k1.pdf", "k2.pdf", "n1.pdf", "n3.pdf",
+                                                           "p1.pdf", "p2.pdf", "p3.pdf"}));
+  ASSERT_EQ(error_.failedDocuments.size(), 1u);
+  EXPECT_EQ(error_.failedDocuments[0].first, (tmp_.path() / "n2.xlsx").string());
+  EXPECT_EQ(error_.converted, 7u);
+}
+
+// A worker that has served its share of documents, or holds more memory
+// than allowed, is replaced between documents; nothing else shows.
+TEST_F(OfficeServiceTest, AWorkerIsReplacedAfterItsDocumentsOrItsMemory) {
+  writeWorker("echo ok");
+  fs::create_directories(tmp_.path() / "out");
+  config_.documentsPerWorker = 2;
+  ASSERT_TRUE(run(block("Pages", documentBlocks(docNames(5)) + "  quit\n"))) << error_.description();
+  EXPECT_EQ(outFiles().size(), 5u);
+  EXPECT_EQ(countRequests("start"), 3);  // 2 + 2 + 1 documents
+  EXPECT_EQ(countRequests("quit"), 3);
+  EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+
+  fs::remove(tmp_.path() / "requests.log");
+  config_.documentsPerWorker = 0;
+  config_.workerMemoryLimit = 1;  // any process holds more
+  ASSERT_TRUE(run(block("Pages", documentBlocks(docNames(3)) + "  quit\n"))) << error_.description();
+  EXPECT_EQ(countRequests("start"), 3);
+  EXPECT_EQ(countRequests("load"), 3);
+
+  fs::remove(tmp_.path() / "requests.log");
+  config_.workerMemoryLimit = std::uint64_t{1} << 40;
+  ASSERT_TRUE(run(block("Pages", documentBlocks(docNames(3)) + "  quit\n"))) << error_.description();
+  EXPECT_EQ(countRequests("start"), 1);
+}
+
+TEST(OfficeWorkerCountTest, OnePerCoreWithinMemoryDocumentsAndTheUsersChoice) {
+  constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+  const auto count = [](std::size_t cores, std::optional<std::uint64_t> memory,
+                        std::size_t documents, std::size_t requested = 0) {
+    return officeWorkerCount({cores, memory, kGiB, documents, requested});
+  };
+  EXPECT_EQ(count(8, 64 * kGiB, 100), 8u);
+  EXPECT_EQ(count(8, std::nullopt, 100), 8u);  // memory unknown
+  EXPECT_EQ(count(0, 64 * kGiB, 100), 1u);     // cores unknown
+  EXPECT_EQ(count(8, 64 * kGiB, 3), 3u);
+  EXPECT_EQ(count(8, 64 * kGiB, 0), 1u);
+  EXPECT_EQ(count(500, 1024 * kGiB, 1000), static_cast<std::size_t>(kMostWorkers));
+  // A margin stays free: 4 GiB leaves 3.5 for workers of 1 GiB.
+  EXPECT_EQ(count(8, 4 * kGiB, 100), 3u);
+  EXPECT_EQ(count(8, 40 * kGiB, 100), 8u);
+  EXPECT_EQ(count(64, 40 * kGiB, 100), 36u);  // a tenth kept back
+  EXPECT_EQ(count(8, kGiB / 2, 100), 1u);     // never none
+  // The user's choice stands, memory aside, within the other bounds.
+  EXPECT_EQ(count(2, kGiB, 100, 6), 6u);
+  EXPECT_EQ(count(2, kGiB, 4, 6), 4u);
+  EXPECT_EQ(count(2, kGiB, 1000, 1000), static_cast<std::size_t>(kMostWorkers));
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <sstream>
 #include <string_view>
 
 #include "filelist/regular_files.h"
@@ -277,6 +279,43 @@ void OfficeWorker::dropProcess() {
     ending = std::move(process_);
   }
 }  // `ending` ends the group, if still running, outside the lock
+
+std::uint64_t OfficeWorker::residentMemory() const {
+  const pid_t group = pid_;
+  if (group <= 0) return 0;
+  std::uint64_t pages = 0;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it("/proc", ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.empty() || name[0] < '0' || name[0] > '9') continue;
+    std::ifstream in(it->path() / "stat");
+    std::string stat;
+    std::getline(in, stat);
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    // After the name: state, ppid, pgrp, 18 more fields, then rss in pages.
+    std::istringstream fields(stat.substr(close + 1));
+    std::string state, skipped;
+    long parent = 0, processGroup = 0;
+    fields >> state >> parent >> processGroup;
+    if (!fields || processGroup != group) continue;
+    for (int n = 0; n < 18; ++n) fields >> skipped;
+    std::uint64_t rss = 0;
+    if (fields >> rss) pages += rss;
+  }
+  return pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+std::optional<std::uint64_t> availableMemory() {
+  std::ifstream meminfo("/proc/meminfo");
+  for (std::string key; meminfo >> key;) {
+    std::uint64_t kilobytes = 0;
+    if (key == "MemAvailable:" && meminfo >> kilobytes) return kilobytes * 1024;
+    meminfo.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+  }
+  return std::nullopt;
+}
 
 Status OfficeWorker::census(DocumentCensus* census) {
   std::vector<std::string> answer;

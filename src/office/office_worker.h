@@ -1,4 +1,4 @@
-// OfficeWorker: one morvane-office process serving documents of a block.
+// OfficeWorker: one morvane-office process serving documents of any kind.
 // It loads LibreOffice once, in-process, in a private temporary folder of
 // its own (its profile, its log, LibreOffice's temporary files), then
 // loads, saves and closes documents on request. Every request waits at
@@ -9,8 +9,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +27,16 @@ struct OfficeConfig {
   std::string workerPath;   // the morvane-office executable
   std::string installPath;  // LibreOffice's program folder
   std::chrono::milliseconds statementLimit = std::chrono::minutes(5);
-  // Workers that share out the documents of one block (each one LibreOffice).
+  // Workers that share out the documents of the script (each one
+  // LibreOffice), never more than there are documents; 0: chosen for each
+  // run from the machine's cores and available memory.
   std::size_t workers = 1;
+  // A worker is replaced, between two documents, once it has served this
+  // many (0: never) or once its resident memory, with that of anything it
+  // started, passes `workerMemoryLimit` bytes (0: never). LibreOffice keeps
+  // a little of every document it loads.
+  std::size_t documentsPerWorker = 0;
+  std::uint64_t workerMemoryLimit = 0;
   // A prepared LibreOffice profile that each worker starts from a copy of
   // (LibreOffice sets up a new profile in seconds, a copied one at once).
   // Made the first time it is missing; empty: every worker starts afresh.
@@ -41,6 +51,10 @@ struct OfficeConfig {
 
 // The Env of a configuration: its own, or the machine's.
 Env& officeEnv(const OfficeConfig& config);
+
+// The memory the machine can give to new processes without swapping
+// (MemAvailable of /proc/meminfo), in bytes; nothing when unknown.
+std::optional<std::uint64_t> availableMemory();
 
 class OfficeWorker {
  public:
@@ -65,6 +79,10 @@ class OfficeWorker {
   // The worker's process id (its process group's too), as it was started;
   // safe from any thread.
   pid_t pid() const { return pid_; }
+
+  // The resident memory of the worker's process group (LibreOffice and
+  // anything it started), in bytes; 0 when it cannot be read.
+  std::uint64_t residentMemory() const;
 
   // A path in the worker's own temporary folder, removed with the worker.
   std::string scratchPath(const std::string& name) const { return workDir_ + "/" + name; }

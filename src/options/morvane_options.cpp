@@ -17,17 +17,29 @@ const NQFileDataObject* findIn(const std::vector<NQFileDataObject>& entries, con
   return nullptr;
 }
 
-// Removes the first child with `id`; failing that, looks in every subfolder.
-void removeNestedEntry(NQFileDataObject& folder, const Uuid& id) {
+// Removes the first child with `id`; failing that, looks in every
+// subfolder. `rows` locates `folder` on the way in and is left as it was;
+// each removal is told to the edit observers around it.
+void removeNestedEntry(NQFileDataObject& folder, const Uuid& id, std::vector<std::size_t>& rows,
+                       const ChangePublisher& publisher) {
   auto& children = *folder.dirContents;
   auto it = std::find_if(children.begin(), children.end(),
                          [&](const NQFileDataObject& c) { return c.id == id; });
   if (it != children.end()) {
+    rows.push_back(static_cast<std::size_t>(it - children.begin()));
+    const FileListEdit edit{FileListEdit::Kind::remove, rows};
+    rows.pop_back();
+    publisher.announceEdit(edit, false);
     children.erase(it);
+    publisher.announceEdit(edit, true);
     return;
   }
-  for (NQFileDataObject& child : children) {
-    if (child.isDir && child.dirContents) removeNestedEntry(child, id);
+  for (std::size_t row = 0; row < children.size(); ++row) {
+    NQFileDataObject& child = children[row];
+    if (!child.isDir || !child.dirContents) continue;
+    rows.push_back(row);
+    removeNestedEntry(child, id, rows, publisher);
+    rows.pop_back();
   }
 }
 
@@ -44,7 +56,11 @@ void MorvaneOptions::store(T& field, T value, OptionsField which) {
 }
 
 void MorvaneOptions::setFileList(std::vector<NQFileDataObject> list) {
-  store(fileList_, std::move(list), OptionsField::fileList);
+  publisher_.announce(OptionsField::fileList);
+  const FileListEdit edit{FileListEdit::Kind::replace, {}};
+  publisher_.announceEdit(edit, false);
+  fileList_ = std::move(list);
+  publisher_.announceEdit(edit, true);
 }
 void MorvaneOptions::setSelection(std::unordered_set<Uuid> selection) {
   store(selection_, std::move(selection), OptionsField::selection);
@@ -76,7 +92,10 @@ void MorvaneOptions::addFile(const fs::path& url) {
 
 void MorvaneOptions::appendEntry(NQFileDataObject entry) {
   publisher_.announce(OptionsField::fileList);
+  const FileListEdit edit{FileListEdit::Kind::append, {fileList_.size()}};
+  publisher_.announceEdit(edit, false);
   fileList_.push_back(std::move(entry));
+  publisher_.announceEdit(edit, true);
 }
 
 std::map<std::string, bool> MorvaneOptions::exportClassFlags() const {
@@ -94,13 +113,20 @@ void MorvaneOptions::removeTopLevelOrNested(const Uuid& id) {
                          [&](const NQFileDataObject& e) { return e.id == id; });
   if (it != fileList_.end()) {
     publisher_.announce(OptionsField::fileList);
+    const FileListEdit edit{FileListEdit::Kind::remove,
+                            {static_cast<std::size_t>(it - fileList_.begin())}};
+    publisher_.announceEdit(edit, false);
     fileList_.erase(it);
+    publisher_.announceEdit(edit, true);
     return;
   }
-  for (NQFileDataObject& entry : fileList_) {
+  std::vector<std::size_t> rows;
+  for (std::size_t row = 0; row < fileList_.size(); ++row) {
+    NQFileDataObject& entry = fileList_[row];
     if (!entry.isDir || !entry.dirContents) continue;
     publisher_.announce(OptionsField::fileList);
-    removeNestedEntry(entry, id);
+    rows.assign(1, row);
+    removeNestedEntry(entry, id, rows, publisher_);
   }
 }
 

@@ -1,7 +1,9 @@
 // MorvaneOptions: the one object holding the user's choices for a run:
 // the file list, the selection, the export classes, the structure options,
 // the target folder and the Creator Studio switch. Each setter announces
-// the change on publisher() before the value is stored. Main thread only.
+// the change on publisher() before the value is stored; every append,
+// removal and replacement of file-list entries is also told as an edit
+// (ChangePublisher::announceEdit) around the change. Main thread only.
 #pragma once
 
 #include <filesystem>

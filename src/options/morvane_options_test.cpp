@@ -136,6 +136,44 @@ TEST_F(RemovalTest, EmptySelectionChangesNothingButStillClearsIt) {
   EXPECT_EQ(options_.findEntry((*folder(1).dirContents)[1].id)->dirLevel, 0);
 }
 
+// Walks `rows` down from the top level, as an edit locates its entry.
+const NQFileDataObject& entryAt(const MorvaneOptions& options, const std::vector<std::size_t>& rows) {
+  const NQFileDataObject* e = &options.fileList().at(rows[0]);
+  for (std::size_t i = 1; i < rows.size(); ++i) e = &e->dirContents->at(rows[i]);
+  return *e;
+}
+
+TEST_F(RemovalTest, EditsLocateTheirEntryAndAreToldAroundTheChange) {
+  std::vector<std::string> seen;
+  options_.publisher().subscribeToEdits([&](const FileListEdit& edit, bool done) {
+    static const char* const kKinds[] = {"append", "remove", "replace"};
+    std::string text = kKinds[static_cast<int>(edit.kind)];
+    for (std::size_t row : edit.rows) text += " " + std::to_string(row);
+    if (done) {
+      text += " done, " + std::to_string(options_.fileList().size()) + " entries";
+    } else if (edit.kind == FileListEdit::Kind::remove) {
+      text += ": " + lastPathComponent(entryAt(options_, edit.rows).url);  // still there
+    }
+    seen.push_back(text);
+  });
+  const NQFileDataObject& sub = (*folder(1).dirContents)[0];
+  options_.setSelection({(*sub.dirContents)[1].id});  // F/Sub/two.docx
+  options_.removeSelectedEntries();
+  options_.setSelection({folder(2).id});
+  options_.removeSelectedEntries();
+  options_.setSelection({folder(0).id});
+  options_.removeSelectedEntries();
+  options_.addFile(tmp_.path() / "top.docx");
+  options_.setFileList({});
+
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "remove 1 0 1: two.docx", "remove 1 0 1 done, 4 entries",
+                      "remove 2: G", "remove 2 done, 3 entries",
+                      "remove 0: top.docx", "remove 0 done, 2 entries",
+                      "append 2", "append 2 done, 3 entries",
+                      "replace", "replace done, 0 entries"}));
+}
+
 TEST(SystemVersionTest, ParsesReleaseTexts) {
   EXPECT_TRUE(parseSystemVersion("6.1.0-18-amd64").isAtLeast(6, 1, 0));
   EXPECT_FALSE(parseSystemVersion("6.1.0-18-amd64").isAtLeast(26, 0, 0));

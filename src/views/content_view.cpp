@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QShortcut>
 #include <QTimer>
+#include <QTreeView>
 
 #include "views/file_list_view.h"
 #include "views/side_bar_view.h"
@@ -14,6 +15,7 @@ namespace morvane {
 ContentView::ContentView(OptionsSignals& changes, Env& env, ContentCommands& commands,
                          QWidget* parent)
     : QWidget(parent),
+      options_(changes.options()),
       fileList_(new FileListView(changes, env, this)),
       sideBar_(new SideBarView(
           changes, [&commands] { return commands.showOpenTargetFolderPanel(); }, env,
@@ -22,13 +24,32 @@ ContentView::ContentView(OptionsSignals& changes, Env& env, ContentCommands& com
                         tr("Plus", "Toolbar button that adds files"), this)),
       delete_(new QAction(symbol("user-trash", QStyle::SP_TrashIcon),
                           tr("Delete", "Toolbar button that removes the selected files"), this)) {
-  setFixedSize(800, 600);
+  // The list takes the width the side bar leaves; the side bar keeps its own.
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->addWidget(fileList_, 1);
   row->addWidget(sideBar_);
+  fileList_->tree()->setAccessibleName(tr("Files to convert", "Accessible name of the file list"));
 
+  makeActions(commands);
+  sideBar_->setCancel([&commands] { commands.cancelConversion(); });
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [&commands] { commands.cancelConversion(); });
+  connect(&changes, &OptionsSignals::changed, this, [this](OptionsField field) {
+    if (field == OptionsField::selection || field == OptionsField::fileList) updateActions();
+  });
+  updateActions();
+}
+
+void ContentView::makeActions(ContentCommands& commands) {
   for (QAction* action : {plus_, delete_}) action->setObjectName(action->text());
+  plus_->setToolTip(tr("Add files for conversion…", "Tooltip for add files button"));
+  delete_->setToolTip(tr("Remove the selected entries from the list",
+                         "Tooltip for the button that removes the selected files"));
+  // Delete and BackSpace remove the selection while the focus is in the
+  // content; a text field that has the focus keeps the keys for itself.
+  delete_->setShortcuts({QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)});
+  delete_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   // Posted to the event loop: the command runs after the click is handled.
   connect(plus_, &QAction::triggered, this, [this, &commands] {
     QTimer::singleShot(0, this, [&commands] { commands.addFilesFromPanel(); });
@@ -38,14 +59,17 @@ ContentView::ContentView(OptionsSignals& changes, Env& env, ContentCommands& com
   });
   addAction(plus_);
   addAction(delete_);
-  sideBar_->setCancel([&commands] { commands.cancelConversion(); });
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, [&commands] { commands.cancelConversion(); });
+}
+
+void ContentView::updateActions() {
+  plus_->setEnabled(!running_);
+  delete_->setEnabled(!running_ && !options_.selection().empty());
 }
 
 void ContentView::showRunStarted() {
+  running_ = true;
   fileList_->setEnabled(false);
-  for (QAction* action : {plus_, delete_}) action->setEnabled(false);
+  updateActions();
   sideBar_->showRunStarted();
 }
 
@@ -54,8 +78,9 @@ void ContentView::showRunProgress(int opened, int total, const QString& document
 }
 
 void ContentView::showRunEnded() {
+  running_ = false;
   fileList_->setEnabled(true);
-  for (QAction* action : {plus_, delete_}) action->setEnabled(true);
+  updateActions();
   sideBar_->showRunEnded();
 }
 

@@ -1,8 +1,10 @@
-// ContentView: the root view of the main window, 800 x 600: the file list
-// on the left, the side bar on the right. Its two actions, "Plus" and
-// "Delete", go into the window's toolbar; each posts its command to the
-// event loop instead of running it inside the click. During a run the list
-// and its commands rest, and Escape cancels. What it asks of the
+// ContentView: the root view of the main window: the file list on the
+// left, taking whatever width the window gives, and the side bar on the
+// right at its own width. It starts at 800 x 600. Its two actions, "Plus"
+// and "Delete", post their commands to the event loop instead of running
+// them inside the click; "Delete" is enabled only while entries are
+// selected and also answers the Delete and BackSpace keys. During a run
+// the list and its commands rest, and Escape cancels. What it asks of the
 // application goes through ContentCommands.
 #pragma once
 
@@ -30,6 +32,9 @@ class ContentView : public QWidget {
   QAction* plusAction() const { return plus_; }
   QAction* deleteAction() const { return delete_; }
 
+  // The size the window opens with; it may grow and shrink from there.
+  QSize sizeHint() const override { return {800, 600}; }
+
  public slots:
   // A run has started, come so far, ended; the list and its commands rest
   // meanwhile and the side bar shows the progress.
@@ -40,10 +45,15 @@ class ContentView : public QWidget {
   void showLastRun(const QString& summary, const QString& targetFolder);
 
  private:
+  void makeActions(ContentCommands& commands);
+  void updateActions();
+
+  MorvaneOptions& options_;
   FileListView* fileList_;
   SideBarView* sideBar_;
   QAction* plus_;
   QAction* delete_;
+  bool running_ = false;
 };
 
 }  // namespace morvane

@@ -1,97 +1,250 @@
 #include "views/file_list_model.h"
 
+#include <QApplication>
+#include <QBrush>
+#include <QFileIconProvider>
+#include <QPalette>
+#include <algorithm>
+#include <functional>
+
+#include "engine/conversion_controller.h"
+#include "engine/export_formats.h"
+
 namespace morvane {
 
+namespace {
+
+bool isExportClass(OptionsField field) {
+  return field == OptionsField::officeExport || field == OptionsField::iworkExport ||
+         field == OptionsField::pdfExport;
+}
+
+}  // namespace
+
 FileListModel::FileListModel(OptionsSignals& changes, Env& env, QObject* parent)
-    : QAbstractItemModel(parent), options_(changes.options()), env_(env) {
-  // The list is announced before it changes: from then until the change is
-  // stored and delivered, the model has no rows and keeps no pointer into it.
-  token_ = options_.publisher().subscribe([this](OptionsField field) {
-    if (field != OptionsField::fileList || changing_) return;
-    beginResetModel();
-    changing_ = true;
-    places_.clear();
-    byId_.clear();
+    : QAbstractItemModel(parent),
+      options_(changes.options()),
+      env_(env),
+      root_(new Node{nullptr, 0, false, {}}),
+      exportClasses_(options_.exportClassFlags()) {
+  // Edits are told synchronously around the change itself, which is what
+  // the begin/end calls of an item model need.
+  token_ = options_.publisher().subscribeToEdits([this](const FileListEdit& edit, bool done) {
+    done ? editDone(edit) : editStarts(edit);
   });
   connect(&changes, &OptionsSignals::changed, this, [this](OptionsField field) {
-    if (field != OptionsField::fileList || !changing_) return;
-    rebuild();
-    changing_ = false;
-    endResetModel();
+    if (isExportClass(field)) exportClassesChanged();
   });
-  rebuild();
+  QFileIconProvider provider;  // icons of the desktop where its theme has none
+  folderIcon_ = QIcon::fromTheme(QStringLiteral("folder"), provider.icon(QFileIconProvider::Folder));
+  fileIcon_ = provider.icon(QFileIconProvider::File);
 }
 
 FileListModel::~FileListModel() { options_.publisher().unsubscribe(token_); }
 
-void FileListModel::rebuild() {
-  places_.clear();
-  byId_.clear();
-  std::vector<std::pair<const NQFileDataObject*, const std::vector<NQFileDataObject>*>> todo = {
-      {nullptr, &options_.fileList()}};
-  while (!todo.empty()) {
-    auto [parent, children] = todo.back();
-    todo.pop_back();
-    for (std::size_t row = 0; row < children->size(); ++row) {
-      const NQFileDataObject& e = (*children)[row];
-      places_.emplace(&e, Place{parent, static_cast<int>(row)});
-      byId_.emplace(e.id, &e);
-      if (e.dirContents) todo.emplace_back(&e, &*e.dirContents);
-    }
-  }
+const std::vector<NQFileDataObject>* FileListModel::contents(const Node* node) const {
+  if (node->parent == nullptr) return &options_.fileList();
+  const std::vector<NQFileDataObject>* siblings = contents(node->parent);
+  if (siblings == nullptr || node->row >= siblings->size()) return nullptr;
+  const NQFileDataObject& folder = (*siblings)[node->row];
+  return folder.dirContents ? &*folder.dirContents : nullptr;
 }
 
-const std::vector<NQFileDataObject>* FileListModel::childrenOf(const QModelIndex& parent) const {
-  if (changing_) return nullptr;
-  if (!parent.isValid()) return &options_.fileList();
-  const NQFileDataObject* e = entry(parent);
-  return e != nullptr && e->dirContents ? &*e->dirContents : nullptr;
+FileListModel::Node* FileListModel::childNode(Node* parent, std::size_t row) const {
+  auto at = std::lower_bound(parent->folders.begin(), parent->folders.end(), row,
+                             [](const std::unique_ptr<Node>& n, std::size_t r) { return n->row < r; });
+  if (at != parent->folders.end() && (*at)->row == row) return at->get();
+  const NQFileDataObject& folder = (*contents(parent))[row];
+  const bool inPackage = parent->inPackage || ConversionController::isIworkPackage(folder);
+  return parent->folders.insert(at, std::unique_ptr<Node>(new Node{parent, row, inPackage, {}}))
+      ->get();
+}
+
+FileListModel::Node* FileListModel::nodeOf(const QModelIndex& index) const {
+  if (!index.isValid()) return root_.get();
+  const NQFileDataObject* e = entry(index);
+  if (e == nullptr || !e->dirContents) return nullptr;
+  return childNode(static_cast<Node*>(index.internalPointer()), static_cast<std::size_t>(index.row()));
+}
+
+FileListModel::Node* FileListModel::nodeAt(const std::vector<std::size_t>& rows,
+                                           std::size_t depth) const {
+  Node* node = root_.get();
+  for (std::size_t i = 0; i < depth; ++i) node = childNode(node, rows[i]);
+  return node;
+}
+
+// The index of the folder that holds the entry at `rows`; invalid for a
+// top-level entry.
+QModelIndex FileListModel::parentIndexOf(const std::vector<std::size_t>& rows) const {
+  if (rows.size() < 2) return {};
+  const std::size_t depth = rows.size() - 2;
+  return createIndex(static_cast<int>(rows[depth]), 0, nodeAt(rows, depth));
 }
 
 QModelIndex FileListModel::index(int row, int column, const QModelIndex& parent) const {
-  const std::vector<NQFileDataObject>* children = childrenOf(parent);
-  if (children == nullptr || column != 0 || row < 0 || row >= static_cast<int>(children->size())) {
-    return {};
-  }
-  return createIndex(row, column, const_cast<NQFileDataObject*>(&(*children)[row]));
+  if (column != 0 || row < 0) return {};
+  Node* node = nodeOf(parent);
+  if (node == nullptr) return {};
+  const std::vector<NQFileDataObject>* children = contents(node);
+  if (children == nullptr || static_cast<std::size_t>(row) >= children->size()) return {};
+  return createIndex(row, column, node);
 }
 
 QModelIndex FileListModel::parent(const QModelIndex& child) const {
-  const NQFileDataObject* e = entry(child);
-  if (e == nullptr) return {};
-  const NQFileDataObject* parent = places_.at(e).parent;
-  if (parent == nullptr) return {};
-  return createIndex(places_.at(parent).row, 0, const_cast<NQFileDataObject*>(parent));
+  if (!child.isValid()) return {};
+  const Node* node = static_cast<const Node*>(child.internalPointer());
+  if (node->parent == nullptr) return {};
+  return createIndex(static_cast<int>(node->row), 0, node->parent);
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
-  const std::vector<NQFileDataObject>* children = childrenOf(parent);
-  return children == nullptr ? 0 : static_cast<int>(children->size());
+  if (!parent.isValid()) return static_cast<int>(options_.fileList().size());
+  const NQFileDataObject* e = entry(parent);
+  return e != nullptr && e->dirContents ? static_cast<int>(e->dirContents->size()) : 0;
 }
 
 int FileListModel::columnCount(const QModelIndex&) const { return 1; }
 
 bool FileListModel::hasChildren(const QModelIndex& parent) const {
-  if (!parent.isValid()) return rowCount(parent) > 0;
+  if (!parent.isValid()) return !options_.fileList().empty();
   const NQFileDataObject* e = entry(parent);
   return e != nullptr && e->dirContents.has_value();  // a folder, even an empty one
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
   const NQFileDataObject* e = entry(index);
-  if (e == nullptr || role != Qt::DisplayRole) return {};
-  return QString::fromStdString(e->displayValue("filename", env_));
+  if (e == nullptr) return {};
+  switch (role) {
+    case Qt::DisplayRole:
+      return QString::fromStdString(e->displayValue("filename", env_));
+    case Qt::ToolTipRole:
+      return QString::fromStdString(e->url.string());
+    case Qt::DecorationRole:
+      return iconFor(*e);
+    case Qt::ForegroundRole:
+      if (!leftOutOfRun(index)) return {};
+      return QBrush(QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+    default:
+      return {};
+  }
 }
 
 const NQFileDataObject* FileListModel::entry(const QModelIndex& index) const {
-  if (!index.isValid() || changing_ || index.model() != this) return nullptr;
-  return static_cast<const NQFileDataObject*>(index.internalPointer());
+  if (!index.isValid() || index.model() != this) return nullptr;
+  const std::vector<NQFileDataObject>* siblings =
+      contents(static_cast<const Node*>(index.internalPointer()));
+  const auto row = static_cast<std::size_t>(index.row());
+  return siblings != nullptr && row < siblings->size() ? &(*siblings)[row] : nullptr;
+}
+
+bool FileListModel::leftOutOfRun(const QModelIndex& index) const {
+  const NQFileDataObject* e = entry(index);
+  if (e == nullptr) return false;
+  if (static_cast<const Node*>(index.internalPointer())->inPackage) return true;
+  return runTreatment(*e, exportClasses_) == RunTreatment::notConverted;
+}
+
+QIcon FileListModel::iconFor(const NQFileDataObject& e) const {
+  if (e.isDir && !ConversionController::isIworkPackage(e)) return folderIcon_;
+  // By name alone: reading every file's first bytes would make drawing slow.
+  const QList<QMimeType> types =
+      mimeTypes_.mimeTypesForFileName(QString::fromStdString(lastPathComponent(e.url)));
+  if (types.isEmpty()) return fileIcon_;
+  const QMimeType& type = types.front();
+  auto cached = iconsByMimeType_.constFind(type.name());
+  if (cached != iconsByMimeType_.constEnd()) return *cached;
+  const QIcon icon =
+      QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName(), fileIcon_));
+  iconsByMimeType_.insert(type.name(), icon);
+  return icon;
 }
 
 QModelIndex FileListModel::indexOf(const Uuid& id) const {
-  auto it = byId_.find(id);
-  if (changing_ || it == byId_.end()) return {};
-  return createIndex(places_.at(it->second).row, 0, const_cast<NQFileDataObject*>(it->second));
+  const QModelIndexList found = indexesOf({id});
+  return found.isEmpty() ? QModelIndex() : found.front();
+}
+
+QModelIndexList FileListModel::indexesOf(const std::unordered_set<Uuid>& ids) const {
+  QModelIndexList found;
+  std::vector<std::size_t> rows;
+  std::function<void(const std::vector<NQFileDataObject>&)> walk =
+      [&](const std::vector<NQFileDataObject>& entries) {
+        for (std::size_t row = 0; row < entries.size(); ++row) {
+          if (static_cast<std::size_t>(found.size()) == ids.size()) return;
+          const NQFileDataObject& e = entries[row];
+          rows.push_back(row);
+          if (ids.contains(e.id)) {
+            found.push_back(createIndex(static_cast<int>(row), 0, nodeAt(rows, rows.size() - 1)));
+          }
+          if (e.dirContents) walk(*e.dirContents);
+          rows.pop_back();
+        }
+      };
+  if (!ids.empty()) walk(options_.fileList());
+  return found;
+}
+
+void FileListModel::editStarts(const FileListEdit& edit) {
+  switch (edit.kind) {
+    case FileListEdit::Kind::append: {
+      const int row = static_cast<int>(edit.rows.at(0));
+      beginInsertRows({}, row, row);
+      break;
+    }
+    case FileListEdit::Kind::remove: {
+      const int row = static_cast<int>(edit.rows.back());
+      beginRemoveRows(parentIndexOf(edit.rows), row, row);
+      break;
+    }
+    case FileListEdit::Kind::replace:
+      beginResetModel();
+      break;
+  }
+}
+
+void FileListModel::editDone(const FileListEdit& edit) {
+  switch (edit.kind) {
+    case FileListEdit::Kind::append:
+      endInsertRows();
+      break;
+    case FileListEdit::Kind::remove:
+      dropFolderRow(nodeAt(edit.rows, edit.rows.size() - 1), edit.rows.back());
+      endRemoveRows();
+      break;
+    case FileListEdit::Kind::replace:
+      root_->folders.clear();
+      endResetModel();
+      break;
+  }
+}
+
+// The row has left `parent`: its node (if it was a folder asked for its
+// rows) goes with everything below it, and the folders after it move up.
+void FileListModel::dropFolderRow(Node* parent, std::size_t row) {
+  auto& folders = parent->folders;
+  auto at = std::lower_bound(folders.begin(), folders.end(), row,
+                             [](const std::unique_ptr<Node>& n, std::size_t r) { return n->row < r; });
+  if (at != folders.end() && (*at)->row == row) at = folders.erase(at);
+  for (; at != folders.end(); ++at) --(*at)->row;
+}
+
+// Every row may have changed colour: one dataChanged per folder that a
+// view has asked for rows (the others have no rows on screen).
+void FileListModel::exportClassesChanged() {
+  std::map<std::string, bool> classes = options_.exportClassFlags();
+  if (classes == exportClasses_) return;
+  exportClasses_ = std::move(classes);
+  const QList<int> roles = {Qt::ForegroundRole};
+  std::function<void(Node*)> refresh = [&](Node* node) {
+    const std::vector<NQFileDataObject>* children = contents(node);
+    if (children != nullptr && !children->empty()) {
+      emit dataChanged(createIndex(0, 0, node),
+                       createIndex(static_cast<int>(children->size()) - 1, 0, node), roles);
+    }
+    for (const std::unique_ptr<Node>& folder : node->folders) refresh(folder.get());
+  };
+  refresh(root_.get());
 }
 
 }  // namespace morvane

@@ -1,16 +1,25 @@
 // FileListModel: the options' file list as a tree model. Folders (even
-// empty ones) have children, taken from their scanned contents; each row
-// shows the entry's display name, computed when the row is drawn. The
-// model follows the list: while the list is being changed it reports no
-// rows, and it is rebuilt once the change is stored.
+// empty ones) have children, taken from their scanned contents. The model
+// follows the list edit by edit (rows inserted and removed; a reset only
+// when the whole list is replaced), so views keep expansion and selection.
+// A row shows the entry's display name (computed when it is drawn), its
+// full path as tooltip, the icon of its file type, and the disabled text
+// colour when a run with the chosen export classes would not convert it.
 #pragma once
 
 #include <QAbstractItemModel>
-#include <unordered_map>
+#include <QHash>
+#include <QIcon>
+#include <QMimeDatabase>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
-#include "views/options_signals.h"
 #include "filelist/env.h"
 #include "options/morvane_options.h"
+#include "views/options_signals.h"
 
 namespace morvane {
 
@@ -31,22 +40,46 @@ class FileListModel : public QAbstractItemModel {
   const NQFileDataObject* entry(const QModelIndex& index) const;
   // The row of the entry with `id`, at any depth; invalid when none has it.
   QModelIndex indexOf(const Uuid& id) const;
+  // The rows of the entries with these ids, in list order, found in one
+  // walk of the list; ids that match nothing are left out.
+  QModelIndexList indexesOf(const std::unordered_set<Uuid>& ids) const;
+  // True for a row that a run with the current export classes leaves
+  // unconverted: a file or document package without a target, or anything
+  // inside a package (the package is converted as a whole). Folders that
+  // are walked never are: their entries decide for themselves.
+  bool leftOutOfRun(const QModelIndex& index) const;
 
  private:
-  const std::vector<NQFileDataObject>* childrenOf(const QModelIndex& parent) const;
-  void rebuild();
-
-  struct Place {
-    const NQFileDataObject* parent;  // null at the top level
-    int row;
+  // A folder of the list that has been asked for its rows. Indexes point
+  // at the node of their parent folder; nodes live until their folder
+  // leaves the list, so indexes stay valid across edits elsewhere.
+  struct Node {
+    Node* parent;        // null for the root (the top level)
+    std::size_t row;     // the folder's row in the parent's contents
+    bool inPackage;      // a document package, or inside one
+    std::vector<std::unique_ptr<Node>> folders;  // by row
   };
+
+  Node* nodeOf(const QModelIndex& index) const;
+  Node* childNode(Node* parent, std::size_t row) const;
+  Node* nodeAt(const std::vector<std::size_t>& rows, std::size_t depth) const;
+  QModelIndex parentIndexOf(const std::vector<std::size_t>& rows) const;
+  const std::vector<NQFileDataObject>* contents(const Node* node) const;
+  void editStarts(const FileListEdit& edit);
+  void editDone(const FileListEdit& edit);
+  void dropFolderRow(Node* parent, std::size_t row);
+  void exportClassesChanged();
+  QIcon iconFor(const NQFileDataObject& entry) const;
 
   MorvaneOptions& options_;
   Env& env_;
   ChangePublisher::Token token_;
-  bool changing_ = false;  // between the announcement and the stored change
-  std::unordered_map<const NQFileDataObject*, Place> places_;
-  std::unordered_map<Uuid, const NQFileDataObject*> byId_;
+  std::unique_ptr<Node> root_;
+  std::map<std::string, bool> exportClasses_;
+  QMimeDatabase mimeTypes_;
+  QIcon folderIcon_;
+  QIcon fileIcon_;
+  mutable QHash<QString, QIcon> iconsByMimeType_;
 };
 
 }  // namespace morvane

@@ -67,6 +67,10 @@ FileListView::FileListView(OptionsSignals& changes, Env& env, QWidget* parent)
 
   connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &FileListView::selectionFromView);
+  // Rows come and go one by one, the expansion and selection of the others
+  // kept; only a replaced list starts over.
+  connect(model_, &QAbstractItemModel::rowsInserted, this, &FileListView::showBranch);
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, &FileListView::showBranch);
   connect(model_, &QAbstractItemModel::modelReset, this, [this] {
     showBranch();
     selectionFromOptions();
@@ -84,20 +88,26 @@ void FileListView::showBranch() {
   setCurrentWidget(options_.fileList().empty() ? static_cast<QWidget*>(empty_) : tree_);
 }
 
-void FileListView::selectionFromView() {
-  if (syncing_) return;
+std::unordered_set<Uuid> FileListView::idsSelectedInView() const {
   std::unordered_set<Uuid> ids;
   for (const QModelIndex& index : tree_->selectionModel()->selectedIndexes()) {
     if (const NQFileDataObject* e = model_->entry(index)) ids.insert(e->id);
   }
+  return ids;
+}
+
+void FileListView::selectionFromView() {
+  if (syncing_) return;
+  std::unordered_set<Uuid> ids = idsSelectedInView();
   if (ids != options_.selection()) options_.setSelection(std::move(ids));
 }
 
 void FileListView::selectionFromOptions() {
+  // Mostly the echo of a selection made here: then there is nothing to look up.
+  if (idsSelectedInView() == options_.selection()) return;
   QItemSelection wanted;
-  for (const Uuid& id : options_.selection()) {
-    const QModelIndex index = model_->indexOf(id);
-    if (index.isValid()) wanted.select(index, index);
+  for (const QModelIndex& index : model_->indexesOf(options_.selection())) {
+    wanted.select(index, index);
   }
   if (wanted == tree_->selectionModel()->selection()) return;
   syncing_ = true;

@@ -1,7 +1,8 @@
 // FileListView: what has been added. A tree of the file list with several
 // rows selectable at any depth, kept in step with the options' selection
-// both ways, or, while the list is empty, EmptyFileListView telling how to
-// add files. Both take dropped files and folders.
+// both ways, with icons, path tooltips and the entries a run would not
+// convert greyed; or, while the list is empty, EmptyFileListView telling
+// how to add files. Both take dropped files and folders.
 #pragma once
 
 #include <QStackedWidget>
@@ -43,6 +44,7 @@ class FileListView : public QStackedWidget {
 
  private:
   void showBranch();
+  std::unordered_set<Uuid> idsSelectedInView() const;
   void selectionFromView();
   void selectionFromOptions();
 

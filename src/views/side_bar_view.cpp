@@ -21,6 +21,7 @@ namespace {
 QWidget* makeHintRow(const QString& text, QWidget* parent) {
   auto* row = new QWidget(parent);
   auto* symbolLabel = new QLabel(row);
+  symbolLabel->setAccessibleName(SideBarView::tr("Warning", "Accessible name of the hint symbol"));
   QPixmap warning = symbol("dialog-warning", QStyle::SP_MessageBoxWarning).pixmap(16, 16);
   QPainter painter(&warning);
   painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
@@ -74,7 +75,10 @@ SideBarView::SideBarView(OptionsSignals& changes, TargetOptionsView::FolderChoos
   layout->addWidget(target_);
   layout->addStretch(1);
   layout->addLayout(runBlock);
-  setMaximumWidth(320);
+  // The side bar keeps this width however wide the window grows; longer
+  // texts wrap or are cut inside it.
+  setFixedWidth(320);
+  target_->folderIcon()->setAccessibleName(tr("Target folder", "Accessible name of the folder icon"));
 
   connect(&changes, &OptionsSignals::changed, this, &SideBarView::showOptions);
   showOptions();
@@ -117,6 +121,7 @@ QWidget* SideBarView::makeProgressRow() {
   progressRow_ = new QWidget(this);
   progressBar_ = new QProgressBar(progressRow_);
   progressBar_->setTextVisible(false);
+  progressBar_->setAccessibleName(tr("Conversion progress", "Accessible name of the progress bar"));
   progressLabel_ = new QLabel(progressRow_);
   documentLabel_ = new QLabel(progressRow_);
   documentLabel_->setTextFormat(Qt::PlainText);

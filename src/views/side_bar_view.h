@@ -1,4 +1,4 @@
-// SideBarView: the right side of the window, at most 320 wide: the export
+// SideBarView: the right side of the window, 320 wide at any window size: the export
 // options, the target options, and at the bottom the hint rows for what is
 // still missing and the Run button, enabled only with files and a target;
 // during a run, its progress and Cancel in their place.

@@ -220,6 +220,7 @@ TEST_F(ViewsTest, SelectionStaysInStepAtAnyDepth) {
   EXPECT_TRUE(env_.lines.back().starts_with("did click ["));
   EXPECT_EQ(options().selection().size(), 2u);
 
+  runQueued();  // "Delete" is enabled once the selection has arrived
   content_->deleteAction()->trigger();
   EXPECT_EQ(model->rowCount(sub), 1);  // posted, not yet run
   runQueued();

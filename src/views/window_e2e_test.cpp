@@ -15,6 +15,7 @@
 #include "app/app_delegate.h"
 #include "app/qt_alert_service.h"
 #include "office/office_script_service.h"
+#include "testing/fixtures.h"
 #include "testing/processes.h"
 #include "testing/qt_helpers.h"
 #include "testing/recording_fakes.h"
@@ -41,9 +42,9 @@ OfficeConfig testConfig() {
 
 TEST(WindowEndToEndTest, RunConvertsTheListedDocuments) {
   testing::TempDir tmp;
-  ASSERT_TRUE(fs::is_directory(MORVANE_TEST_FIXTURES));
+  MORVANE_FIXTURES_OR_SKIP(samples, "iwork");
   for (const char* name : {"pages5-file.pages", "numbers3-file.numbers"}) {
-    fs::copy_file(fs::path(MORVANE_TEST_FIXTURES) / name, tmp.path() / name);
+    fs::copy_file(samples / name, tmp.path() / name);
   }
   OfficeScriptService scripts(testConfig());
   RealEnv env;
@@ -94,9 +95,9 @@ TEST(WindowEndToEndTest, RunConvertsTheListedDocuments) {
 TEST(WindowEndToEndTest, CancelDuringARealRunLeavesOnlyCompleteFiles) {
   testing::TempDir tmp;
   const fs::path in = tmp.mkdir("in"), out = tmp.path() / "out";
-  ASSERT_TRUE(fs::is_directory(MORVANE_TEST_FIXTURES));
+  MORVANE_FIXTURES_OR_SKIP(samples, "iwork");
   for (int i = 10; i < 50; ++i) {
-    fs::copy_file(fs::path(MORVANE_TEST_FIXTURES) / "pages5-file.pages",
+    fs::copy_file(samples / "pages5-file.pages",
                   in / ("doc" + std::to_string(i) + ".pages"));
   }
   OfficeConfig config = testConfig();

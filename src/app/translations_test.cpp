@@ -1,0 +1,117 @@
+// The window as a user with a German locale sees it. Run with LANG, LC_ALL
+// and LANGUAGE set to German (the window_in_german test does): the system
+// locale is read once per process.
+#include "app/translations.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QTranslator>
+
+#include "app/app_delegate.h"
+#include "app/qt_alert_service.h"
+#include "engine/conversion_controller.h"
+#include "testing/engine_fixture.h"
+#include "testing/qt_helpers.h"
+#include "testing/ui_fakes.h"
+#include "views/content_view.h"
+
+namespace morvane {
+namespace {
+
+class WindowInGerman : public ::testing::Test {
+ protected:
+  // As the application starts: once, with the system locale.
+  static void SetUpTestSuite() { loaded_ = new LoadedTranslations(installTranslations(*qApp)); }
+  static void TearDownTestSuite() { delete loaded_; }
+
+  void SetUp() override {
+    ASSERT_EQ(QLocale().language(), QLocale::German)
+        << "run with LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 (as the window_in_german test does)";
+  }
+
+  static LoadedTranslations* loaded_;
+};
+
+LoadedTranslations* WindowInGerman::loaded_ = nullptr;
+
+TEST_F(WindowInGerman, RunButtonIsGerman) {
+  EXPECT_TRUE(loaded_->application.endsWith("/morvane_de.qm"))
+      << loaded_->application.toStdString();
+  testing::RecordingEnv env;
+  testing::FixedSystemVersion version{{25, 1, 0}};
+  testing::FakeScriptService scripts;
+  testing::FakeAlertService alerts;
+  testing::FakeOpenPanel panel;
+  AppDelegate delegate({env, version, scripts, alerts, panel,
+                        [] { return std::make_unique<testing::CountingUpdates>(); },
+                        contentViewFor});
+  delegate.applicationDidFinishLaunching();
+  testing::runQueued();
+
+  QStringList buttons;
+  for (const QPushButton* button : delegate.window()->findChildren<QPushButton*>()) {
+    buttons << button->text();
+  }
+  EXPECT_TRUE(buttons.contains("Konvertieren")) << buttons.join(", ").toStdString();
+  EXPECT_FALSE(buttons.contains("Run"));
+}
+
+TEST_F(WindowInGerman, QtsStandardButtonsAreGerman) {
+  EXPECT_TRUE(loaded_->qt.endsWith("/qtbase_de.qm")) << "Qt's translations (qt6-translations-l10n)";
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
+}
+
+// Each alert text the window shows by key has its own German text ("OK"
+// stays "OK", so the translation file is asked, not the fallback).
+TEST_F(WindowInGerman, EveryListedAlertTextHasAGermanText) {
+  QTranslator german;
+  ASSERT_TRUE(german.load(loaded_->application));
+  for (const LocalizedText& text : alertTexts()) {
+    EXPECT_FALSE(german.translate("Morvane", text.key.c_str(), text.comment.c_str()).isEmpty())
+        << text.key;
+  }
+  EXPECT_EQ(localized({"Before we start conversion", "Alert title before conversion starts"}),
+            "Bevor die Konvertierung beginnt");
+}
+
+// The alerts of real runs (with the engine's fakes) use listed texts only:
+// an engine text that is not listed would stay English.
+class RunAlertsInGerman : public testing::EngineFixture {
+ protected:
+  void expectListed() {
+    const std::vector<LocalizedText>& listed = alertTexts();
+    auto isListed = [&](const LocalizedText& text) {
+      return std::find(listed.begin(), listed.end(), text) != listed.end();
+    };
+    ASSERT_FALSE(alerts_.shown.empty());
+    for (const Alert& alert : alerts_.shown) {
+      EXPECT_TRUE(isListed(alert.title)) << alert.title.key;
+      EXPECT_TRUE(isListed(alert.message)) << alert.message.key;
+      for (const LocalizedText& button : alert.buttons) EXPECT_TRUE(isListed(button)) << button.key;
+    }
+  }
+  RunOutcome run() {
+    return ConversionController(options_, runner(), services()).runBatchConversion();
+  }
+};
+
+TEST_F(RunAlertsInGerman, NoTargetSuccessAndFailure) {
+  alerts_.responses = {kAlertSecondButtonReturn};
+  EXPECT_EQ(run(), RunOutcome::endedAtQuestion);
+  options_.setTargetFolder(tmp_.path() / "Out");
+  runner_.reset();
+  EXPECT_EQ(run(), RunOutcome::succeeded);
+  scripts_.executeError = ScriptError{{{"message", "broken"}}};
+  runner_.reset();
+  EXPECT_EQ(run(), RunOutcome::failed);
+  EXPECT_EQ(alerts_.titles(), (std::vector<std::string>{"No target folder",
+                                                        "Before we start conversion", "Success",
+                                                        "Before we start conversion", "Error"}));
+  expectListed();
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,208 @@
+// The main window's content as a user meets it: the keys and the toolbar
+// pair that remove entries, and a layout that follows the window's size.
+#include "views/content_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "app/app_delegate.h"
+#include "app/toolbar_buttons.h"
+#include "testing/qt_helpers.h"
+#include "testing/recording_fakes.h"
+#include "testing/temp_dir.h"
+#include "testing/ui_fakes.h"
+#include "views/file_list_view.h"
+#include "views/side_bar_view.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::runQueued;
+
+class ContentViewTest : public ::testing::Test {
+ protected:
+  void start(OperatingSystemVersion v = {25, 0, 0}) {
+    version_ = std::make_unique<testing::FixedSystemVersion>(v);
+    delegate_ = std::make_unique<AppDelegate>(AppServices{
+        env_, *version_, scripts_, alerts_, panel_,
+        [] { return std::make_unique<testing::CountingUpdates>(); }, contentViewFor});
+    delegate_->setUpMainWindow();
+    content_ = static_cast<ContentView*>(delegate_->contentView());
+  }
+  MorvaneOptions& options() { return delegate_->options(); }
+  QTreeView* tree() { return content_->fileList()->tree(); }
+  // Three files in the list, the first two selected.
+  void selectTwoOfThree() {
+    for (const char* name : {"a.docx", "b.xlsx", "c.key"}) options().addFile(tmp_.write(name));
+    options().setSelection({options().fileList()[0].id, options().fileList()[1].id});
+    runQueued();
+  }
+  std::vector<std::string> names() {
+    std::vector<std::string> list;
+    for (const auto& e : options().fileList()) list.push_back(e.url.filename().string());
+    return list;
+  }
+  void focusList() {
+    delegate_->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(delegate_->window()));
+    tree()->setFocus();
+    ASSERT_TRUE(testing::waitFor([this] { return tree()->hasFocus(); }));
+  }
+
+  testing::TempDir tmp_;
+  testing::RecordingEnv env_;
+  testing::FakeScriptService scripts_;
+  testing::FakeAlertService alerts_;
+  testing::FakeOpenPanel panel_;
+  std::unique_ptr<testing::FixedSystemVersion> version_;
+  std::unique_ptr<AppDelegate> delegate_;
+  ContentView* content_ = nullptr;
+};
+
+TEST_F(ContentViewTest, DeleteAndBackSpaceRemoveTheSelection) {
+  start();
+  selectTwoOfThree();
+  focusList();
+  QTest::keyClick(tree(), Qt::Key_Delete);
+  runQueued();
+  EXPECT_EQ(names(), std::vector<std::string>{"c.key"});
+  EXPECT_TRUE(fs::exists(tmp_.path() / "a.docx"));  // only the entry goes
+
+  options().addFile(tmp_.write("d.pages"));
+  options().setSelection({options().fileList()[0].id});
+  runQueued();
+  QTest::keyClick(tree(), Qt::Key_Backspace);
+  runQueued();
+  EXPECT_EQ(names(), std::vector<std::string>{"d.pages"});
+}
+
+TEST_F(ContentViewTest, KeysLeaveTheListAloneDuringARunAndInATextField) {
+  start();
+  selectTwoOfThree();
+  focusList();
+  content_->showRunStarted();
+  QTest::keyClick(tree(), Qt::Key_Delete);
+  runQueued();
+  EXPECT_EQ(names().size(), 3u);
+  content_->showRunEnded();
+
+  // A text field keeps its editing keys.
+  auto* field = new QLineEdit("text", content_->sideBar());
+  field->show();
+  field->setFocus();
+  ASSERT_TRUE(testing::waitFor([field] { return field->hasFocus(); }));
+  QTest::keyClick(field, Qt::Key_Backspace);
+  runQueued();
+  EXPECT_EQ(field->text(), "tex");
+  EXPECT_EQ(names().size(), 3u);
+  delete field;
+}
+
+TEST_F(ContentViewTest, RemoveButtonFollowsTheSelection) {
+  start({25, 0, 0});
+  QPushButton* minus = delegate_->window()->findChild<ToolbarButtons*>()->minusButton();
+  EXPECT_FALSE(minus->isEnabled());
+  EXPECT_FALSE(content_->deleteAction()->isEnabled());
+  selectTwoOfThree();
+  EXPECT_TRUE(minus->isEnabled());
+  EXPECT_TRUE(content_->deleteAction()->isEnabled());
+  EXPECT_FALSE(minus->toolTip().isEmpty());
+  tree()->clearSelection();  // as the user does it
+  runQueued();
+  EXPECT_FALSE(minus->isEnabled());
+  tree()->selectionModel()->select(tree()->model()->index(2, 0), QItemSelectionModel::Select);
+  runQueued();
+  ASSERT_TRUE(minus->isEnabled());
+  minus->click();
+  runQueued();
+  EXPECT_EQ(names(), (std::vector<std::string>{"a.docx", "b.xlsx"}));
+  EXPECT_FALSE(minus->isEnabled());
+
+  // The window toolbar holds one pair only.
+  auto* toolbar = delegate_->window()->findChild<QToolBar*>();
+  ASSERT_NE(toolbar, nullptr);
+  EXPECT_EQ(toolbar->actions().size(), 1);  // the "+" and "-" buttons
+}
+
+TEST_F(ContentViewTest, UnifiedToolbarHoldsOneAddRemovePair) {
+  start({26, 0, 0});
+  auto* toolbar = delegate_->window()->findChild<QToolBar*>("MainToolbar");
+  ASSERT_NE(toolbar, nullptr);
+  ASSERT_EQ(toolbar->actions().size(), 2);
+  QAction* plus = toolbar->actions()[0];
+  QAction* remove = toolbar->actions()[1];
+  EXPECT_EQ(plus->text(), "+");
+  EXPECT_EQ(remove, content_->deleteAction());
+  EXPECT_EQ(remove->toolTip(), "Remove the selected entries from the list");
+  EXPECT_FALSE(remove->isEnabled());
+  selectTwoOfThree();
+  EXPECT_TRUE(remove->isEnabled());
+  content_->showRunStarted();
+  EXPECT_FALSE(remove->isEnabled());
+  content_->showRunEnded();
+  EXPECT_TRUE(remove->isEnabled());
+  options().setSelection({});
+  runQueued();
+  EXPECT_FALSE(remove->isEnabled());
+
+  // Buttons without words have names for a screen reader.
+  for (QAction* action : toolbar->actions()) {
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(toolbar->widgetForAction(action));
+    ASSERT_NE(button, nullptr);
+    const QString name = button->text(QAccessible::Name);
+    EXPECT_TRUE(name == "Plus" || name == "Delete") << name.toStdString();
+  }
+}
+
+TEST_F(ContentViewTest, ContentStretchesWithTheWindow) {
+  start();
+  QMainWindow* window = delegate_->window();
+  EXPECT_EQ(window->minimumSize(), QSize(800, 600));
+  EXPECT_GE(content_->width(), 800);
+  EXPECT_GE(content_->height(), 600);
+  const int listWidth = content_->fileList()->width();
+  const int sideWidth = content_->sideBar()->width();
+  EXPECT_LE(sideWidth, 320);
+
+  window->resize(1200, 800);
+  runQueued();
+  EXPECT_EQ(content_->sideBar()->width(), sideWidth);
+  EXPECT_EQ(content_->fileList()->width(), listWidth + 400);
+  EXPECT_GT(content_->height(), 700);
+  EXPECT_EQ(content_->sideBar()->height(), content_->height());
+  EXPECT_EQ(content_->sideBar()->geometry().right(), content_->width() - 1);  // no grey space
+
+  window->resize(400, 300);  // not below the minimum
+  runQueued();
+  EXPECT_EQ(window->size(), QSize(800, 600));
+  EXPECT_EQ(content_->sideBar()->width(), sideWidth);
+}
+
+TEST_F(ContentViewTest, ListAndSymbolsHaveAccessibleNames) {
+  start();
+  EXPECT_FALSE(tree()->accessibleName().isEmpty());
+  SideBarView* side = content_->sideBar();
+  for (QWidget* hint : {side->addFilesHint(), side->targetHint()}) {
+    for (QLabel* label : hint->findChildren<QLabel*>()) {
+      if (label->text().isEmpty()) {
+        EXPECT_FALSE(label->accessibleName().isEmpty());
+      }
+    }
+  }
+  EXPECT_FALSE(side->progressBar()->accessibleName().isEmpty());
+}
+
+}  // namespace
+}  // namespace morvane

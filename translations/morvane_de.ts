@@ -1,0 +1,483 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>Morvane</name>
+    <message>
+        <source>OK</source>
+        <comment>OK button</comment>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <comment>Cancel button</comment>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Send error report…</source>
+        <comment>Send error report…</comment>
+        <translation>Fehlerbericht senden …</translation>
+    </message>
+    <message>
+        <source>No target folder</source>
+        <comment>Alert title when no target is selected</comment>
+        <translation>Kein Zielordner</translation>
+    </message>
+    <message>
+        <source>Please choose a target folder where the converted files should be stored</source>
+        <comment>Alert message when no target is selected</comment>
+        <translation>Bitte wählen Sie einen Zielordner, in dem die konvertierten Dateien gespeichert werden sollen</translation>
+    </message>
+    <message>
+        <source>Before we start conversion</source>
+        <comment>Alert title before conversion starts</comment>
+        <translation>Bevor die Konvertierung beginnt</translation>
+    </message>
+    <message>
+        <source>Close all open documents in Pages, Numbers and Keynote. Confirm to continue…</source>
+        <comment>Alert message before conversion starts</comment>
+        <translation>Schließen Sie alle geöffneten Dokumente in Pages, Numbers und Keynote. Bestätigen Sie, um fortzufahren …</translation>
+    </message>
+    <message>
+        <source>Success</source>
+        <comment>Alert title when conversion completed successfully</comment>
+        <translation>Erfolgreich</translation>
+    </message>
+    <message>
+        <source>Did complete conversion.</source>
+        <comment>Alert message when conversion completed</comment>
+        <translation>Die Konvertierung ist abgeschlossen.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <comment>Alert title when an error was received from the AppleScript</comment>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>There was an error during the conversion. Please try again.</source>
+        <comment>Alert message when conversion failed</comment>
+        <translation>Bei der Konvertierung ist ein Fehler aufgetreten. Bitte versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>Conversion cancelled</source>
+        <comment>Alert title when the user cancelled a conversion</comment>
+        <translation>Konvertierung abgebrochen</translation>
+    </message>
+    <message>
+        <source>1 document was converted.</source>
+        <comment>Alert message when the user cancelled a conversion</comment>
+        <translation>1 Dokument wurde konvertiert.</translation>
+    </message>
+    <message>
+        <source>A conversion is running</source>
+        <comment>Alert title when the window is closed during a conversion</comment>
+        <translation>Eine Konvertierung läuft</translation>
+    </message>
+    <message>
+        <source>Cancel the conversion and close the window? What is converted stays.</source>
+        <comment>Alert message when the window is closed during a conversion</comment>
+        <translation>Die Konvertierung abbrechen und das Fenster schließen? Bereits Konvertiertes bleibt erhalten.</translation>
+    </message>
+    <message>
+        <source>This is Morvane %1. Updates come from your system&apos;s package manager: install them with your software updater or apt.</source>
+        <comment>Shown by Check for Updates on systems whose packages bring updates</comment>
+        <translation>Dies ist Morvane %1. Aktualisierungen kommen über die Paketverwaltung Ihres Systems: Installieren Sie sie mit der Softwareaktualisierung oder mit apt.</translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <comment>Update window title</comment>
+        <translation>Nach Aktualisierungen suchen</translation>
+    </message>
+    <message>
+        <source>Choose Target Folder</source>
+        <comment>Title of the target folder chooser</comment>
+        <translation>Zielordner wählen</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::AboutDialog</name>
+    <message>
+        <source>Version %1</source>
+        <comment>About window</comment>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>MIT License</source>
+        <comment>About window: the licence</comment>
+        <translation>MIT-Lizenz</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <comment>Title of the About window</comment>
+        <translation>Über %1</translation>
+    </message>
+    <message>
+        <source>Converts documents between iWork and Microsoft Office formats, and to PDF.</source>
+        <comment>About window: what the application does</comment>
+        <translation>Konvertiert Dokumente zwischen iWork- und Microsoft-Office-Formaten und nach PDF.</translation>
+    </message>
+    <message>
+        <source>Support: %1</source>
+        <comment>About window: the support mail address</comment>
+        <translation>Support: %1</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::AddFilesPanel</name>
+    <message>
+        <source>Up</source>
+        <comment>Open panel: go to the enclosing folder</comment>
+        <translation>Nach oben</translation>
+    </message>
+    <message>
+        <source>Add Files</source>
+        <comment>Title of the panel that adds files for conversion</comment>
+        <translation>Dateien hinzufügen</translation>
+    </message>
+    <message>
+        <source>Folder contents</source>
+        <comment>Open panel: accessible name of the listing</comment>
+        <translation>Ordnerinhalt</translation>
+    </message>
+    <message>
+        <source>Places</source>
+        <comment>Open panel: accessible name of the places list</comment>
+        <translation>Orte</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <comment>Open panel: add the chosen items</comment>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <comment>Cancel button</comment>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Home</source>
+        <comment>Open panel: the place of the home folder</comment>
+        <translation>Persönlicher Ordner</translation>
+    </message>
+    <message>
+        <source>Desktop</source>
+        <comment>Open panel: the place of the desktop folder</comment>
+        <translation>Schreibtisch</translation>
+    </message>
+    <message>
+        <source>Documents</source>
+        <comment>Open panel: the place of the documents folder</comment>
+        <translation>Dokumente</translation>
+    </message>
+    <message>
+        <source>Computer</source>
+        <comment>Open panel: the place of the root folder</comment>
+        <translation>Rechner</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::AppDelegate</name>
+    <message>
+        <source>+</source>
+        <comment>Toolbar item that adds files</comment>
+        <translation>+</translation>
+    </message>
+    <message>
+        <source>Add files for conversion…</source>
+        <comment>Tooltip for add files button</comment>
+        <translation>Dateien zum Konvertieren hinzufügen …</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <comment>Main menu</comment>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>Open…</source>
+        <comment>Menu command that adds files</comment>
+        <translation>Öffnen …</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <comment>Menu command that ends the application</comment>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <comment>Main menu</comment>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>Check for Updates…</source>
+        <comment>Menu command that checks for updates</comment>
+        <translation>Nach Aktualisierungen suchen …</translation>
+    </message>
+    <message>
+        <source>%1 converted, %2 copied, %3 failed</source>
+        <comment>The last run&apos;s counts: documents converted, files copied, failed</comment>
+        <translation>%1 konvertiert, %2 kopiert, %3 fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>%1 – %2 of %3</source>
+        <comment>Window title while converting: the application, the document being converted, how many there are</comment>
+        <translation>%1 – %2 von %3</translation>
+    </message>
+    <message>
+        <source>Conversion finished</source>
+        <comment>Desktop notification</comment>
+        <translation>Konvertierung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Conversion cancelled</source>
+        <comment>Desktop notification</comment>
+        <translation>Konvertierung abgebrochen</translation>
+    </message>
+    <message>
+        <source>Conversion failed</source>
+        <comment>Desktop notification</comment>
+        <translation>Konvertierung fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Morvane has ended the conversion.</source>
+        <comment>Desktop notification text after a long run</comment>
+        <translation>Morvane hat die Konvertierung beendet.</translation>
+    </message>
+    <message>
+        <source>Plus</source>
+        <comment>Accessible name of the toolbar item that adds files</comment>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <comment>Menu command that shows the About window</comment>
+        <translation>Über %1</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::BackendDescription</name>
+    <message>
+        <source>Not available: %1</source>
+        <comment>About window: why the LibreOffice version is missing</comment>
+        <translation>Nicht verfügbar: %1</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::ContentView</name>
+    <message>
+        <source>Plus</source>
+        <comment>Toolbar button that adds files</comment>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <comment>Toolbar button that removes the selected files</comment>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Files to convert</source>
+        <comment>Accessible name of the file list</comment>
+        <translation>Zu konvertierende Dateien</translation>
+    </message>
+    <message>
+        <source>Add files for conversion…</source>
+        <comment>Tooltip for add files button</comment>
+        <translation>Dateien zum Konvertieren hinzufügen …</translation>
+    </message>
+    <message>
+        <source>Remove the selected entries from the list</source>
+        <comment>Tooltip for the button that removes the selected files</comment>
+        <translation>Die ausgewählten Einträge aus der Liste entfernen</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::EmptyFileListView</name>
+    <message>
+        <source>No files added yet</source>
+        <comment>Shown while the file list is empty</comment>
+        <translation>Noch keine Dateien hinzugefügt</translation>
+    </message>
+    <message>
+        <source>Drag and drop files and folders or click the `+` button above here to start </source>
+        <comment>Hint shown while the file list is empty</comment>
+        <translation>Ziehen Sie Dateien und Ordner hierher oder klicken Sie oben auf „+“, um zu beginnen </translation>
+    </message>
+</context>
+<context>
+    <name>morvane::ExportOptionsView</name>
+    <message>
+        <source>Use Creator Studio apps</source>
+        <comment>Switch in the export options</comment>
+        <translation>Creator-Studio-Apps verwenden</translation>
+    </message>
+    <message>
+        <source>Creator Studio</source>
+        <comment>Heading in the export options</comment>
+        <translation>Creator Studio</translation>
+    </message>
+    <message>
+        <source>Export formats</source>
+        <comment>Heading in the export options</comment>
+        <translation>Exportformate</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::OpenRequestHandler</name>
+    <message numerus="yes">
+        <source>and %n more</source>
+        <comment>After the listed paths that do not exist</comment>
+        <translation>
+            <numerusform>und %n weiterer</numerusform>
+            <numerusform>und %n weitere</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Nothing exists at these paths, so they were not added:</source>
+        <comment>Warning about files to open that do not exist</comment>
+        <translation>Unter diesen Pfaden gibt es nichts, daher wurden sie nicht hinzugefügt:</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::SideBarView</name>
+    <message>
+        <source>Warning</source>
+        <comment>Accessible name of the hint symbol</comment>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>MS Office</source>
+        <comment>Export switch</comment>
+        <translation>MS Office</translation>
+    </message>
+    <message>
+        <source>iWork</source>
+        <comment>Export switch</comment>
+        <translation>iWork</translation>
+    </message>
+    <message>
+        <source>.pdf</source>
+        <comment>Export switch</comment>
+        <translation>.pdf</translation>
+    </message>
+    <message>
+        <source>Add files for conversion</source>
+        <comment>Hint above the Run button</comment>
+        <translation>Dateien zum Konvertieren hinzufügen</translation>
+    </message>
+    <message>
+        <source>Select target folder</source>
+        <comment>Hint above the Run button</comment>
+        <translation>Zielordner auswählen</translation>
+    </message>
+    <message>
+        <source>Choose an export format</source>
+        <comment>Hint above the Run button</comment>
+        <translation>Ein Exportformat wählen</translation>
+    </message>
+    <message>
+        <source>Run</source>
+        <comment>Button that starts the conversion</comment>
+        <translation>Konvertieren</translation>
+    </message>
+    <message>
+        <source>Target folder</source>
+        <comment>Accessible name of the folder icon</comment>
+        <translation>Zielordner</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <comment>Button that opens the target folder</comment>
+        <translation>Im Ordner zeigen</translation>
+    </message>
+    <message>
+        <source>Last run: %1</source>
+        <comment>The side bar&apos;s line about the last run</comment>
+        <translation>Letzter Lauf: %1</translation>
+    </message>
+    <message>
+        <source>Conversion progress</source>
+        <comment>Accessible name of the progress bar</comment>
+        <translation>Fortschritt der Konvertierung</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <comment>Button that cancels the running conversion</comment>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Preparing the conversion…</source>
+        <comment>Progress while a run starts</comment>
+        <translation>Die Konvertierung wird vorbereitet …</translation>
+    </message>
+    <message>
+        <source>Converting %1 of %2</source>
+        <comment>Progress: the document being converted, how many there are</comment>
+        <translation>Dokument %1 von %2 wird konvertiert</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::TargetOptionsView</name>
+    <message>
+        <source>Choose…</source>
+        <comment>Button that chooses the target folder</comment>
+        <translation>Wählen …</translation>
+    </message>
+    <message>
+        <source>Rebuild folder structure</source>
+        <comment>Switch in the output options</comment>
+        <translation>Ordnerstruktur nachbilden</translation>
+    </message>
+    <message>
+        <source>Copy non-convertible files to target</source>
+        <comment>Switch in the output options</comment>
+        <translation>Nicht konvertierbare Dateien ins Ziel kopieren</translation>
+    </message>
+    <message>
+        <source>Continue after a failed document</source>
+        <comment>Switch in the output options</comment>
+        <translation>Nach einem fehlgeschlagenen Dokument fortfahren</translation>
+    </message>
+    <message>
+        <source>Target folder:</source>
+        <comment>Label in the output options</comment>
+        <translation>Zielordner:</translation>
+    </message>
+    <message>
+        <source>Output options</source>
+        <comment>Heading in the output options</comment>
+        <translation>Ausgabeoptionen</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::ToolbarButtons</name>
+    <message>
+        <source>+</source>
+        <comment>Title-bar button that adds files</comment>
+        <translation>+</translation>
+    </message>
+    <message>
+        <source>-</source>
+        <comment>Title-bar button that removes the selected files</comment>
+        <translation>-</translation>
+    </message>
+    <message>
+        <source>Plus</source>
+        <comment>Accessible name of the button that adds files</comment>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <comment>Accessible name of the button that removes files</comment>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Add files for conversion…</source>
+        <comment>Tooltip for add files button</comment>
+        <translation>Dateien zum Konvertieren hinzufügen …</translation>
+    </message>
+    <message>
+        <source>Remove the selected entries from the list</source>
+        <comment>Tooltip for the button that removes the selected files</comment>
+        <translation>Die ausgewählten Einträge aus der Liste entfernen</translation>
+    </message>
+</context>
+</TS>
