@@ -56,10 +56,11 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # The libraries the programs link come from dpkg-shlibdeps; the worker loads
 # LibreOffice (LibreOfficeKit is in libreoffice-core, which these bring) at
-# run time, and the window needs Qt's platform plugins.
+# run time, and the window needs Qt's platform plugins (and its SVG plugin
+# for the icon).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libreoffice-writer, libreoffice-calc, libreoffice-impress, qt6-qpa-plugins")
+  "libreoffice-writer, libreoffice-calc, libreoffice-impress, qt6-qpa-plugins, libqt6svg6")
 # Qt's own German texts for the standard dialogs; mail and folders opened
 # through the desktop.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils")

@@ -21,7 +21,7 @@ class DesktopProgress {
 // On the session bus; where there is none, nothing is shown.
 class DBusDesktopProgress : public DesktopProgress {
  public:
-  // `desktopFile`: the application's desktop entry, "morvane.desktop".
+  // `desktopFile`: the application's desktop entry, "io.github.morvane.Morvane.desktop".
   explicit DBusDesktopProgress(QString desktopFile) : desktopFile_(std::move(desktopFile)) {}
   void showProgress(double fraction) override;
   void hideProgress() override;

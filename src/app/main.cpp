@@ -2,9 +2,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QMainWindow>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 #include <cstdio>
 
 #include "app/add_files_panel.h"
@@ -14,13 +11,10 @@
 #include "app/qt_alert_service.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
+#include "app/translations.h"
 #include "app/update_checker.h"
 #include "office/default_script_service.h"
 #include "views/content_view.h"
-
-#ifndef MORVANE_TRANSLATIONS_DIR
-#define MORVANE_TRANSLATIONS_DIR "/usr/local/share/morvane/translations"
-#endif
 
 int main(int argc, char** argv) {
   using namespace morvane;
@@ -51,11 +45,9 @@ int main(int argc, char** argv) {
                  qPrintable(single.problem));
   }
   TerminationSignals terminationSignals;
-  QApplication::setDesktopFileName("morvane");
-  QTranslator translator;
-  if (translator.load(QLocale(), "morvane", "_", MORVANE_TRANSLATIONS_DIR)) {
-    QApplication::installTranslator(&translator);
-  }
+  QApplication::setDesktopFileName(QStringLiteral("io.github.morvane.Morvane"));
+  // The window's texts and Qt's own dialogs in the user's language.
+  installTranslations(app);
 
   RealEnv env;
   PosixSystemVersion version;
@@ -70,7 +62,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<ScriptService> scripts = makeDefaultScriptService(progress);
   QtAlertService alerts;
   QtOpenPanel openPanel;
-  DBusDesktopProgress desktop(QStringLiteral("morvane.desktop"));
+  DBusDesktopProgress desktop(QStringLiteral("io.github.morvane.Morvane.desktop"));
   AppDelegate delegate({env, version, *scripts, alerts, openPanel,
                         [] { return std::make_unique<PackageManagerUpdates>(MORVANE_VERSION); },
                         contentViewFor, &desktop});
