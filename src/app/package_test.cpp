@@ -156,8 +156,8 @@ TEST_F(DebianPackage, NamesItselfAndWhatItNeeds) {
   // LibreOffice for the worker, the platform plugins for the window, and
   // the linked libraries as dpkg-shlibdeps finds them.
   for (const char* package : {"libreoffice-writer", "libreoffice-calc", "libreoffice-impress",
-                              "qt6-qpa-plugins", "libqt6svg6", "libqt6widgets6", "libqt6dbus6", "libc6",
-                              "libzip4", "libprotobuf"}) {
+                              "qt6-qpa-plugins", "libqt6svg6", "libqt6widgets6", "libqt6dbus6",
+                              "libc6", "libzip4", "libprotobuf"}) {
     EXPECT_NE(depends.find(package), std::string::npos) << package << " in " << depends;
   }
   if (MORVANE_READER_BUNDLED) {
