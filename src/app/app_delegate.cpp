@@ -12,6 +12,8 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include "app/qt_alert_service.h"
+#include "app/termination_signals.h"
 #include "app/toolbar_buttons.h"
 #include "views/content_view.h"
 #include "engine/conversion_controller.h"
@@ -200,7 +202,7 @@ void AppDelegate::addRegularFilesInFolder(const std::filesystem::path& folder) {
 void AppDelegate::removeSelectedFiles() { options_->removeSelectedEntries(); }
 
 void AppDelegate::runConversion() {
-  if (runMonitor_.running()) return;  // one run at a time
+  if (runMonitor_.running() || terminating_) return;  // one run at a time
   const EngineServices engine{services_.env,     services_.scripts,
                               services_.alerts,  services_.version,
                               &runMonitor_.cancellation(), &runMonitor_};
@@ -270,7 +272,7 @@ void AppDelegate::showRunOnDesktop() {
 }
 
 void AppDelegate::notifyEnd(RunOutcome outcome) {
-  if (services_.desktop == nullptr || runStarted_ == std::chrono::steady_clock::time_point() ||
+  if (services_.desktop == nullptr || terminating_ || runStarted_ == std::chrono::steady_clock::time_point() ||
       std::chrono::steady_clock::now() - runStarted_ < notifyAfter_ ||
       (window_ && window_->isActiveWindow())) {
     runStarted_ = {};
@@ -302,6 +304,21 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void AppDelegate::checkForUpdates() { updaterController_->checkForUpdates(); }
+
+void AppDelegate::terminate() {
+  terminating_ = true;
+  runMonitor_.cancel();
+  // Every event loop ends, the run's and the dialogs' too: the run then
+  // unwinds (waiting for its cancelled script) and exec() returns.
+  QCoreApplication::exit(0);
+}
+
+void endOnTermination(TerminationSignals& signals, AppDelegate& delegate, QtAlertService& alerts) {
+  QObject::connect(&signals, &TerminationSignals::received, &delegate, [&delegate, &alerts] {
+    alerts.end();
+    delegate.terminate();
+  });
+}
 
 QWidget* contentViewFor(AppDelegate& delegate) {
   return new ContentView(delegate.optionsSignals(), delegate.env(), delegate);

@@ -39,6 +39,8 @@ class QWidget;
 namespace morvane {
 
 class AppDelegate;
+class QtAlertService;
+class TerminationSignals;
 
 // What the delegate is given; all of it outlives the delegate.
 struct AppServices {
@@ -121,6 +123,13 @@ class AppDelegate : public QObject, public ContentCommands {
   void checkForUpdates();
   // The About window, modal to the main window.
   void showAbout();
+  // Ends the application at once, for a termination signal (logout, kill,
+  // Ctrl+C): a running conversion is cancelled and its script waited for
+  // as the run unwinds, no other run starts, no desktop notification is
+  // sent, and every event loop ends, the application's with 0. The alert
+  // service's questions on the way out are its own to answer
+  // (endOnTermination).
+  void terminate();
 
  protected:
   // Closing the window while a run goes on asks whether to cancel it.
@@ -144,9 +153,15 @@ class AppDelegate : public QObject, public ContentCommands {
   QWidget* contentView_ = nullptr;  // owned by the window
   RunMonitor runMonitor_;
   bool closeAfterRun_ = false;
+  bool terminating_ = false;
   std::chrono::milliseconds notifyAfter_{10'000};
   std::chrono::steady_clock::time_point runStarted_;
 };
+
+// Ends the application on the first of `signals`: `alerts` shows nothing
+// more (an open alert closes, each later one is answered as Cancel), then
+// delegate.terminate(). All three outlive the connection.
+void endOnTermination(TerminationSignals& signals, AppDelegate& delegate, QtAlertService& alerts);
 
 // The main window's content view (file list and side bar) for `delegate`.
 QWidget* contentViewFor(AppDelegate& delegate);

@@ -15,6 +15,7 @@
 #include "app/update_checker.h"
 #include "office/default_script_service.h"
 #include "views/content_view.h"
+#include "views/symbols.h"
 
 int main(int argc, char** argv) {
   using namespace morvane;
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName(QStringLiteral("io.github.morvane.Morvane"));
   // The window's texts and Qt's own dialogs in the user's language.
   installTranslations(app);
+  useInstalledIconThemeAsFallback();
 
   RealEnv env;
   PosixSystemVersion version;
@@ -77,11 +79,9 @@ int main(int argc, char** argv) {
   openRequests.serve(line.request);
   QObject::connect(&instance, &SingleInstance::openRequested, &openRequests,
                    &OpenRequestHandler::serve);
-  // A termination signal cancels a running conversion and ends the event
-  // loop, so that everything is cleaned up on the way out (the socket too).
-  QObject::connect(&terminationSignals, &TerminationSignals::received, &delegate, [&delegate] {
-    delegate.cancelConversion();
-    QCoreApplication::exit(0);
-  });
+  // A termination signal (logout, kill) cancels a running conversion and
+  // ends the event loops without another alert, so that everything is
+  // cleaned up on the way out (the workers and the socket too).
+  endOnTermination(terminationSignals, delegate, alerts);
   return QApplication::exec();
 }

@@ -25,7 +25,25 @@ QtAlertService::QtAlertService(UrlOpener openUrl)
         return QDesktopServices::openUrl(url);
       }) {}
 
+bool QtAlertService::showModally(QDialog& dialog) {
+  if (ended_) return false;
+  open_.push_back(&dialog);
+  dialog.exec();
+  open_.removeAll(&dialog);
+  return !ended_;
+}
+
+void QtAlertService::end() {
+  ended_ = true;
+  // Each open dialog's event loop ends; runModal and the chooser then
+  // answer as cancelled.
+  for (const QPointer<QDialog>& dialog : std::as_const(open_)) {
+    if (dialog) dialog->reject();
+  }
+}
+
 int QtAlertService::runModal(const Alert& alert) {
+  if (ended_) return kAlertSecondButtonReturn;
   QMessageBox box(parent_);
   box.setIcon(alert.informational ? QMessageBox::Information : QMessageBox::Warning);
   // The title line is the box's own text, where it wraps; the window's
@@ -49,7 +67,7 @@ int QtAlertService::runModal(const Alert& alert) {
   }
   if (!buttons.empty()) box.setDefaultButton(buttons.front());
   if (buttons.size() > 1) box.setEscapeButton(buttons[1]);  // Escape answers Cancel
-  box.exec();
+  if (!showModally(box)) return kAlertSecondButtonReturn;
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     if (box.clickedButton() == buttons[i]) return kAlertFirstButtonReturn + static_cast<int>(i);
   }
@@ -65,6 +83,7 @@ QString targetChooserStart(const std::optional<std::filesystem::path>& target) {
 }
 
 std::optional<std::filesystem::path> QtAlertService::showOpenTargetFolderPanel() {
+  if (ended_) return std::nullopt;
   QFileDialog panel(parent_,
                     QCoreApplication::translate("Morvane", "Choose Target Folder",
                                                 "Title of the target folder chooser"),
@@ -72,7 +91,8 @@ std::optional<std::filesystem::path> QtAlertService::showOpenTargetFolderPanel()
   panel.setFileMode(QFileDialog::Directory);
   panel.setOption(QFileDialog::ShowDirsOnly, true);
   panel.setSidebarUrls(chooserPlaces());
-  if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty()) return std::nullopt;
+  const bool chosen = showModally(panel) && panel.result() == QDialog::Accepted;
+  if (!chosen || panel.selectedFiles().isEmpty()) return std::nullopt;
   return std::filesystem::path(panel.selectedFiles().first().toStdString());
 }
 
@@ -91,6 +111,7 @@ QUrl mailtoUrl(const ErrorReportMail& mail) {
 }
 
 void QtAlertService::composeMail(const ErrorReportMail& mail) {
+  if (ended_) return;
   // Without a mail handler the desktop refuses the link: the report is
   // dropped, as nothing else can send it.
   openUrl_(mailtoUrl(mail));

@@ -1,14 +1,18 @@
 // QtAlertService: the run's alerts as warning message boxes, the target
 // folder chooser as a folder-only file dialog, "Choose Target Folder",
 // that opens in the current target folder, and the error report handed to
-// the desktop's mail composer as a mailto: link.
+// the desktop's mail composer as a mailto: link. Once the application is
+// ending, it shows nothing more.
 #pragma once
 
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <functional>
 
 #include "engine/alerts.h"
 
+class QDialog;
 class QWidget;
 class QUrl;
 
@@ -36,10 +40,23 @@ class QtAlertService : public AlertService {
   std::optional<std::filesystem::path> showOpenTargetFolderPanel() override;
   void composeMail(const ErrorReportMail& mail) override;
 
+  // The application is ending (a termination signal): nobody is there to
+  // answer. The alerts and the chooser that are open close, and from now
+  // on each alert is answered as Cancel (kAlertSecondButtonReturn) and the
+  // chooser with nothing, without being shown; no mail is composed.
+  void end();
+  bool ended() const { return ended_; }
+
  private:
+  // Runs `dialog` modally unless the application is ending; false when
+  // it was not shown or closed because the application is ending.
+  bool showModally(QDialog& dialog);
+
   QWidget* parent_ = nullptr;
   UrlOpener openUrl_;
   CurrentTarget currentTarget_;
+  bool ended_ = false;
+  QList<QPointer<QDialog>> open_;  // the alerts and choosers shown now
 };
 
 // Where the folder chooser opens: `target` when it is an existing folder,

@@ -16,6 +16,7 @@
 #include "engine/script_service.h"
 #include "views/content_view.h"
 #include "views/file_list_view.h"
+#include "views/symbols.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   using namespace morvane;
   QApplication app(argc, argv);
   QApplication::setApplicationName("Morvane");
+  useInstalledIconThemeAsFallback();
   const QStringList args = QApplication::arguments();
   if (args.size() < 3) {
     std::fprintf(stderr, "usage: morvane-screenshot OUT.png TARGET_DIR [FILE_OR_FOLDER...]\n");

@@ -151,9 +151,7 @@ class LaneWorker {
   void documentServed() {
     if (!worker_) return;
     ++served_;
-    const bool served = config_.documentsPerWorker > 0 && served_ >= config_.documentsPerWorker;
-    if (served || (config_.workerMemoryLimit > 0 &&
-                   worker_->residentMemory() > config_.workerMemoryLimit)) {
+    if ((config_.documentsPerWorker > 0 && served_ >= config_.documentsPerWorker) || heavy()) {
       quit();  // the next document starts a fresh one
     }
   }
@@ -177,6 +175,15 @@ class LaneWorker {
  private:
   void forget() {
     if (worker_ && running_ != nullptr) running_->remove(worker_.get());
+  }
+
+  // Whether the worker holds more memory than allowed. What LibreOffice
+  // starts (gpg, when it first saves) is rare and short-lived, and counting
+  // it takes a look at every process, so the worker alone is measured after
+  // each document and with its process group after every 16th.
+  bool heavy() const {
+    if (config_.workerMemoryLimit == 0) return false;
+    return worker_->residentMemory(served_ % 16 == 0) > config_.workerMemoryLimit;
   }
 
   const OfficeConfig& config_;
@@ -414,7 +421,13 @@ class ProgressCounter {
     started_ = reported_;
   }
 
-  void notify() { changed_.notify_all(); }
+  // Wakes follow() to check its condition again; under the lock, so that
+  // a change made just before is never missed between its check and its
+  // wait.
+  void notify() {
+    std::lock_guard lock(mutex_);
+    changed_.notify_all();
+  }
 
  private:
   void count(const ScriptStatement& statement) {

@@ -80,9 +80,11 @@ class OfficeWorker {
   // safe from any thread.
   pid_t pid() const { return pid_; }
 
-  // The resident memory of the worker's process group (LibreOffice and
-  // anything it started), in bytes; 0 when it cannot be read.
-  std::uint64_t residentMemory() const;
+  // The resident memory of the worker process, in bytes; with `group`,
+  // with that of anything else in its process group (what LibreOffice
+  // started), which takes a look at every process of the machine. 0 when
+  // it cannot be read.
+  std::uint64_t residentMemory(bool group) const;
 
   // A path in the worker's own temporary folder, removed with the worker.
   std::string scratchPath(const std::string& name) const { return workDir_ + "/" + name; }

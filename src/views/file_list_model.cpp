@@ -145,17 +145,40 @@ bool FileListModel::leftOutOfRun(const QModelIndex& index) const {
   return runTreatment(*e, exportClasses_) == RunTreatment::notConverted;
 }
 
+namespace {
+
+// The theme's generic office icon for a type of document this list is made
+// for ("x-office-spreadsheet"); empty for anything else. The iWork types
+// do not all name one in the shared MIME database.
+QString officeIconName(const QMimeType& type) {
+  static const QHash<QString, QString> iwork = {
+      {QStringLiteral("application/vnd.apple.pages"), QStringLiteral("x-office-document")},
+      {QStringLiteral("application/vnd.apple.numbers"), QStringLiteral("x-office-spreadsheet")},
+      {QStringLiteral("application/vnd.apple.keynote"), QStringLiteral("x-office-presentation")}};
+  if (auto found = iwork.constFind(type.name()); found != iwork.constEnd()) return *found;
+  const QString generic = type.genericIconName();
+  return generic.startsWith(QLatin1String("x-office-")) ? generic : QString();
+}
+
+}  // namespace
+
 QIcon FileListModel::iconFor(const NQFileDataObject& e) const {
   if (e.isDir && !ConversionController::isIworkPackage(e)) return folderIcon_;
   // By name alone: reading every file's first bytes would make drawing slow.
   const QList<QMimeType> types =
       mimeTypes_.mimeTypesForFileName(QString::fromStdString(lastPathComponent(e.url)));
   if (types.isEmpty()) return fileIcon_;
-  const QMimeType& type = types.front();
+  // A name that fits several types ("Talk.key": a Keynote presentation or
+  // a PGP key) is taken as the office document this list is made for.
+  auto office = std::find_if(types.begin(), types.end(), [](const QMimeType& t) {
+    return !officeIconName(t).isEmpty();
+  });
+  const QMimeType& type = office != types.end() ? *office : types.front();
   auto cached = iconsByMimeType_.constFind(type.name());
   if (cached != iconsByMimeType_.constEnd()) return *cached;
-  const QIcon icon =
-      QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName(), fileIcon_));
+  const QIcon icon = QIcon::fromTheme(
+      type.iconName(),
+      QIcon::fromTheme(officeIconName(type), QIcon::fromTheme(type.genericIconName(), fileIcon_)));
   iconsByMimeType_.insert(type.name(), icon);
   return icon;
 }

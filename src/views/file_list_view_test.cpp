@@ -226,6 +226,9 @@ TEST_F(FileListViewTest, IconsComeFromTheThemeByMimeType) {
   QImage image(16, 16, QImage::Format_ARGB32);
   image.fill(Qt::red);
   ASSERT_TRUE(image.save(QString::fromStdString((icons / "x-office-document.png").string())));
+  image.fill(Qt::blue);
+  ASSERT_TRUE(
+      image.save(QString::fromStdString((icons / "x-office-presentation.png").string())));
   const QStringList searchPaths = QIcon::themeSearchPaths();
   const QString theme = QIcon::themeName();
   QIcon::setThemeSearchPaths({QString::fromStdString((tmp_.path() / "icons").string())});
@@ -233,6 +236,7 @@ TEST_F(FileListViewTest, IconsComeFromTheThemeByMimeType) {
 
   options_.addFile(tmp_.write("letter.docx"));
   options_.addFile(tmp_.write("plain.txt"));
+  options_.addFile(tmp_.write("Talk.key"));  // a presentation, not a PGP key
   FileListModel fresh(changes_, env_);  // icons are looked up once per type
   // Theme icons are looked up again when drawn: checked while the theme is set.
   const QIcon word = fresh.index(0, 0).data(Qt::DecorationRole).value<QIcon>();
@@ -241,6 +245,8 @@ TEST_F(FileListViewTest, IconsComeFromTheThemeByMimeType) {
   EXPECT_EQ(word.pixmap(16, 16).toImage().pixelColor(8, 8), QColor(Qt::red));
   EXPECT_NE(text.name(), "x-office-document");
   EXPECT_FALSE(text.pixmap(16, 16).isNull());
+  const QIcon talk = fresh.index(2, 0).data(Qt::DecorationRole).value<QIcon>();
+  EXPECT_EQ(talk.pixmap(16, 16).toImage().pixelColor(8, 8), QColor(Qt::blue));
   QIcon::setThemeName(theme);
   QIcon::setThemeSearchPaths(searchPaths);
 }
