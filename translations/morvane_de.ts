@@ -429,12 +429,12 @@
     <message>
         <source>Copy non-convertible files to target</source>
         <comment>Switch in the output options</comment>
-        <translation>Nicht konvertierbare Dateien ins Ziel kopieren</translation>
+        <translation>Übrige Dateien ins Ziel kopieren</translation>
     </message>
     <message>
         <source>Continue after a failed document</source>
         <comment>Switch in the output options</comment>
-        <translation>Nach einem fehlgeschlagenen Dokument fortfahren</translation>
+        <translation>Nach einem Fehler fortfahren</translation>
     </message>
     <message>
         <source>Target folder:</source>

@@ -92,6 +92,11 @@ AboutDialog::AboutDialog(BackendDescription& backend, QWidget* parent)
   backend.request();
 }
 
-void AboutDialog::showBackend(const QStringList& lines) { backend_->setText(lines.join('\n')); }
+void AboutDialog::showBackend(const QStringList& lines) {
+  backend_->setText(lines.join('\n'));
+  // The lines take more room than "…" did: the window grows to show them
+  // and everything else whole.
+  adjustSize();
+}
 
 }  // namespace morvane

@@ -107,7 +107,9 @@ AddFilesPanel::AddFilesPanel(QWidget* parent)
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(view_, &QTreeView::activated, this, &AddFilesPanel::activate);
   connect(up_, &QPushButton::clicked, this, &AddFilesPanel::goUp);
-  connect(location_, &QLineEdit::returnPressed, this, [this] { setDirectory(location_->text()); });
+  // Return then goes on to the default button, Open, which adds what is
+  // chosen by now.
+  connect(location_, &QLineEdit::returnPressed, this, [this] { goTo(location_->text()); });
   connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &AddFilesPanel::updateOpenButton);
   for (auto signal : {&QListWidget::itemClicked, &QListWidget::itemActivated}) {
@@ -179,11 +181,28 @@ void AddFilesPanel::setDirectory(const QString& dir) {
   if (!QFileInfo(clean).isDir()) return;
   view_->setRootIndex(model_->setRootPath(clean));
   view_->clearSelection();
+  directory_ = clean;
   location_->setText(clean);
   updateOpenButton();
 }
 
-QString AddFilesPanel::directory() const { return location_->text(); }
+QString AddFilesPanel::directory() const { return directory_; }
+
+void AddFilesPanel::goTo(const QString& typed) {
+  QString path = typed.trimmed();
+  if (path == "~" || path.startsWith("~/")) path = QDir::homePath() + path.mid(1);
+  const QFileInfo target(QDir(directory_).absoluteFilePath(path));
+  if (target.isDir()) {
+    setDirectory(target.absoluteFilePath());
+    return;
+  }
+  view_->clearSelection();
+  if (!target.exists()) return;
+  setDirectory(target.absolutePath());
+  view_->selectionModel()->setCurrentIndex(
+      model_->index(target.absoluteFilePath()),
+      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
 
 std::vector<std::filesystem::path> AddFilesPanel::chosen() const {
   std::vector<std::filesystem::path> paths;

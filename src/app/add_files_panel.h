@@ -42,12 +42,18 @@ class AddFilesPanel : public QDialog {
 
   // Shows the contents of `dir` (hidden items are not shown).
   void setDirectory(const QString& dir);
+  // The folder shown.
   QString directory() const;
+  // A path typed in the location field (absolute, from the folder shown,
+  // or from "~"): a folder is shown; a file is shown in its folder and
+  // chosen alone, so that Return adds it; anything else chooses nothing.
+  void goTo(const QString& typed);
 
   // The chosen items in the order they were selected.
   std::vector<std::filesystem::path> chosen() const;
 
   QTreeView* view() const { return view_; }
+  QLineEdit* location() const { return location_; }
   QFileSystemModel* model() const { return model_; }
   QPushButton* openButton() const { return open_; }
   // The places list beside the listing; choosing one shows it.
@@ -69,6 +75,7 @@ class AddFilesPanel : public QDialog {
   QLineEdit* location_;
   QPushButton* up_;
   QPushButton* open_;
+  QString directory_;
 };
 
 class OpenPanel {

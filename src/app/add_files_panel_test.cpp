@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QLineEdit>
+#include <QTest>
 #include <QFileSystemModel>
 #include <QListWidget>
 #include <QSet>
@@ -80,6 +82,38 @@ TEST_F(AddFilesPanelTest, RunReturnsTheChoiceOrNothing) {
     panel->reject();
   });
   EXPECT_TRUE(openPanel.run().empty());
+}
+
+TEST_F(AddFilesPanelTest, ATypedPathIsShownOrChosenAndReturnAddsOnlyIt) {
+  AddFilesPanel panel;
+  show(panel, tmp_.path());
+  panel.show();
+  const auto type = [&panel](const QString& text) {
+    panel.location()->setFocus();
+    panel.location()->setText(text);
+    QTest::keyClick(panel.location(), Qt::Key_Return);
+  };
+  // A folder is shown, relative to the one shown or from "~".
+  select(panel, tmp_.path() / "a.docx");
+  type("Folder");
+  EXPECT_EQ(panel.directory().toStdString(), (tmp_.path() / "Folder").string());
+  EXPECT_TRUE(panel.chosen().empty());
+  EXPECT_TRUE(panel.isVisible());  // Return chose nothing
+  type("~");
+  EXPECT_EQ(panel.directory(), QDir::homePath());
+  // Nothing there: what was selected before is not added instead.
+  show(panel, tmp_.path());
+  select(panel, tmp_.path() / "a.docx");
+  type(QString::fromStdString((tmp_.path() / "Gone.docx").string()));
+  EXPECT_TRUE(panel.chosen().empty());
+  EXPECT_TRUE(panel.isVisible());
+  EXPECT_EQ(panel.location()->text().toStdString(), (tmp_.path() / "Gone.docx").string());
+  // A file: its folder is shown, and Return adds it alone.
+  select(panel, tmp_.path() / "a.docx");
+  type(QString::fromStdString((tmp_.path() / "Folder/inner.key").string()));
+  EXPECT_EQ(panel.result(), QDialog::Accepted);
+  EXPECT_EQ(panel.chosen(), std::vector<fs::path>{tmp_.path() / "Folder/inner.key"});
+  EXPECT_EQ(panel.directory().toStdString(), (tmp_.path() / "Folder").string());
 }
 
 TEST_F(AddFilesPanelTest, PlacesBesideTheListingAndIconsInIt) {

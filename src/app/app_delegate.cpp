@@ -272,7 +272,8 @@ void AppDelegate::showRunOnDesktop() {
 }
 
 void AppDelegate::notifyEnd(RunOutcome outcome) {
-  if (services_.desktop == nullptr || terminating_ || runStarted_ == std::chrono::steady_clock::time_point() ||
+  if (services_.desktop == nullptr || terminating_ ||
+      runStarted_ == std::chrono::steady_clock::time_point() ||
       std::chrono::steady_clock::now() - runStarted_ < notifyAfter_ ||
       (window_ && window_->isActiveWindow())) {
     runStarted_ = {};
@@ -313,8 +314,9 @@ void AppDelegate::terminate() {
   QCoreApplication::exit(0);
 }
 
-void endOnTermination(TerminationSignals& signals, AppDelegate& delegate, QtAlertService& alerts) {
-  QObject::connect(&signals, &TerminationSignals::received, &delegate, [&delegate, &alerts] {
+void endOnTermination(TerminationSignals& termination, AppDelegate& delegate,
+                      QtAlertService& alerts) {
+  QObject::connect(&termination, &TerminationSignals::received, &delegate, [&delegate, &alerts] {
     alerts.end();
     delegate.terminate();
   });

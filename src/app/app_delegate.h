@@ -158,10 +158,11 @@ class AppDelegate : public QObject, public ContentCommands {
   std::chrono::steady_clock::time_point runStarted_;
 };
 
-// Ends the application on the first of `signals`: `alerts` shows nothing
+// Ends the application on the first of `termination`: `alerts` shows nothing
 // more (an open alert closes, each later one is answered as Cancel), then
 // delegate.terminate(). All three outlive the connection.
-void endOnTermination(TerminationSignals& signals, AppDelegate& delegate, QtAlertService& alerts);
+void endOnTermination(TerminationSignals& termination, AppDelegate& delegate,
+                      QtAlertService& alerts);
 
 // The main window's content view (file list and side bar) for `delegate`.
 QWidget* contentViewFor(AppDelegate& delegate);

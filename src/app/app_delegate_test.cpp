@@ -227,6 +227,33 @@ TEST_F(AppDelegateTest, AboutShowsTheVersionsAndAsksForThemOnce) {
   EXPECT_EQ(asked, 1);  // kept from the first time
 }
 
+TEST(AboutDialogTest, GrowsWithTheVersionsSoThatNothingIsCut) {
+  const QIcon icon = QApplication::windowIcon();
+  QApplication::setWindowIcon(applicationIcon());
+  BackendDescription backend([](std::vector<std::string>* lines) {
+    lines->push_back("LibreOffice 7.4.7.2");
+    lines->push_back("iWork reader: libetonyek 0.1.12 (/home/somebody/.cache/morvane/"
+                     "iwork-reader/lib, a folder with a long name)");
+    lines->push_back("A third line that wraps as well, as long as it is in German");
+    return Status();
+  });
+  AboutDialog about(backend);
+  about.show();
+  ASSERT_TRUE(testing::waitFor(
+      [&about] { return about.backendLabel()->text().startsWith("LibreOffice"); }));
+  runQueued();
+  int labels = 0;
+  for (QLabel* label : about.findChildren<QLabel*>()) {
+    if (!label->isVisible()) continue;
+    ++labels;
+    const int needed = label->hasHeightForWidth() ? label->heightForWidth(label->width())
+                                                  : label->minimumSizeHint().height();
+    EXPECT_GE(label->height(), needed) << label->text().toStdString();
+  }
+  EXPECT_EQ(labels, 7);  // the icon, the name, version, what it does, versions, licence, support
+  QApplication::setWindowIcon(icon);
+}
+
 TEST(BackendDescriptionTest, TellsWhyThereAreNoVersionsAndWaitsForItsThread) {
   BackendDescription failing([](std::vector<std::string>*) {
     return Status::error("LibreOffice cannot be started");

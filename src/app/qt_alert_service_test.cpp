@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QTranslator>
 #include <QUrlQuery>
 
@@ -127,6 +128,57 @@ TEST(QtAlertServiceTest, LongTitlesAreShownWhole) {
   alerts.runModal(makeAlert({title, ""}, {"Close all open documents.", ""}));
   EXPECT_TRUE(fits);
   EXPECT_EQ(windowTitle, QApplication::applicationDisplayName());
+}
+
+// Answers every alert and chooser the moment it shows (OK, or the
+// chooser's Cancel), recording its title, while it exists.
+class AnswerOnShow : public QObject {
+ public:
+  AnswerOnShow() { qApp->installEventFilter(this); }
+  ~AnswerOnShow() override { qApp->removeEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Show) return false;
+    if (auto* box = qobject_cast<QMessageBox*>(watched)) {
+      shown << box->text();
+      QTimer::singleShot(0, box, [box] { box->buttons().front()->click(); });
+    } else if (auto* panel = qobject_cast<QFileDialog*>(watched)) {
+      shown << panel->windowTitle();
+      QTimer::singleShot(0, panel, [panel] { panel->reject(); });
+    }
+    return false;
+  }
+  QStringList shown;
+};
+
+TEST(QtAlertServiceTest, AtTheEndWhatIsOpenClosesAsCancelAndNothingMoreShows) {
+  std::vector<QUrl> opened;
+  QtAlertService alerts([&](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  const Alert ask = makeAlert({"Before we start conversion", ""}, {"Confirm", ""});
+  whenModal<QMessageBox>([&alerts](QMessageBox*) { alerts.end(); });
+  EXPECT_EQ(alerts.runModal(ask), kAlertSecondButtonReturn);
+  EXPECT_TRUE(alerts.ended());
+  QtAlertService chooser;
+  whenModal<QFileDialog>([&chooser](QFileDialog* panel) {
+    panel->selectFile(QDir::homePath());
+    chooser.end();
+  });
+  EXPECT_EQ(chooser.showOpenTargetFolderPanel(), std::nullopt);
+
+  AnswerOnShow answer;
+  EXPECT_EQ(alerts.runModal(ask), kAlertSecondButtonReturn);
+  EXPECT_EQ(alerts.showOpenTargetFolderPanel(), std::nullopt);
+  const testing::FixedSystemVersion version({6, 1, 0});
+  EXPECT_EQ(runErrorAlert(alerts, version, {"Error", ""}, {"x", ""}, "r"),
+            kAlertSecondButtonReturn);
+  EXPECT_EQ(answer.shown, QStringList{});
+  EXPECT_TRUE(opened.empty());
+  // Another service (another application) still asks.
+  QtAlertService other;
+  EXPECT_EQ(other.runModal(ask), kAlertFirstButtonReturn);
+  EXPECT_EQ(answer.shown, QStringList{"Before we start conversion"});
 }
 
 TEST(QtAlertServiceTest, FolderPanelIsTitledAndOpensInTheTargetOrHome) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 
 namespace morvane {
 namespace {
@@ -25,37 +26,44 @@ void onSignal(int signal) {
   errno = saved;
 }
 
-void handleWith(void (*handler)(int)) {
-  struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int s : kSignals) sigaction(s, &action, nullptr);
-}
-
 }  // namespace
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
-  if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) return;  // signals keep their defaults
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+    sigaction(kSignals[i], nullptr, &before_[i]);
+  }
+  if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) return;  // signals keep their handling
   gWriteEnd = pipe_[1];
   notifier_ = new QSocketNotifier(pipe_[0], QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::readSignal);
-  handleWith(onSignal);
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+    if (before_[i].sa_handler != SIG_IGN) sigaction(kSignals[i], &action, nullptr);
+  }
 }
 
 TerminationSignals::~TerminationSignals() {
   if (pipe_[0] < 0) return;
-  handleWith(SIG_DFL);
+  restore();
   gWriteEnd = -1;
   delete notifier_;
   ::close(pipe_[0]);
   ::close(pipe_[1]);
 }
 
+void TerminationSignals::restore() {
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+    sigaction(kSignals[i], &before_[i], nullptr);
+  }
+}
+
 void TerminationSignals::readSignal() {
   unsigned char byte = 0;
   if (::read(pipe_[0], &byte, 1) != 1) return;
-  handleWith(SIG_DFL);
+  restore();
   notifier_->setEnabled(false);
   emit received(byte);
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QTranslator>
@@ -57,6 +58,27 @@ TEST_F(WindowInGerman, RunButtonIsGerman) {
   }
   EXPECT_TRUE(buttons.contains("Konvertieren")) << buttons.join(", ").toStdString();
   EXPECT_FALSE(buttons.contains("Run"));
+}
+
+// German texts are longer; the side bar keeps its width, so each of its
+// choices must still fit in full at the window's smallest size.
+TEST_F(WindowInGerman, SideBarChoicesAreNotCut) {
+  testing::RecordingEnv env;
+  testing::FixedSystemVersion version{{25, 1, 0}};
+  testing::FakeScriptService scripts;
+  testing::FakeAlertService alerts;
+  testing::FakeOpenPanel panel;
+  AppDelegate delegate({env, version, scripts, alerts, panel,
+                        [] { return std::make_unique<testing::CountingUpdates>(); },
+                        contentViewFor});
+  delegate.applicationDidFinishLaunching();
+  delegate.window()->resize(delegate.window()->minimumSize());
+  testing::runQueued();
+  const QList<QCheckBox*> choices = delegate.window()->findChildren<QCheckBox*>();
+  ASSERT_FALSE(choices.isEmpty());
+  for (const QCheckBox* choice : choices) {
+    EXPECT_LE(choice->sizeHint().width(), choice->width()) << choice->text().toStdString();
+  }
 }
 
 TEST_F(WindowInGerman, QtsStandardButtonsAreGerman) {

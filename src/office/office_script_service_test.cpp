@@ -357,6 +357,38 @@ TEST_F(OfficeServiceTest, InjectedFaultsNameTheDocumentAndLeaveNoPartialFile) {
   }
 }
 
+// Each worker starts on a copy of the template with its own settings in
+// place of the template's: no lock files, no sidebar, status bar or menu
+// bar (LibreOffice would build them for every document).
+TEST_F(OfficeServiceTest, WorkersStartWithoutLockingSidebarStatusOrMenuBar) {
+  const fs::path profile = tmp_.path() / "template";
+  tmp_.write("template/.morvane-profile-4", "ok\n");
+  tmp_.write("template/user/registrymodifications.xcu",
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items>\n"
+             "<item oor:path=\"/org.openoffice.Setup/L10N\"><prop oor:name=\"ooLocale\"/></item>\n"
+             "<item oor:path=\"/org.openoffice.Office.Views/Windows/org.openoffice.Office.Views:"
+             "WindowType['swriter/10336']/UserData\"><value>V2,V,0,AL:(16,5)</value></item>\n"
+             "</oor:items>\n");
+  config_.profileTemplate = profile.string();
+  writeWorker("echo ok", "text",
+              "p=\"${2#file://}\"; cp \"$p/user/registrymodifications.xcu\" \"$dir/settings.xcu\"; "
+              "cp \"$p/user/config/soffice.cfg/modules/simpress/menubar/menubar.xml\" \"$dir/menubar.xml\"");
+  ASSERT_TRUE(run(block("Pages", exportPdf()))) << error_.description();
+  const std::string settings = readFile(tmp_.path() / "settings.xcu");
+  EXPECT_NE(settings.find("org.openoffice.Setup/L10N"), std::string::npos);  // kept
+  EXPECT_EQ(settings.find("V2,V,0"), std::string::npos);  // the sidebar shown, replaced
+  EXPECT_NE(settings.find("<node oor:name=\"swriter/10336\" oor:op=\"replace\"><prop oor:name="
+                          "\"Visible\" oor:op=\"fuse\"><value>false</value>"),
+            std::string::npos);
+  EXPECT_NE(settings.find("oor:name=\"UseLocking\" oor:op=\"fuse\"><value>false</value>"),
+            std::string::npos);
+  EXPECT_NE(settings.find("CalcWindowState/UIElements/States\"><node oor:name=\"private:resource/"
+                          "statusbar/statusbar\""),
+            std::string::npos);
+  EXPECT_TRUE(settings.ends_with("</oor:items>\n"));
+  EXPECT_NE(readFile(tmp_.path() / "menubar.xml").find("menu:id=\"menubar\"/>"), std::string::npos);
+}
+
 // A worker that dies while it starts, before the document is opened: the
 // error still names the document it was starting for.
 TEST_F(OfficeServiceTest, AWorkerLostAtItsStartNamesTheDocumentItWasFor) {

@@ -1,4 +1,4 @@
-// morvane-office: one worker serving documents of a tell block. It starts LibreOffice
+// morvane-office: one worker serving documents of any kind. It starts LibreOffice
 // in-process through LibreOfficeKit once, answers "ready", then serves
 // requests on standard input, one line each (see wire_format.h):
 //   load PATH          -> ok KIND   (text, spreadsheet, presentation, ...)

@@ -47,9 +47,11 @@ void ContentView::makeActions(ContentCommands& commands) {
   delete_->setToolTip(tr("Remove the selected entries from the list",
                          "Tooltip for the button that removes the selected files"));
   // Delete and BackSpace remove the selection while the focus is in the
-  // content; a text field that has the focus keeps the keys for itself.
+  // list; in the side bar (a switch, a button, a text field) the keys do
+  // not reach the list.
   delete_->setShortcuts({QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)});
   delete_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  fileList_->addAction(delete_);
   // Posted to the event loop: the command runs after the click is handled.
   connect(plus_, &QAction::triggered, this, [this, &commands] {
     QTimer::singleShot(0, this, [&commands] { commands.addFilesFromPanel(); });
@@ -58,7 +60,6 @@ void ContentView::makeActions(ContentCommands& commands) {
     QTimer::singleShot(0, this, [&commands] { commands.removeSelectedFiles(); });
   });
   addAction(plus_);
-  addAction(delete_);
 }
 
 void ContentView::updateActions() {

@@ -3,9 +3,9 @@
 // right at its own width. It starts at 800 x 600. Its two actions, "Plus"
 // and "Delete", post their commands to the event loop instead of running
 // them inside the click; "Delete" is enabled only while entries are
-// selected and also answers the Delete and BackSpace keys. During a run
-// the list and its commands rest, and Escape cancels. What it asks of the
-// application goes through ContentCommands.
+// selected and also answers the Delete and BackSpace keys in the list.
+// During a run the list and its commands rest, and Escape cancels. What it
+// asks of the application goes through ContentCommands.
 #pragma once
 
 #include <QWidget>

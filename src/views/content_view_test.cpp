@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -22,6 +23,7 @@
 #include "testing/recording_fakes.h"
 #include "testing/temp_dir.h"
 #include "testing/ui_fakes.h"
+#include "views/export_options_view.h"
 #include "views/file_list_view.h"
 #include "views/side_bar_view.h"
 
@@ -108,6 +110,15 @@ TEST_F(ContentViewTest, KeysLeaveTheListAloneDuringARunAndInATextField) {
   EXPECT_EQ(field->text(), "tex");
   EXPECT_EQ(names().size(), 3u);
   delete field;
+
+  // Nor do the switches and buttons of the side bar pass them on.
+  QWidget* button = content_->sideBar()->exportOptions()->pdfSwitch();
+  button->setFocus();
+  ASSERT_TRUE(testing::waitFor([button] { return button->hasFocus(); }));
+  QTest::keyClick(button, Qt::Key_Delete);
+  QTest::keyClick(button, Qt::Key_Backspace);
+  runQueued();
+  EXPECT_EQ(names().size(), 3u);
 }
 
 TEST_F(ContentViewTest, RemoveButtonFollowsTheSelection) {
