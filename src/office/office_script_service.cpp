@@ -178,7 +178,7 @@ class LaneWorker {
   }
 
   // Whether the worker holds more memory than allowed. What LibreOffice
-  // starts (gpg, when it first saves) is rare and short-lived, and counting
+  // starts (gpg, for its first document) is rare and short-lived, and counting
   // it takes a look at every process, so the worker alone is measured after
   // each document and with its process group after every 16th.
   bool heavy() const {
@@ -199,7 +199,9 @@ std::string upcomingDocument(const TellBlock& tell, const ScriptStatement& st) {
   if (all.empty() || &st < all.data() || &st >= all.data() + all.size()) return {};
   for (std::size_t k = static_cast<std::size_t>(&st - all.data()); k < all.size(); ++k) {
     if (all[k].kind == ScriptStatement::Kind::open) return all[k].path;
-    if (all[k].kind == ScriptStatement::Kind::close || all[k].kind == ScriptStatement::Kind::quit) break;
+    if (all[k].kind == ScriptStatement::Kind::close || all[k].kind == ScriptStatement::Kind::quit) {
+      break;
+    }
   }
   return {};
 }
@@ -309,7 +311,8 @@ class BlockState {
     }
     if (!fs::exists(path, ec)) return {};  // the worker names the missing file
     std::vector<std::string> answer;
-    const Status s = worker()->call({"inspect", path, worker()->scratchPath("package" + ext)}, &answer);
+    const Status s =
+        worker()->call({"inspect", path, worker()->scratchPath("package" + ext)}, &answer);
     if (!s.ok()) {
       return Status::error("this is not a readable " + iwork->second + " document: " + s.message());
     }
@@ -494,7 +497,8 @@ struct Outcome {
 // land, as they would running the statements one after the other).
 class InOrderCommitter {
  public:
-  using DescribeCommit = std::function<ScriptError(std::size_t, const PendingExport&, const Status&)>;
+  using DescribeCommit =
+      std::function<ScriptError(std::size_t, const PendingExport&, const Status&)>;
   // With `keepGoing`, a failed document does not stop the commits after it.
   // `advanced` is told how many documents are behind the commits each time
   // that grows (under the committer's lock).
@@ -605,7 +609,8 @@ std::size_t workerCountFor(const OfficeConfig& config, std::size_t documents) {
   WorkerCountInputs in;
   in.cores = std::thread::hardware_concurrency();
   in.availableMemory = availableMemory();
-  in.memoryPerWorker = config.workerMemoryLimit > 0 ? config.workerMemoryLimit : kTypicalWorkerMemory;
+  in.memoryPerWorker =
+      config.workerMemoryLimit > 0 ? config.workerMemoryLimit : kTypicalWorkerMemory;
   in.documents = documents;
   in.requested = config.workers;
   return officeWorkerCount(in);

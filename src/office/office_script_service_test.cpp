@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "filelist/regular_files.h"
 #include "testing/fault_injection_env.h"
 #include "testing/temp_dir.h"
 
@@ -74,8 +75,9 @@ class OfficeServiceTest : public ::testing::Test {
                           << "while IFS=$'\\t' read -r verb a b; do\n"
                           << "  echo \"$verb $a $b\" >> \"$dir/requests.log\"\n"
                           << "  case \"$verb\" in\n"
-                          << "    load) case \"$a\" in *.xlsx) k=spreadsheet ;; *.pptx) k=presentation ;;"
-                          << " *) k=" << kind << " ;; esac; echo -e \"ok\\t$k\" ;;\n"
+                          << "    load) case \"$a\" in *.xlsx) k=spreadsheet ;;"
+                          << " *.pptx) k=presentation ;; *) k=" << kind << " ;; esac;"
+                          << " echo -e \"ok\\t$k\" ;;\n"
                           << "    save) echo partial > \"$a\"; " << onSave << " ;;\n"
                           << "    quit|shutdown) echo ok; exit 0 ;;\n"
                           << "    *) echo ok ;;\n"
@@ -166,7 +168,7 @@ TEST_F(OfficeServiceTest, ExportsThroughATemporaryFileAndQuits) {
   EXPECT_EQ(outFiles(), std::vector<std::string>{"in.pdf"});
   const std::vector<std::string> log = requests();
   ASSERT_EQ(log.size(), 5u);
-  EXPECT_TRUE(log[0].starts_with("start file:///tmp/"));
+  EXPECT_TRUE(log[0].starts_with("start " + fileUrlFromPath(workerFolderRoot().string())));
   EXPECT_EQ(log[1], "load " + source_ + " ");
   EXPECT_TRUE(log[2].starts_with("save " + tmp_.path().string() + "/out/.in.pdf.morvane-"));
   EXPECT_TRUE(log[2].ends_with(".part pdf"));
@@ -362,7 +364,7 @@ TEST_F(OfficeServiceTest, InjectedFaultsNameTheDocumentAndLeaveNoPartialFile) {
 // bar (LibreOffice would build them for every document).
 TEST_F(OfficeServiceTest, WorkersStartWithoutLockingSidebarStatusOrMenuBar) {
   const fs::path profile = tmp_.path() / "template";
-  tmp_.write("template/.morvane-profile-4", "ok\n");
+  tmp_.write("template/.morvane-profile-5", "ok\n");
   tmp_.write("template/user/registrymodifications.xcu",
              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items>\n"
              "<item oor:path=\"/org.openoffice.Setup/L10N\"><prop oor:name=\"ooLocale\"/></item>\n"
@@ -482,9 +484,10 @@ TEST_F(OfficeServiceTest, OnePoolServesEveryBlockAndCommitsInScriptOrder) {
   config_.workers = 2;
   writeWorker("echo ok");
   fs::create_directories(tmp_.path() / "out");
-  const std::string script = block("Pages", documentBlocks({"p1", "p2", "p3"}) + "  quit\n") +
-                             block("Numbers", documentBlocks({"n1", "n2", "n3"}, ".xlsx") + "  quit\n") +
-                             block("Keynote", documentBlocks({"k1", "k2"}, ".pptx") + "  quit\n");
+  const std::string script =
+      block("Pages", documentBlocks({"p1", "p2", "p3"}) + "  quit\n") +
+      block("Numbers", documentBlocks({"n1", "n2", "n3"}, ".xlsx") + "  quit\n") +
+      block("Keynote", documentBlocks({"k1", "k2"}, ".pptx") + "  quit\n");
   std::vector<std::string> told;
   OfficeScriptService service(config_, [&](const ScriptProgress& p) {
     told.push_back(std::to_string(p.done) + "/" + std::to_string(p.total));
@@ -514,7 +517,8 @@ TEST_F(OfficeServiceTest, OnePoolServesEveryBlockAndCommitsInScriptOrder) {
     EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
     return landed;
   };
-  EXPECT_EQ(failing("n2", false), (std::vector<std::string>{"n1.pdf", "p1.pdf", "p2.pdf", "p3.pdf"}));
+  EXPECT_EQ(failing("n2", false),
+            (std::vector<std::string>{"n1.pdf", "p1.pdf", "p2.pdf", "p3.pdf"}));
   EXPECT_EQ(info(error_, "application"), "Numbers");
   EXPECT_EQ(info(error_, "document"), (tmp_.path() / "n2.xlsx").string());
   EXPECT_EQ(info(error_, "line"), "23");
@@ -534,7 +538,8 @@ TEST_F(OfficeServiceTest, AWorkerIsReplacedAfterItsDocumentsOrItsMemory) {
   writeWorker("echo ok");
   fs::create_directories(tmp_.path() / "out");
   config_.documentsPerWorker = 2;
-  ASSERT_TRUE(run(block("Pages", documentBlocks(docNames(5)) + "  quit\n"))) << error_.description();
+  ASSERT_TRUE(run(block("Pages", documentBlocks(docNames(5)) + "  quit\n")))
+      << error_.description();
   EXPECT_EQ(outFiles().size(), 5u);
   EXPECT_EQ(countRequests("start"), 3);  // 2 + 2 + 1 documents
   EXPECT_EQ(countRequests("quit"), 3);
@@ -543,13 +548,15 @@ TEST_F(OfficeServiceTest, AWorkerIsReplacedAfterItsDocumentsOrItsMemory) {
   fs::remove(tmp_.path() / "requests.log");
   config_.documentsPerWorker = 0;
   config_.workerMemoryLimit = 1;  // any process holds more
-  ASSERT_TRUE(run(block("Pages", documentBlocks(docNames(3)) + "  quit\n"))) << error_.description();
+  ASSERT_TRUE(run(block("Pages", documentBlocks(docNames(3)) + "  quit\n")))
+      << error_.description();
   EXPECT_EQ(countRequests("start"), 3);
   EXPECT_EQ(countRequests("load"), 3);
 
   fs::remove(tmp_.path() / "requests.log");
   config_.workerMemoryLimit = std::uint64_t{1} << 40;
-  ASSERT_TRUE(run(block("Pages", documentBlocks(docNames(3)) + "  quit\n"))) << error_.description();
+  ASSERT_TRUE(run(block("Pages", documentBlocks(docNames(3)) + "  quit\n")))
+      << error_.description();
   EXPECT_EQ(countRequests("start"), 1);
 }
 

@@ -28,7 +28,7 @@ namespace morvane {
 namespace {
 
 // Names a complete template of the current kind.
-const char kTemplateMarker[] = ".morvane-profile-4";
+const char kTemplateMarker[] = ".morvane-profile-5";
 
 // Workers' private folders: "morvane-office-<pid>-XXXXXX".
 const std::string kWorkFolderPrefix = "morvane-office-";
@@ -39,22 +39,24 @@ const std::string kWorkFolderPrefix = "morvane-office-";
 // read). LibreOffice builds a sidebar, a status bar and a menu bar for every
 // document it loads, though nobody sees them: without them a small document
 // takes about half the time. The sidebar's state is child window 10336 of
-// each application; the menu bars are emptied in applyWorkerSettings.
+// each application; the menu bars are emptied by emptyMenuBars.
 std::string workerSettings() {
   std::string items =
       "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"UseLocking\" "
       "oor:op=\"fuse\"><value>false</value></prop></item>\n";
   for (const char* module : {"swriter/", "scalc/", "simpress/", "sdraw/", ""}) {
-    items += std::string("<item oor:path=\"/org.openoffice.Office.Views/Windows\"><node oor:name=\"") +
-             module + "10336\" oor:op=\"replace\"><prop oor:name=\"Visible\" oor:op=\"fuse\"><value>"
-             "false</value></prop><node oor:name=\"UserData\"><prop oor:name=\"Data\" oor:op=\"fuse\" "
+    items += std::string("<item oor:path=\"/org.openoffice.Office.Views/Windows\">") +
+             "<node oor:name=\"" + module + "10336\" oor:op=\"replace\">" +
+             "<prop oor:name=\"Visible\" oor:op=\"fuse\"><value>false</value></prop>" +
+             "<node oor:name=\"UserData\"><prop oor:name=\"Data\" oor:op=\"fuse\" " +
              "oor:type=\"xs:string\"><value>V2,H,0</value></prop></node></node></item>\n";
   }
   for (const char* application : {"Writer", "Calc", "Impress", "Draw"}) {
     items += std::string("<item oor:path=\"/org.openoffice.Office.UI.") + application +
-             "WindowState/UIElements/States\"><node oor:name=\"private:resource/statusbar/statusbar\" "
-             "oor:op=\"replace\"><prop oor:name=\"Visible\" oor:op=\"fuse\"><value>false</value>"
-             "</prop></node></item>\n";
+             "WindowState/UIElements/States\">" +
+             "<node oor:name=\"private:resource/statusbar/statusbar\" oor:op=\"replace\">" +
+             "<prop oor:name=\"Visible\" oor:op=\"fuse\"><value>false</value></prop>" +
+             "</node></item>\n";
   }
   return items;
 }
@@ -72,7 +74,8 @@ void applyWorkerSettings(Env& env, const std::string& profile) {
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
     const bool ours = line.find("\"UseLocking\"") != std::string::npos ||
-                      line.find("10336") != std::string::npos ||
+                      (line.find("Office.Views/Windows") != std::string::npos &&
+                       line.find("10336") != std::string::npos) ||
                       line.find("private:resource/statusbar/statusbar") != std::string::npos;
     if (!ours) kept += line + "\n";
   }
@@ -87,6 +90,27 @@ void applyWorkerSettings(Env& env, const std::string& profile) {
     kept.insert(end, settings);
   }
   if (env.createDirectories(xcu.parent_path()).ok()) env.writeFile(xcu, kept);
+}
+
+// LibreOffice takes a start on a profile that names no version set up
+// before for the first after an upgrade, and spends most of a second on
+// it; it writes the version only a while after it has started, which the
+// template's maker may not have waited for. `office` is LibreOffice's
+// version ("7.4.7.2"); the profile gets "7.4".
+void recordSetUpVersion(Env& env, const std::string& profile, const std::string& office) {
+  const std::size_t dot = office.find('.');
+  if (dot == std::string::npos) return;
+  const std::string version = office.substr(0, office.find('.', dot + 1));
+  const std::filesystem::path xcu = std::filesystem::path(profile) / "user" /
+                                    "registrymodifications.xcu";
+  std::ifstream in(xcu);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t end = text.rfind("</oor:items>");
+  if (end == std::string::npos || text.find("\"ooSetupLastVersion\"") != std::string::npos) return;
+  text.insert(end, "<item oor:path=\"/org.openoffice.Setup/Product\"><prop "
+                   "oor:name=\"ooSetupLastVersion\" oor:op=\"fuse\"><value>" + version +
+                   "</value></prop></item>\n");
+  env.writeFile(xcu, text);
 }
 
 // Empty menu bars in the profile's own layer of the user interface, which
@@ -121,12 +145,20 @@ Env& officeEnv(const OfficeConfig& config) {
   return config.env != nullptr ? *config.env : machine;
 }
 
-// The folder that holds the workers' private folders: the system's
-// temporary folder, or /tmp where TMPDIR names nothing usable.
-std::filesystem::path temporaryRoot() {
-  std::error_code ec;
-  std::filesystem::path root = std::filesystem::temp_directory_path(ec);
-  return ec ? std::filesystem::path("/tmp") : root;
+std::filesystem::path workerFolderRoot() {
+  const auto usable = [](const char* folder) {
+    std::error_code ec;
+    return folder != nullptr && *folder != '\0' && std::filesystem::is_directory(folder, ec) &&
+           ::access(folder, W_OK | X_OK) == 0;
+  };
+  if (const char* chosen = std::getenv("TMPDIR"); chosen != nullptr && *chosen != '\0') {
+    return usable(chosen) ? chosen : "/tmp";
+  }
+  const char* const inMemory[] = {std::getenv("XDG_RUNTIME_DIR"), "/dev/shm"};
+  for (const char* folder : inMemory) {
+    if (usable(folder)) return folder;
+  }
+  return "/tmp";
 }
 
 // The process a worker's private folder belongs to: a folder of this
@@ -160,7 +192,7 @@ void sweepStaleWorkFolders(const std::filesystem::path& root) {
 }
 
 Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWorker>* out) {
-  const std::filesystem::path root = temporaryRoot();
+  const std::filesystem::path root = workerFolderRoot();
   sweepStaleWorkFolders(root);
   std::filesystem::path folder;
   const std::string prefix = kWorkFolderPrefix + std::to_string(::getpid()) + "-";
@@ -259,12 +291,16 @@ void OfficeWorker::makeProfileTemplate(const OfficeConfig& config) {
   OfficeWorker maker(once, base);  // removes what is left of `base`
   if (!env.writeFile(warmUp, kWarmUpDocument).ok()) return;
   std::vector<std::string> answer;
+  std::string office, reader;
   if (!(maker.launch(fresh, "").ok() && maker.call({"load", warmUp}, &answer).ok() &&
-        maker.call({"close"}, &answer).ok() && maker.call({"shutdown"}, &answer).ok())) {
+        maker.call({"close"}, &answer).ok())) {
     return;
   }
+  const bool versionKnown = maker.versions(&office, &reader).ok();
+  if (!maker.call({"shutdown"}, &answer).ok()) return;
   maker.process_->finish(config.statementLimit);
   applyWorkerSettings(env, fresh);
+  if (versionKnown) recordSetUpVersion(env, fresh, office);
   if (!env.writeFile(fs::path(fresh) / kTemplateMarker, "ok\n").ok()) return;
   // A template of an older kind is moved aside first; a complete one,
   // perhaps just made by a run beside this one, is left as it is.
