@@ -51,9 +51,15 @@ fs::path partialPathFor(const fs::path& target) {
   return target.parent_path() / suffix;
 }
 
-Status commit(Env& env, const PendingExport& e) {
+// Told each export once it is in its place; may be empty.
+using WrittenFile = std::function<void(const std::string& path)>;
+
+Status commit(Env& env, const PendingExport& e, const WrittenFile& written) {
   const Status renamed = env.renameFile(e.partial, e.target);
-  if (renamed.ok()) return {};
+  if (renamed.ok()) {
+    if (written) written(e.target.string());
+    return {};
+  }
   env.removeAll(e.partial);
   return Status::error("cannot write " + e.target.string() + ": " + renamed.message());
 }
@@ -226,8 +232,9 @@ ScriptError describeStatement(const TellBlock& tell, const ScriptStatement& st,
 // documents they have open. Statements run one at a time, in order.
 class BlockState {
  public:
-  BlockState(const TellBlock& tell, const OfficeConfig& config, LaneWorker& lane)
-      : tell_(tell), config_(config), lane_(lane) {}
+  BlockState(const TellBlock& tell, const OfficeConfig& config, LaneWorker& lane,
+             const WrittenFile& written)
+      : tell_(tell), config_(config), lane_(lane), written_(written) {}
 
   // Runs one statement. Exports are left pending in *pending when given,
   // else renamed over their targets at once.
@@ -367,7 +374,7 @@ class BlockState {
                                                      : std::vector<pid_t>());
       return Status::error(reason);
     }
-    if (pending == nullptr) return commit(officeEnv(config_), e);
+    if (pending == nullptr) return commit(officeEnv(config_), e, written_);
     pending->push_back(e);
     return {};
   }
@@ -375,6 +382,7 @@ class BlockState {
   const TellBlock& tell_;
   const OfficeConfig& config_;
   LaneWorker& lane_;
+  const WrittenFile& written_;
   std::vector<std::string> documents_;  // open documents, document 1 last
 };
 
@@ -503,10 +511,11 @@ class InOrderCommitter {
   // `advanced` is told how many documents are behind the commits each time
   // that grows (under the committer's lock).
   InOrderCommitter(Env& env, std::vector<Outcome>& outcomes, DescribeCommit describeCommit,
-                   std::function<void(std::size_t)> advanced, bool keepGoing)
+                   std::function<void(std::size_t)> advanced, bool keepGoing,
+                   const WrittenFile& written)
       : env_(env), outcomes_(outcomes), ended_(outcomes.size(), false),
         describeCommit_(std::move(describeCommit)), advanced_(std::move(advanced)),
-        keepGoing_(keepGoing) {}
+        keepGoing_(keepGoing), written_(written) {}
 
   // Document i has ended: all its statements ran, or one failed.
   void ended(std::size_t i) {
@@ -517,7 +526,7 @@ class InOrderCommitter {
       Outcome& outcome = outcomes_[next_];
       bool landed = true;
       for (const PendingExport& e : outcome.exports) {
-        if (Status s = commit(env_, e); !s.ok()) {
+        if (Status s = commit(env_, e, written_); !s.ok()) {
           landed = false;
           if (!outcome.error) outcome.error = describeCommit_(next_, e, s);
         }
@@ -568,6 +577,7 @@ class InOrderCommitter {
   std::function<void(std::size_t)> advanced_;
   mutable std::mutex mutex_;
   const bool keepGoing_;
+  const WrittenFile& written_;
   std::size_t next_ = 0;  // the first document not yet committed
   std::size_t committed_ = 0;
   bool stopped_ = false;
@@ -656,6 +666,9 @@ class OfficeScript : public Script {
 
   void cancel() override { running_.cancel(); }
   void continueAfterFailures() override { keepGoing_ = true; }
+  void reportWrittenFiles(std::function<void(const std::string&)> written) override {
+    written_ = std::move(written);
+  }
 
  private:
   // The end of a run that stopped: cancelled, or at its first failure
@@ -674,7 +687,7 @@ class OfficeScript : public Script {
   bool runInOrder(const TellBlock& block, const std::optional<std::vector<DocumentRun>>& runs,
                   ProgressCounter& progress, ScriptError* error) {
     LaneWorker lane(config_, &running_);  // ends the worker: no close or quit after an error
-    BlockState state(block, config_, lane);
+    BlockState state(block, config_, lane, written_);
     for (std::size_t k = 0; k < block.statements.size(); ++k) {
       const ScriptStatement& st = block.statements[k];
       if (running_.cancelled()) return false;
@@ -728,7 +741,7 @@ class OfficeScript : public Script {
             progress.starting(*quits[quitsTold].statement);
           }
         },
-        keepGoing);
+        keepGoing, written_);
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> firstFailure{items.size()};
     std::atomic<std::size_t> lanesLeft{workerCountFor(config_, items.size())};
@@ -736,7 +749,7 @@ class OfficeScript : public Script {
       LaneWorker worker(config_, &running_);
       for (std::size_t i = next++; i < items.size() && i < firstFailure; i = next++) {
         if (running_.cancelled() || committer.stopped()) break;
-        BlockState state(*items[i].block, config_, worker);
+        BlockState state(*items[i].block, config_, worker, written_);
         runDocument(items[i], state, progress, &outcomes[i]);
         if (outcomes[i].error && keepGoing) state.abandonDocument();
         if (!outcomes[i].error || keepGoing) worker.documentServed();
@@ -822,6 +835,7 @@ class OfficeScript : public Script {
   ProgressObserver progress_;
   RunningWorkers running_;
   std::atomic<bool> keepGoing_{false};
+  WrittenFile written_;  // set before execute
   std::vector<std::pair<std::string, std::string>> failures_;  // of a run that goes on
   std::optional<ScriptError> firstFailure_;
   std::atomic<std::size_t> converted_{0};  // documents whose exports all landed

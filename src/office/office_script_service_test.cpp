@@ -1,5 +1,6 @@
 #include "office/office_script_service.h"
 
+#include <mutex>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -90,7 +91,13 @@ class OfficeServiceTest : public ::testing::Test {
   bool run(const std::string& text) {
     OfficeScriptService service(config_);
     std::unique_ptr<Script> script = service.create(text, &error_);
-    return script && script->execute(&error_);
+    if (!script) return false;
+    written_.clear();
+    script->reportWrittenFiles([this](const std::string& path) {
+      std::lock_guard lock(writtenMutex_);
+      written_.push_back(fs::path(path).filename().string());
+    });
+    return script->execute(&error_);
   }
 
   std::string block(const std::string& app, const std::string& body) {
@@ -157,6 +164,8 @@ class OfficeServiceTest : public ::testing::Test {
     return config;
   }
   OfficeConfig config_ = standInConfig();
+  std::mutex writtenMutex_;
+  std::vector<std::string> written_;  // file names told as written
   ScriptError error_;
   std::string source_, target_;
 };
@@ -265,8 +274,10 @@ TEST_F(OfficeServiceTest, SharedWorkersCommitInScriptOrderUpToTheFailure) {
   EXPECT_EQ(info(error_, "document"), (tmp_.path() / "doc2.docx").string());
   EXPECT_EQ(info(error_, "line"), "8");
   // doc1 was written; doc3 and doc4 may have been converted meanwhile by
-  // the other worker, but nothing after the failure lands.
+  // the other worker, but nothing after the failure lands, and only what
+  // landed is told as written.
   EXPECT_EQ(outFiles(), std::vector<std::string>{"doc1.pdf"});
+  EXPECT_EQ(written_, std::vector<std::string>{"doc1.pdf"});
   EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
 
   writeWorker("echo ok");
@@ -277,6 +288,7 @@ TEST_F(OfficeServiceTest, SharedWorkersCommitInScriptOrderUpToTheFailure) {
   std::vector<std::string> files = outFiles();
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::string>{"doc1.pdf", "doc2.pdf", "doc3.pdf", "doc4.pdf"}));
+  EXPECT_EQ(written_, files);  // told in script order, as they land
   const std::vector<std::string> log = requests();
   EXPECT_EQ(std::count_if(log.begin(), log.end(), [](auto& l) { return l.starts_with("start"); }), 2);
   EXPECT_EQ(std::count_if(log.begin(), log.end(), [](auto& l) { return l.starts_with("quit"); }), 2);

@@ -151,7 +151,7 @@ TEST(WindowEndToEndTest, CancelDuringARealRunLeavesOnlyCompleteFiles) {
   EXPECT_LT(landed, 40u);
   EXPECT_EQ(alerts.shown.back().message.key, std::to_string(landed) + " documents were converted.");
   const std::string mine = "morvane-office-" + std::to_string(::getpid()) + "-";
-  for (const auto& e : fs::directory_iterator(fs::temp_directory_path())) {
+  for (const auto& e : fs::directory_iterator(workerFolderRoot())) {
     EXPECT_FALSE(e.path().filename().string().starts_with(mine)) << e.path();
   }
   EXPECT_EQ(testing::childProcesses(), 0);  // no worker of ours is left
