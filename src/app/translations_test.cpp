@@ -33,7 +33,22 @@ class WindowInGerman : public ::testing::Test {
         << "run with LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 (as the window_in_german test does)";
   }
 
+  // The main window as it opens, with fakes for what cannot run here.
+  AppDelegate& launch() {
+    delegate_ = std::make_unique<AppDelegate>(
+        AppServices{env_, version_, scripts_, alerts_, panel_,
+                    [] { return std::make_unique<testing::CountingUpdates>(); }, contentViewFor});
+    delegate_->applicationDidFinishLaunching();
+    return *delegate_;
+  }
+
   static LoadedTranslations* loaded_;
+  testing::RecordingEnv env_;
+  testing::FixedSystemVersion version_{{25, 1, 0}};
+  testing::FakeScriptService scripts_;
+  testing::FakeAlertService alerts_;
+  testing::FakeOpenPanel panel_;
+  std::unique_ptr<AppDelegate> delegate_;
 };
 
 LoadedTranslations* WindowInGerman::loaded_ = nullptr;
@@ -41,15 +56,7 @@ LoadedTranslations* WindowInGerman::loaded_ = nullptr;
 TEST_F(WindowInGerman, RunButtonIsGerman) {
   EXPECT_TRUE(loaded_->application.endsWith("/morvane_de.qm"))
       << loaded_->application.toStdString();
-  testing::RecordingEnv env;
-  testing::FixedSystemVersion version{{25, 1, 0}};
-  testing::FakeScriptService scripts;
-  testing::FakeAlertService alerts;
-  testing::FakeOpenPanel panel;
-  AppDelegate delegate({env, version, scripts, alerts, panel,
-                        [] { return std::make_unique<testing::CountingUpdates>(); },
-                        contentViewFor});
-  delegate.applicationDidFinishLaunching();
+  AppDelegate& delegate = launch();
   testing::runQueued();
 
   QStringList buttons;
@@ -63,15 +70,7 @@ TEST_F(WindowInGerman, RunButtonIsGerman) {
 // German texts are longer; the side bar keeps its width, so each of its
 // choices must still fit in full at the window's smallest size.
 TEST_F(WindowInGerman, SideBarChoicesAreNotCut) {
-  testing::RecordingEnv env;
-  testing::FixedSystemVersion version{{25, 1, 0}};
-  testing::FakeScriptService scripts;
-  testing::FakeAlertService alerts;
-  testing::FakeOpenPanel panel;
-  AppDelegate delegate({env, version, scripts, alerts, panel,
-                        [] { return std::make_unique<testing::CountingUpdates>(); },
-                        contentViewFor});
-  delegate.applicationDidFinishLaunching();
+  AppDelegate& delegate = launch();
   delegate.window()->resize(delegate.window()->minimumSize());
   testing::runQueued();
   const QList<QCheckBox*> choices = delegate.window()->findChildren<QCheckBox*>();
