@@ -57,10 +57,13 @@ set(CPACK_STRIP_FILES ON)
 # The libraries the programs link come from dpkg-shlibdeps; the worker loads
 # LibreOffice (LibreOfficeKit is in libreoffice-core, which these bring) at
 # run time, and the window needs Qt's platform plugins (and its SVG plugin
-# for the icon).
+# for the icon). PDFs draw the fonts iWork documents name with the free
+# faces of the same metrics (src/office/font_substitutions.cpp).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libreoffice-writer, libreoffice-calc, libreoffice-impress, qt6-qpa-plugins, libqt6svg6")
+  "libreoffice-writer, libreoffice-calc, libreoffice-impress, qt6-qpa-plugins, libqt6svg6, \
+fonts-crosextra-carlito, fonts-crosextra-caladea, fonts-liberation, fonts-liberation2, \
+fonts-urw-base35, fonts-adf-gillius, fonts-linuxlibertine, fonts-dejavu-core, fonts-noto-cjk")
 # Qt's own German texts for the standard dialogs; mail and folders opened
 # through the desktop.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils")

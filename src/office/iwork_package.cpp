@@ -53,7 +53,11 @@ class PackageFiles {
     zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &code);
     if (z == nullptr) return Status::error(zipOpenError(code));
     adopt(z);
-    return {};
+    // Some tools zip the package folder itself, so that every member sits
+    // under one top folder ("Report.pages/Index.zip"); readers take that
+    // folder as the document.
+    if (!has("Index/Document.iwa") && !has("Index.zip")) descendIntoSoleTopFolder();
+    return openIndexZip();
   }
 
   Status openFolder(const std::string& path) {
@@ -67,13 +71,7 @@ class PackageFiles {
         folderFiles_[it->path().lexically_relative(path).generic_string()] = it->path().string();
       }
     }
-    // A package folder of iWork 2013 and later keeps its index zipped.
-    if (auto index = folderFiles_.find("Index.zip"); index != folderFiles_.end()) {
-      std::string bytes;
-      if (Status s = read("Index.zip", &bytes); !s.ok()) return s;
-      return openNestedArchive(std::move(bytes));
-    }
-    return {};
+    return openIndexZip();
   }
 
   bool has(const std::string& name) const {
@@ -110,6 +108,32 @@ class PackageFiles {
                           zip_error_strerror(&error);
     zip_error_fini(&error);
     return message;
+  }
+
+  // A package of iWork 2013 and later keeps its index zipped.
+  Status openIndexZip() {
+    if (!has("Index.zip") || has("Index/Document.iwa")) return {};
+    std::string bytes;
+    if (Status s = read("Index.zip", &bytes); !s.ok()) return s;
+    return openNestedArchive(std::move(bytes));
+  }
+
+  // Names the archive's members by their place inside its one top folder,
+  // when they all share one.
+  void descendIntoSoleTopFolder() {
+    std::string top;
+    for (const auto& [name, entry] : zipEntries_) {
+      const std::size_t slash = name.find('/');
+      if (slash == std::string::npos || slash == 0) return;
+      if (top.empty()) top = name.substr(0, slash + 1);
+      if (!name.starts_with(top)) return;
+    }
+    if (top.empty()) return;
+    std::map<std::string, ZipEntry> inner;
+    for (const auto& [name, entry] : zipEntries_) {
+      if (name.size() > top.size()) inner.emplace(name.substr(top.size()), entry);
+    }
+    zipEntries_ = std::move(inner);
   }
 
   void adopt(zip_t* z) {

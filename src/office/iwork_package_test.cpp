@@ -163,7 +163,13 @@ TEST_F(IworkPackageTest, CountsCellsAndTextOutsideMastersInArchivesAndPackageFol
   Files package = {{"Index.zip", zipOf(documentFiles())},
                    {"Metadata/Properties.plist", properties("26.1.0")}};
   const std::string folder = writeFolder("b.numbers", package);
-  for (const std::string& path : {zipped, folder}) {
+  // The package folder zipped as a whole: every member under one top folder.
+  Files wrapped, wrappedIndex;
+  for (const auto& [name, data] : package) wrapped["Report.numbers/" + name] = data;
+  for (const auto& [name, data] : documentFiles()) wrappedIndex["Report.numbers/" + name] = data;
+  const std::string zippedFolder = writeZip("c.numbers", wrapped);
+  const std::string zippedIndex = writeZip("d.numbers", wrappedIndex);
+  for (const std::string& path : {zipped, folder, zippedFolder, zippedIndex}) {
     IworkDocumentInfo info;
     ASSERT_TRUE(readIworkDocument(path, &info).ok()) << path;
     EXPECT_EQ(info.generation, IworkDocumentInfo::Generation::archive);
@@ -220,6 +226,9 @@ TEST_F(IworkPackageTest, BrokenContainersFailWithTheirReason) {
       {tmp_.write("noise.numbers", std::string(600, '\x35')).string(), "it is not a zip archive"},
       {tmp_.write("zero.pages", "").string(), "the file is empty (0 bytes)"},
       {writeZip("stray.key", {{"file", "x"}}), "it holds no document (no index)"},
+      {writeZip("strayfolder.key", {{"Talk.key/file", "x"}}), "it holds no document (no index)"},
+      {writeZip("twofolders.key", {{"A.key/Index.zip", zipOf(documentFiles())}, {"B/x", "x"}}),
+       "it holds no document (no index)"},
       {writeFolder("stray.numbers", {{"file", "x"}}), "the package folder holds no document"},
       {writeFolder("future.numbers", {{"Index.zip", zipOf(documentFiles())},
                                       {"Metadata/Properties.plist", properties("99.9")}}),

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "filelist/regular_files.h"
+#include "office/font_substitutions.h"
 #include "office/wire_format.h"
 
 extern char** environ;
@@ -39,8 +40,11 @@ const std::string kWorkFolderPrefix = "morvane-office-";
 // read). LibreOffice builds a sidebar, a status bar and a menu bar for every
 // document it loads, though nobody sees them: without them a small document
 // takes about half the time. The sidebar's state is child window 10336 of
-// each application; the menu bars are emptied by emptyMenuBars.
+// each application; the menu bars are emptied by emptyMenuBars. Fonts a
+// document names that are not installed are drawn with the faces closest
+// to them in metrics (looked up once per process).
 std::string workerSettings() {
+  static const std::string fonts = fontReplacementSettings(fontFamilyInstalled);
   std::string items =
       "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"UseLocking\" "
       "oor:op=\"fuse\"><value>false</value></prop></item>\n";
@@ -58,7 +62,7 @@ std::string workerSettings() {
              "<prop oor:name=\"Visible\" oor:op=\"fuse\"><value>false</value></prop>" +
              "</node></item>\n";
   }
-  return items;
+  return items + fonts;
 }
 
 // Puts the workers' settings into a profile, in place of what it said on
@@ -76,7 +80,8 @@ void applyWorkerSettings(Env& env, const std::string& profile) {
     const bool ours = line.find("\"UseLocking\"") != std::string::npos ||
                       (line.find("Office.Views/Windows") != std::string::npos &&
                        line.find("10336") != std::string::npos) ||
-                      line.find("private:resource/statusbar/statusbar") != std::string::npos;
+                      line.find("private:resource/statusbar/statusbar") != std::string::npos ||
+                      line.find("/Font/Substitution") != std::string::npos;
     if (!ours) kept += line + "\n";
   }
   const std::size_t end = kept.rfind("</oor:items>");

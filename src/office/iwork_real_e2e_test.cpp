@@ -1,0 +1,184 @@
+// End-to-end on documents that Pages, Keynote and Numbers wrote (the shared
+// iwork-real samples): morvane-cli converts them all in one run with the
+// real workers and the project's own build of the reader, and each test
+// holds one mended fault against the document that showed it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "testing/fixtures.h"
+#include "testing/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string commandOutput(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+// One conversion of every sample to its Office format and PDF, shared by
+// the tests of this file.
+struct Conversion {
+  testing::TempDir dir;
+  fs::path out;
+  std::string messages;  // what morvane-cli said, standard error included
+};
+
+const Conversion& convertedSamples(const fs::path& samples) {
+  static std::unique_ptr<Conversion> conversion;  // its folder goes at exit
+  static std::once_flag once;
+  std::call_once(once, [&] {
+    conversion = std::make_unique<Conversion>();
+    const fs::path in = conversion->dir.mkdir("in");
+    conversion->out = conversion->dir.path() / "out";
+    // Untitled.pages and Untitled.key: "Untitled-pages.pdf", "Untitled-key.pdf".
+    for (const auto& e : fs::directory_iterator(samples)) {
+      const fs::path& from = e.path();
+      if (from.extension() == ".md") continue;
+      const std::string kind = from.extension().string().substr(1);
+      fs::copy(from, in / (from.stem().string() + "-" + kind + "." + kind));
+    }
+    conversion->messages = commandOutput(
+        "'" MORVANE_TEST_CLI "' --office --pdf --keep-going --yes --target " +
+        quoted(conversion->out) + " " + quoted(in) + " 2>&1");
+  });
+  return *conversion;
+}
+
+class IworkRealDocumentsTest : public ::testing::Test {
+ protected:
+  // The output `name` of the shared run; fails the test when it is missing.
+  fs::path output(const std::string& name) {
+    const auto samples = ::morvane::testing::sharedFixtures("iwork-real");
+    if (!samples) return {};
+    const Conversion& c = convertedSamples(*samples);
+    const fs::path file = c.out / name;
+    EXPECT_TRUE(fs::exists(file)) << name << " was not made; morvane-cli said:\n" << c.messages;
+    return file;
+  }
+
+  static std::string pdfText(const fs::path& pdf) {
+    return commandOutput("pdftotext -layout " + quoted(pdf) + " - 2>/dev/null");
+  }
+  static std::string pdfFonts(const fs::path& pdf) {
+    return commandOutput("pdffonts " + quoted(pdf) + " 2>/dev/null");
+  }
+  // The XML parts of an Office file (`parts` a zip pattern).
+  static std::string officeXml(const fs::path& file, const std::string& parts) {
+    return commandOutput("unzip -p " + quoted(file) + " '" + parts + "' 2>/dev/null");
+  }
+};
+
+#define SAMPLES_OR_SKIP() MORVANE_FIXTURES_OR_SKIP(samples, "iwork-real")
+
+TEST_F(IworkRealDocumentsTest, FontsKeepTheirFamiliesAndPdfsDrawFacesOfTheSameMetrics) {
+  SAMPLES_OR_SKIP();
+  // Calibri-Bold, Calibri-Light and Calibri-BoldItalic are Calibri to Word.
+  const std::string docx = officeXml(output("002-pages.docx"), "word/*.xml");
+  EXPECT_NE(docx.find("w:ascii=\"Calibri\""), std::string::npos);
+  EXPECT_EQ(docx.find("Calibri-"), std::string::npos);
+  const std::string fonts = pdfFonts(output("002-pages.pdf"));
+  EXPECT_NE(fonts.find("Carlito"), std::string::npos) << fonts;
+  EXPECT_EQ(fonts.find("DejaVu"), std::string::npos) << fonts;
+
+  // HelveticaNeue-Light: the family Helvetica Neue, drawn with its clone.
+  const std::string proposal = officeXml(output("pages5-extra-dir-pages.docx"), "word/*.xml");
+  EXPECT_NE(proposal.find("w:ascii=\"Helvetica Neue\""), std::string::npos);
+  EXPECT_EQ(proposal.find("HelveticaNeue"), std::string::npos);
+  EXPECT_NE(pdfFonts(output("pages5-extra-dir-pages.pdf")).find("NimbusSans"), std::string::npos);
+}
+
+TEST_F(IworkRealDocumentsTest, PackagesZippedUnderOneTopFolderConvert) {
+  SAMPLES_OR_SKIP();
+  EXPECT_NE(pdfText(output("pages5-extra-dir-pages.pdf")).find("Project Proposal"), std::string::npos);
+  EXPECT_NE(officeXml(output("pages5-extra-dir-pages.docx"), "word/document.xml").find("Trenz Pruca"),
+            std::string::npos);
+  EXPECT_NE(officeXml(output("testKeynote2018-key.pptx"), "ppt/slides/*.xml").find("Libreoffice 6.2"),
+            std::string::npos);
+  EXPECT_NE(pdfText(output("testKeynote2018-key.pdf")).find("19 February 2019"), std::string::npos);
+  EXPECT_NE(officeXml(output("Attendance-numbers.xlsx"), "xl/sharedStrings.xml").find("Jimmy Cooney"),
+            std::string::npos);
+  EXPECT_NE(pdfText(output("Attendance-numbers.pdf")).find("Tom Brooks"), std::string::npos);
+}
+
+TEST_F(IworkRealDocumentsTest, TablesKeepTheirMergedCellsWidthsAndText) {
+  SAMPLES_OR_SKIP();
+  // 009: a block merged over three columns, one of them 21 pt wide, ran
+  // down that column letter by letter.
+  const std::string checklist = pdfText(output("009-pages.pdf"));
+  for (const char* text : {"Signoff Package to PS&E Checklist", "Quality Assurance (QA) Review"}) {
+    EXPECT_NE(checklist.find(text), std::string::npos) << text;
+  }
+  const std::string docx = officeXml(output("009-pages.docx"), "word/document.xml");
+  EXPECT_NE(docx.find("<w:gridCol w:w=\"6048\"/><w:gridCol w:w=\"426\"/><w:gridCol w:w=\"6475\"/>"),
+            std::string::npos);
+  EXPECT_NE(docx.find("<w:gridSpan w:val=\"3\"/>"), std::string::npos);
+  EXPECT_NE(docx.find("<w:vMerge"), std::string::npos);
+
+  // 008: rows of a fixed height too small for the text came out empty in
+  // the PDF; rows grow with their content as in Pages.
+  const std::string report = pdfText(output("008-pages.pdf"));
+  for (const char* text : {"Name of Organization:", "Time Period Covered by Report:"}) {
+    EXPECT_NE(report.find(text), std::string::npos) << text;
+  }
+  EXPECT_NE(officeXml(output("008-pages.docx"), "word/document.xml").find("w:hRule=\"atLeast\""),
+            std::string::npos);
+}
+
+TEST_F(IworkRealDocumentsTest, NumberedHeadingsContinueTheirNumbering) {
+  SAMPLES_OR_SKIP();
+  const std::string report = pdfText(output("008-pages.pdf"));
+  EXPECT_NE(report.find("2.Overall Performance"), std::string::npos) << report.substr(0, 2000);
+  EXPECT_NE(report.find("3.Programmatic Changes"), std::string::npos);
+  EXPECT_EQ(report.find("1.Overall Performance"), std::string::npos);
+}
+
+TEST_F(IworkRealDocumentsTest, AFootnoteWithAHangingIndentConverts) {
+  SAMPLES_OR_SKIP();
+  // Its first-line indent, taken twice, left the first line no room, and
+  // LibreOffice laid it out without end (24 GB).
+  const std::string paper = pdfText(output("011-pages.pdf"));
+  for (const char* text : {"TITLE OF THE CHICAGO FORMAT PAPER", "University of Chicago Press",
+                           "Ibid.", "It was updated Spring 2019"}) {
+    EXPECT_NE(paper.find(text), std::string::npos) << text;
+  }
+}
+
+TEST_F(IworkRealDocumentsTest, NewestDocumentsAndOldHeadersAndFootersOpen) {
+  SAMPLES_OR_SKIP();
+  // Pages and Keynote 2022 without a Metadata folder.
+  EXPECT_NE(pdfText(output("Untitled-pages.pdf")).find("SheetJS"), std::string::npos);
+  const std::string slides = commandOutput("pdfinfo " + quoted(output("Untitled-key.pdf")));
+  EXPECT_NE(slides.find("Pages:          1\n"), std::string::npos) << slides;
+  EXPECT_NE(slides.find("1920 x 1080 pts"), std::string::npos) << slides;
+  EXPECT_TRUE(fs::exists(output("Untitled-key.pptx")));
+
+  // Pages '09, with page numbers in letters in its footers.
+  const fs::path old = output("testPagesHeadersFootersAlphaLower-pages.pdf");
+  const std::string text = pdfText(old);
+  EXPECT_NE(text.find("Sample pages document - this is the template document"), std::string::npos);
+  EXPECT_NE(text.find("THIS IS SOME FOOTER TEXT a"), std::string::npos) << text;
+  EXPECT_NE(text.find("THIS IS SOME FOOTER TEXT b"), std::string::npos);
+  for (const char* page : {"1", "2"}) {
+    const std::string onPage =
+        commandOutput("pdftotext -f " + std::string(page) + " -l " + page + " " + quoted(old) + " -");
+    EXPECT_NE(onPage.find("THIS IS SOME HEADER TEXT"), std::string::npos) << "page " << page;
+  }
+}
+
+}  // namespace
+}  // namespace morvane
