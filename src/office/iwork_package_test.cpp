@@ -169,7 +169,11 @@ TEST_F(IworkPackageTest, CountsCellsAndTextOutsideMastersInArchivesAndPackageFol
   for (const auto& [name, data] : documentFiles()) wrappedIndex["Report.numbers/" + name] = data;
   const std::string zippedFolder = writeZip("c.numbers", wrapped);
   const std::string zippedIndex = writeZip("d.numbers", wrappedIndex);
-  for (const std::string& path : {zipped, folder, zippedFolder, zippedIndex}) {
+  // A side archive in LZFSE (as Numbers 2022 writes OperationStorage).
+  Files sideArchive = documentFiles();
+  sideArchive["Index/OperationStorage.iwa"] = "bvxn\xa3\0\0\0 not snappy";
+  const std::string lzfse = writeZip("e.numbers", sideArchive);
+  for (const std::string& path : {zipped, folder, zippedFolder, zippedIndex, lzfse}) {
     IworkDocumentInfo info;
     ASSERT_TRUE(readIworkDocument(path, &info).ok()) << path;
     EXPECT_EQ(info.generation, IworkDocumentInfo::Generation::archive);
@@ -210,6 +214,8 @@ TEST_F(IworkPackageTest, CellsThatCarryOnlyAStyleAreNoContent) {
 TEST_F(IworkPackageTest, BrokenContainersFailWithTheirReason) {
   Files noDocument = documentFiles();
   noDocument.erase("Index/Document.iwa");
+  Files lzfseIndex = documentFiles();
+  lzfseIndex["Index/Document.iwa"] = "bvxn\x10\0\0\0 compressed otherwise";
   Files badChunkKind = documentFiles();
   badChunkKind["Index/Document.iwa"][0] = '\x01';
   Files cutChunk = documentFiles();
@@ -237,6 +243,7 @@ TEST_F(IworkPackageTest, BrokenContainersFailWithTheirReason) {
        "its Index.zip: it is not a zip archive"},
       {writeZip("noindex.numbers", noDocument), "its index is missing"},
       {writeZip("kind.numbers", badChunkKind), "Index/Document.iwa: a chunk is not of the Snappy kind"},
+      {writeZip("lzfse.numbers", lzfseIndex), "Index/Document.iwa: a chunk is not of the Snappy kind"},
       {writeZip("cut.numbers", cutChunk), "Index/Document.iwa: a chunk is cut short"},
       {writeZip("snappy.numbers", damagedSnappy), "Index/Document.iwa: a chunk is damaged"},
       {writeZip("header.numbers", damagedHeader), "Index/Document.iwa: an object header"},

@@ -1,0 +1,241 @@
+// The values check, end to end: morvane-cli converts every real Numbers
+// document of the shared numbers-modern samples in one run, and SheetJS (an
+// independent reader, installed by scripts/sheetjs) reads each document and
+// our xlsx of it; src/testing/numbers_values.js compares every value the
+// author saw, by position within each table. Without SheetJS the tests fail:
+// a check that silently goes away would let values go unseen.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "testing/fixtures.h"
+#include "testing/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Differences the check may see, each with its reason: only cells whose
+// formula is volatile (NOW, TODAY, RAND...) and so shows the day of the
+// conversion. None of the samples holds one today.
+struct AllowedDifference {
+  const char* document;  // file name of the sample
+  const char* cell;      // "TABLE!A1", TABLE as SheetJS names it
+  const char* reason;
+};
+const std::vector<AllowedDifference> kAllowedDifferences = {};
+
+// The samples that are broken on purpose (see the samples' README).
+const std::set<std::string> kBrokenSamples = {"badzipfile.numbers", "invalid.numbers",
+                                              "invalid-ver.numbers"};
+
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+std::string commandOutput(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+// The folder that holds SheetJS's node_modules: MORVANE_SHEETJS_DIR, else
+// what scripts/sheetjs reports; empty when there is none.
+fs::path sheetjsDir() {
+  if (const char* dir = std::getenv("MORVANE_SHEETJS_DIR"); dir && *dir) return dir;
+  std::string printed = commandOutput("'" MORVANE_SOURCE_DIR "/scripts/sheetjs' --print-dir 2>/dev/null");
+  while (!printed.empty() && (printed.back() == '\n' || printed.back() == '\r')) printed.pop_back();
+  return printed;
+}
+
+bool sheetjsIsThere(const fs::path& dir) {
+  return !dir.empty() && fs::exists(dir / "xlsx" / "package.json");
+}
+
+struct Difference {
+  std::string cell;  // TABLE!A1
+  std::string kind;
+  std::string line;  // as the check printed it
+};
+
+struct DocumentValues {
+  bool readable = false;
+  std::string unreadable;
+  long compared = 0, kept = 0, errors = 0;
+  std::string mismatch;
+  std::vector<Difference> differences;
+};
+
+// What the check said of each document (by file name), and what was said
+// on the way.
+struct ValuesRun {
+  testing::TempDir dir;
+  std::vector<std::string> documents;
+  std::map<std::string, DocumentValues> values;
+  std::string messages;
+};
+
+std::map<std::string, DocumentValues> parseCheck(const std::string& output) {
+  static const std::regex document(
+      R"(^document (.*) compared (\d+) kept (\d+) errors (\d+) tables \d+( mismatch (.*))?$)");
+  static const std::regex unreadable(R"(^document (.*) unreadable (.*)$)");
+  static const std::regex difference(R"(^diff (.*![A-Z]+[0-9]+) (\w+) author=.*$)");
+  std::map<std::string, DocumentValues> values;
+  DocumentValues* current = nullptr;
+  std::istringstream lines(output);
+  std::smatch m;
+  for (std::string line; std::getline(lines, line);) {
+    if (std::regex_match(line, m, document)) {
+      current = &values[fs::path(m[1].str()).filename().string()];
+      current->readable = true;
+      current->compared = std::stol(m[2].str());
+      current->kept = std::stol(m[3].str());
+      current->errors = std::stol(m[4].str());
+      current->mismatch = m[6].str();
+    } else if (std::regex_match(line, m, unreadable)) {
+      current = &values[fs::path(m[1].str()).filename().string()];
+      current->unreadable = m[2].str();
+    } else if (current && std::regex_match(line, m, difference)) {
+      current->differences.push_back({m[1].str(), m[2].str(), line});
+    }
+  }
+  return values;
+}
+
+const ValuesRun& checkedSamples(const fs::path& samples, const fs::path& sheetjs) {
+  static std::unique_ptr<ValuesRun> run;  // its folder goes at exit
+  static std::once_flag once;
+  std::call_once(once, [&] {
+    run = std::make_unique<ValuesRun>();
+    const fs::path in = run->dir.mkdir("in");
+    const fs::path out = run->dir.path() / "out";
+    for (const auto& e : fs::directory_iterator(samples)) {
+      const std::string name = e.path().filename().string();
+      if (e.path().extension() != ".numbers" || kBrokenSamples.count(name)) continue;
+      fs::copy(e.path(), in / name, fs::copy_options::recursive);
+      run->documents.push_back(name);
+    }
+    run->messages = commandOutput("'" MORVANE_TEST_CLI "' --office --keep-going --yes --target " +
+                                  quoted(out) + " " + quoted(in) + " 2>&1");
+    std::string command = "NODE_PATH=" + quoted(sheetjs) + " node '" MORVANE_SOURCE_DIR
+                          "/src/testing/numbers_values.js'";
+    for (const std::string& name : run->documents) {
+      command += " " + quoted(in / name) + " " +
+                 quoted(out / (fs::path(name).stem().string() + ".xlsx"));
+    }
+    const std::string check = commandOutput(command + " 2>&1");
+    run->values = parseCheck(check);
+    run->messages += "\nthe values check said:\n" + check.substr(0, 4000);
+  });
+  return *run;
+}
+
+bool allowed(const std::string& document, const Difference& d) {
+  for (const AllowedDifference& a : kAllowedDifferences) {
+    if (document == a.document && d.cell == a.cell) return true;
+  }
+  return false;
+}
+
+class NumbersValuesTest : public ::testing::Test {
+ protected:
+  // The check's run over every real sample; fails the test without SheetJS.
+  const ValuesRun* checked(const fs::path& samples) {
+    const fs::path sheetjs = sheetjsDir();
+    if (!sheetjsIsThere(sheetjs)) {
+      ADD_FAILURE() << "SheetJS is missing (looked in \"" << sheetjs.string()
+                    << "\"): run scripts/sheetjs (scripts/setup does), or set MORVANE_SHEETJS_DIR "
+                       "to the node_modules folder that holds xlsx";
+      return nullptr;
+    }
+    const ValuesRun& run = checkedSamples(samples, sheetjs);
+    EXPECT_FALSE(run.documents.empty()) << "no Numbers documents in " << samples;
+    return &run;
+  }
+
+  // The document's values as the check saw them; fails when it saw none.
+  static const DocumentValues* valuesOf(const ValuesRun& run, const std::string& name) {
+    const auto it = run.values.find(name);
+    if (it == run.values.end()) {
+      ADD_FAILURE() << name << ": the check said nothing of it; " << run.messages;
+      return nullptr;
+    }
+    EXPECT_TRUE(it->second.readable) << name << ": " << it->second.unreadable << "\n" << run.messages;
+    EXPECT_EQ(it->second.mismatch, "") << name;
+    return it->second.readable ? &it->second : nullptr;
+  }
+
+  static std::string someDifferences(const DocumentValues& v, const std::string& kind = "") {
+    std::string listed;
+    int n = 0;
+    for (const Difference& d : v.differences) {
+      if (!kind.empty() && d.kind != kind) continue;
+      if (++n > 12) return listed + "  ...\n";
+      listed += "  " + d.line + "\n";
+    }
+    return listed;
+  }
+};
+
+TEST_F(NumbersValuesTest, EveryDocumentKeepsItsValues) {
+  MORVANE_FIXTURES_OR_SKIP(samples, "numbers-modern");
+  const ValuesRun* run = checked(samples);
+  if (!run) return;
+  for (const std::string& name : run->documents) {
+    const DocumentValues* v = valuesOf(*run, name);
+    if (!v) continue;
+    long kept = v->kept;
+    for (const Difference& d : v->differences) kept += allowed(name, d) ? 1 : 0;
+    EXPECT_GT(v->compared, 0) << name << ": no values compared";
+    // At least 99% of the values the author saw.
+    EXPECT_GE(kept * 100, v->compared * 99)
+        << name << ": " << kept << " of " << v->compared << " values kept; differences:\n"
+        << someDifferences(*v);
+  }
+}
+
+TEST_F(NumbersValuesTest, NoValueTheAuthorSawBecomesAnError) {
+  MORVANE_FIXTURES_OR_SKIP(samples, "numbers-modern");
+  const ValuesRun* run = checked(samples);
+  if (!run) return;
+  for (const std::string& name : run->documents) {
+    const DocumentValues* v = valuesOf(*run, name);
+    if (!v) continue;
+    EXPECT_EQ(v->errors, 0) << name << ": values that became errors:\n" << someDifferences(*v, "error");
+  }
+}
+
+TEST_F(NumbersValuesTest, TheCheckSeesValuesThatDiffer) {
+  MORVANE_FIXTURES_OR_SKIP(samples, "numbers-modern");
+  const fs::path sheetjs = sheetjsDir();
+  ASSERT_TRUE(sheetjsIsThere(sheetjs)) << "SheetJS is missing: run scripts/sheetjs";
+  // One document against the xlsx of another: few values in the same places.
+  const ValuesRun& run = checkedSamples(samples, sheetjs);
+  const fs::path in = run.dir.path() / "in", out = run.dir.path() / "out";
+  ASSERT_TRUE(fs::exists(out / "issue-3.xlsx")) << run.messages;
+  const std::string check = commandOutput("NODE_PATH=" + quoted(sheetjs) + " node '" MORVANE_SOURCE_DIR
+                                          "/src/testing/numbers_values.js' " +
+                                          quoted(in / "format-1.numbers") + " " + quoted(out / "issue-3.xlsx"));
+  const auto values = parseCheck(check);
+  ASSERT_EQ(values.count("format-1.numbers"), 1u) << check;
+  const DocumentValues& v = values.at("format-1.numbers");
+  EXPECT_EQ(v.compared, 45) << check;
+  EXPECT_LT(v.kept, 10) << check;
+  EXPECT_EQ(static_cast<long>(v.differences.size()), v.compared - v.kept);
+}
+
+}  // namespace
+}  // namespace morvane
