@@ -211,6 +211,12 @@ Status declaredFormatVersion(const PackageFiles& files, std::string* version) {
     const auto size = static_cast<uint32_t>(bytes.size());
     if (bytes.starts_with("bplist00")) {
       plist_from_bin(bytes.data(), size, &root);
+      // SheetJS ends its binary list with a line break, which Numbers
+      // accepts: the list's trailer then comes before the last bytes.
+      std::size_t end = bytes.size();
+      while (root == nullptr && end > 8 && (bytes[end - 1] == '\n' || bytes[end - 1] == '\r')) {
+        plist_from_bin(bytes.data(), static_cast<uint32_t>(--end), &root);
+      }
     } else {
       plist_from_xml(bytes.data(), size, &root);
     }

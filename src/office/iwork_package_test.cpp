@@ -261,6 +261,27 @@ TEST_F(IworkPackageTest, BrokenContainersFailWithTheirReason) {
   }
 }
 
+TEST_F(IworkPackageTest, BinaryPropertyListsFollowedByALineBreakRead) {
+  // Metadata/Properties.plist as SheetJS writes it: an empty dictionary in
+  // a binary list, and a line break after the list's trailer.
+  const std::string sheetjsList = "bplist00\xd0\x08" + std::string(6, '\0') + "\x01\x01" +
+                                  std::string(7, '\0') + "\x01" + std::string(15, '\0') + "\x09\x0a";
+  ASSERT_EQ(sheetjsList.size(), 43u);
+  Files sheetjs = documentFiles();
+  sheetjs["Metadata/Properties.plist"] = sheetjsList;
+  IworkDocumentInfo info;
+  const Status read = readIworkDocument(writeZip("sheetjs.numbers", sheetjs), &info);
+  ASSERT_TRUE(read.ok()) << read.message();
+  EXPECT_EQ(info.formatVersion, "");
+  EXPECT_EQ(info.content.cells, 5u);
+
+  // Line breaks do not make a list of what is none.
+  Files noise = documentFiles();
+  noise["Metadata/Properties.plist"] = "bplist00\x01\x02 not a list\n\r\n";
+  EXPECT_NE(failure(writeZip("noise.numbers", noise)).find("Metadata/Properties.plist is no property list"),
+            std::string::npos);
+}
+
 TEST_F(IworkPackageTest, PackageFoldersFlattenIntoTheSingleFileForm) {
   Files index = documentFiles();
   index.erase("Metadata/Properties.plist");

@@ -6,6 +6,7 @@
 // a check that silently goes away would let values go unseen.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/command_output.h"
 #include "testing/fixtures.h"
 #include "testing/temp_dir.h"
 
@@ -25,6 +27,7 @@ namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::commandOutput;
 
 // Differences the check may see, each with its reason: only cells whose
 // formula is volatile (NOW, TODAY, RAND...) and so shows the day of the
@@ -41,16 +44,6 @@ const std::set<std::string> kBrokenSamples = {"badzipfile.numbers", "invalid.num
                                               "invalid-ver.numbers"};
 
 std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-std::string commandOutput(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    ::pclose(pipe);
-  }
-  return output;
-}
 
 // The folder that holds SheetJS's node_modules: MORVANE_SHEETJS_DIR, else
 // what scripts/sheetjs reports; empty when there is none.
@@ -235,6 +228,121 @@ TEST_F(NumbersValuesTest, TheCheckSeesValuesThatDiffer) {
   EXPECT_EQ(v.compared, 45) << check;
   EXPECT_LT(v.kept, 10) << check;
   EXPECT_EQ(static_cast<long>(v.differences.size()), v.compared - v.kept);
+}
+
+// Documents written by another tool: SheetJS writes Numbers files (values
+// only: numbers, text, booleans; one table of at most A1:D50) that Numbers
+// opens. Each holds numbers of many digits, text that looks like numbers,
+// and booleans.
+class OtherToolsNumbersTest : public NumbersValuesTest {
+ protected:
+  // Writes `name`.numbers with SheetJS from rows given as a JavaScript
+  // array literal; fails the test and returns "" when SheetJS cannot.
+  fs::path writeWithSheetjs(const fs::path& sheetjs, const std::string& name, const std::string& rows) {
+    const fs::path script = tmp_.write(name + ".js",
+        "const XLSX = require('xlsx');\n"
+        "const wb = XLSX.utils.book_new();\n"
+        "XLSX.utils.book_append_sheet(wb, XLSX.utils.aoa_to_sheet(" + rows + "), 'Sheet 1');\n"
+        "XLSX.writeFile(wb, process.argv[2], {bookType: 'numbers', compression: true,\n"
+        "                                     numbers: require('xlsx/dist/xlsx.zahl')});\n");
+    const fs::path document = tmp_.path() / "in" / (name + ".numbers");
+    fs::create_directories(document.parent_path());
+    const std::string said = commandOutput("NODE_PATH=" + quoted(sheetjs) + " node " + quoted(script) + " " +
+                                           quoted(document) + " 2>&1");
+    if (!fs::exists(document)) {
+      ADD_FAILURE() << "SheetJS wrote no " << name << ".numbers: " << said;
+      return {};
+    }
+    return document;
+  }
+
+  // Converts every document of in/ to out/; returns what morvane-cli said.
+  std::string convert() {
+    return commandOutput("'" MORVANE_TEST_CLI "' --office --keep-going --yes --target " +
+                         quoted(tmp_.path() / "out") + " " + quoted(tmp_.path() / "in") + " 2>&1");
+  }
+
+  fs::path xlsxOf(const fs::path& document) {
+    return tmp_.path() / "out" / (document.stem().string() + ".xlsx");
+  }
+
+  // The numbers our xlsx holds at the given cells of its first sheet, as
+  // SheetJS reads them, with every digit.
+  std::map<std::string, double> numbersAt(const fs::path& sheetjs, const fs::path& xlsx,
+                                          const std::vector<std::string>& cells) {
+    std::string list;
+    for (const std::string& c : cells) list += (list.empty() ? "'" : ",'") + c + "'";
+    const fs::path script = tmp_.write("numbers.js",
+        "const XLSX = require('xlsx');\n"
+        "const wb = XLSX.readFile(process.argv[2]);\n"
+        "const ws = wb.Sheets[wb.SheetNames[0]];\n"
+        "for (const c of [" + list + "]) if (ws[c] && ws[c].t === 'n')\n"
+        "  console.log(c + ' ' + ws[c].v.toPrecision(17));\n");
+    std::map<std::string, double> numbers;
+    std::istringstream lines(commandOutput("NODE_PATH=" + quoted(sheetjs) + " node " + quoted(script) + " " +
+                                           quoted(xlsx) + " 2>&1"));
+    std::string cell, number;
+    while (lines >> cell >> number) numbers[cell] = std::strtod(number.c_str(), nullptr);
+    return numbers;
+  }
+
+  testing::TempDir tmp_;
+};
+
+TEST_F(OtherToolsNumbersTest, DocumentsWrittenBySheetjsKeepEveryValue) {
+  const fs::path sheetjs = sheetjsDir();
+  ASSERT_TRUE(sheetjsIsThere(sheetjs)) << "SheetJS is missing: run scripts/sheetjs";
+  const fs::path document = writeWithSheetjs(sheetjs, "written-by-sheetjs",
+      "[['Name', 'Value', 'Flag', 'Looks like a number'],"
+      " ['pi', 3.141592653589793, true, '00123'],"
+      " ['small', 0.0645669291338583, false, '1e5'],"
+      " ['large', 123456789012.345, true, '12%'],"
+      " ['tiny', 2.5e-7, false, '3.10'],"
+      " ['seventh', 1 / 7, true, ' 42 ']]");
+  if (document.empty()) return;
+  const std::string said = convert();
+  ASSERT_TRUE(fs::exists(xlsxOf(document))) << "not accepted or not converted: " << said;
+
+  const std::string check = commandOutput("NODE_PATH=" + quoted(sheetjs) + " node '" MORVANE_SOURCE_DIR
+                                          "/src/testing/numbers_values.js' " + quoted(document) + " " +
+                                          quoted(xlsxOf(document)) + " 2>&1");
+  const auto values = parseCheck(check);
+  ASSERT_EQ(values.count(document.filename().string()), 1u) << check;
+  const DocumentValues& v = values.at(document.filename().string());
+  EXPECT_EQ(v.compared, 24) << check;  // the reader finds every cell
+  EXPECT_EQ(v.kept, v.compared) << check;
+  EXPECT_EQ(v.errors, 0) << check;
+}
+
+TEST_F(OtherToolsNumbersTest, NumbersKeepTheirDigits) {
+  const fs::path sheetjs = sheetjsDir();
+  ASSERT_TRUE(sheetjsIsThere(sheetjs)) << "SheetJS is missing: run scripts/sheetjs";
+  // Eight or nine digits were all that arrived, which the values check at
+  // nine digits sees only in part: here every digit counts.
+  const std::map<std::string, double> written = {
+      {"A1", 0.0645669291338583}, {"A2", 123456789012.345},  {"A3", 1.0 / 7},
+      {"A4", 2.5e-7},             {"A5", 98765.4321098765},  {"A6", 1e-12},
+      {"A7", 1234567890123456.0}, {"A8", 0.30000000000000004}};
+  std::string rows = "[";
+  for (const auto& [cell, number] : written) {
+    std::ostringstream literal;
+    literal.precision(17);
+    literal << number;
+    rows += "[" + literal.str() + "],";
+  }
+  rows += "]";
+  const fs::path document = writeWithSheetjs(sheetjs, "digits", rows);
+  if (document.empty()) return;
+  const std::string said = convert();
+  ASSERT_TRUE(fs::exists(xlsxOf(document))) << said;
+  std::vector<std::string> cells;
+  for (const auto& entry : written) cells.push_back(entry.first);
+  const std::map<std::string, double> ours = numbersAt(sheetjs, xlsxOf(document), cells);
+  for (const auto& [cell, number] : written) {
+    ASSERT_EQ(ours.count(cell), 1u) << cell << " is no number in our xlsx";
+    // LibreOffice writes the numbers of an xlsx with 15 significant digits.
+    EXPECT_NEAR(ours.at(cell), number, std::abs(number) * 1e-14) << cell;
+  }
 }
 
 }  // namespace

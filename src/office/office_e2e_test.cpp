@@ -13,6 +13,7 @@
 #include "office/office_script_service.h"
 #include "office/office_worker.h"
 #include "testing/engine_fixture.h"
+#include "testing/command_output.h"
 #include "testing/fixtures.h"
 #include "testing/processes.h"
 
@@ -20,17 +21,8 @@ namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::commandOutput;
 using testing::childProcesses;
-
-std::string commandOutput(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    ::pclose(pipe);
-  }
-  return output;
-}
 
 std::string pdfText(const fs::path& pdf) {
   return commandOutput("pdftotext '" + pdf.string() + "' - 2>/dev/null");
