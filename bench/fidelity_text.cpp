@@ -2,7 +2,6 @@
 // Office file converted from it, for the fidelity benchmark.
 #include "fidelity_text.h"
 
-#include <google/protobuf/io/coded_stream.h>
 #include <utf8proc.h>
 
 #include <algorithm>
@@ -62,40 +61,6 @@ std::string folded(std::string_view text) {
       utf8proc_NFKC_Casefold(reinterpret_cast<const utf8proc_uint8_t*>(copy.c_str())), &std::free);
   if (result == nullptr) return copy;
   return reinterpret_cast<const char*>(result.get());
-}
-
-// Calls `visit` with each object's type and payload of a decoded archive:
-// length-prefixed headers, each listing its messages' types (field 2.1)
-// and lengths (field 2.3), the payloads following it.
-Status forEachObject(std::string_view archive,
-                     const std::function<void(std::uint64_t, std::string_view)>& visit) {
-  const auto* data = reinterpret_cast<const std::uint8_t*>(archive.data());
-  std::size_t at = 0;
-  while (at < archive.size()) {
-    const std::size_t left = std::min<std::size_t>(archive.size() - at, INT32_MAX);
-    google::protobuf::io::CodedInputStream stream(data + at, static_cast<int>(left));
-    std::uint32_t infoLength = 0;
-    if (!stream.ReadVarint32(&infoLength)) return Status::error("an object header is damaged");
-    at += static_cast<std::size_t>(stream.CurrentPosition());
-    if (archive.size() - at < infoLength) return Status::error("an object header is cut short");
-    const std::string_view info = archive.substr(at, infoLength);
-    at += infoLength;
-    const bool read = forEachField(info, [&](const ProtoField& entry) {
-      if (entry.number != 2 || entry.kind != ProtoField::Kind::bytes) return true;
-      std::uint64_t type = 0, length = 0;
-      forEachField(entry.bytes, [&](const ProtoField& f) {
-        if (f.number == 1 && f.kind == ProtoField::Kind::varint) type = f.value;
-        if (f.number == 3 && f.kind == ProtoField::Kind::varint) length = f.value;
-        return true;
-      });
-      if (archive.size() - at < length) return false;
-      visit(type, archive.substr(at, static_cast<std::size_t>(length)));
-      at += static_cast<std::size_t>(length);
-      return true;
-    });
-    if (!read) return Status::error("an object is damaged or cut short");
-  }
-  return {};
 }
 
 void addStorageWords(std::string_view payload, WordCounts* words) {
@@ -377,7 +342,7 @@ Status officeFileText(const std::string& path, std::string* text) {
 }
 
 Status iwaWords(std::string_view archive, WordCounts* words) {
-  return forEachObject(archive, [&](std::uint64_t type, std::string_view payload) {
+  return forEachIwaObject(archive, [&](std::uint64_t type, std::string_view payload) {
     if (type == kTextStorage) addStorageWords(payload, words);
     if (type == kTableDataList) addDataListWords(payload, words);
   });

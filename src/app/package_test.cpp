@@ -104,6 +104,12 @@ TEST(Install, ProgramsUnderAnyPrefixFindTheirWorker) {
       shell("cmake --install " MORVANE_BUILD_DIR " --prefix " + shellQuoted(prefix), &output), 0)
       << output;
   EXPECT_TRUE(fs::exists(prefix / "share/morvane/translations/morvane_de.qm"));
+  if (MORVANE_READER_BUNDLED) {
+    // The reader and the ODF writer LibreOffice reads it through, together.
+    for (const char* library : {"libetonyek-0.1.so.1", "libodfgen-0.1.so.1"}) {
+      EXPECT_TRUE(fs::exists(prefix / "libexec/morvane/lib" / library)) << library;
+    }
+  }
   ASSERT_EQ(versionOf(prefix / "bin/morvane-cli", tmp.path() / "run", &output), 0) << output;
   expectInstalledWorker(output, prefix);
 }
@@ -174,7 +180,9 @@ TEST_F(DebianPackage, HoldsEverythingWhereItIsLookedFor) {
     EXPECT_EQ(::access((usr() / program).c_str(), X_OK), 0) << program;
   }
   if (MORVANE_READER_BUNDLED) {
-    EXPECT_TRUE(fs::exists(usr() / "libexec/morvane/lib/libetonyek-0.1.so.1"));
+    for (const char* library : {"libetonyek-0.1.so.1", "libodfgen-0.1.so.1"}) {
+      EXPECT_TRUE(fs::exists(usr() / "libexec/morvane/lib" / library)) << library;
+    }
   }
   for (const std::string file :
        {"share/applications/" MORVANE_APP_ID ".desktop",

@@ -407,7 +407,8 @@ Status decodeIwaStream(std::string_view framed, std::string* out) {
   return {};
 }
 
-Status countIwaContent(std::string_view archive, IworkContent* content) {
+Status forEachIwaObject(std::string_view archive,
+                        const std::function<void(std::uint64_t, std::string_view)>& visit) {
   const auto* data = reinterpret_cast<const std::uint8_t*>(archive.data());
   std::size_t at = 0;
   while (at < archive.size()) {
@@ -435,7 +436,7 @@ Status countIwaContent(std::string_view archive, IworkContent* content) {
         cutShort = true;
         return false;
       }
-      countObject(type, archive.substr(at, static_cast<std::size_t>(length)), content);
+      visit(type, archive.substr(at, static_cast<std::size_t>(length)));
       at += static_cast<std::size_t>(length);
       return true;
     });
@@ -443,6 +444,12 @@ Status countIwaContent(std::string_view archive, IworkContent* content) {
     if (!read) return Status::error("an object header is damaged");
   }
   return {};
+}
+
+Status countIwaContent(std::string_view archive, IworkContent* content) {
+  return forEachIwaObject(archive, [&](std::uint64_t type, std::string_view payload) {
+    countObject(type, payload, content);
+  });
 }
 
 namespace {

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -53,8 +55,13 @@ std::size_t visibleCharacters(std::string_view text);
 // little-endian length and raw Snappy data. Appends the result to *out.
 Status decodeIwaStream(std::string_view framed, std::string* out);
 
-// Adds what one decoded .iwa stream holds to *content: a sequence of
-// length-prefixed ArchiveInfo messages, each followed by its payloads.
+// Calls `visit` with the type and payload of each object of one decoded
+// .iwa stream: a sequence of length-prefixed ArchiveInfo messages, each
+// followed by its payloads. Fails on a damaged or cut short object.
+Status forEachIwaObject(std::string_view archive,
+                        const std::function<void(std::uint64_t, std::string_view)>& visit);
+
+// Adds what one decoded .iwa stream holds to *content.
 Status countIwaContent(std::string_view archive, IworkContent* content);
 
 }  // namespace morvane

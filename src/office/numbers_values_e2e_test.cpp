@@ -345,5 +345,126 @@ TEST_F(OtherToolsNumbersTest, NumbersKeepTheirDigits) {
   }
 }
 
+// Documents with durations: SheetJS's writer writes numbers, text and
+// booleans only; taught here to write Numbers' duration cells too (cell type
+// 7, the seconds as a double), as Numbers stores them.
+class DurationsNumbersTest : public OtherToolsNumbersTest {
+ protected:
+  // Writes `name`.numbers from rows given as a JavaScript array literal, in
+  // which a string "duration:SECONDS" stands for a duration cell.
+  fs::path writeWithDurations(const fs::path& sheetjs, const std::string& name, const std::string& rows) {
+    const fs::path script = tmp_.write(name + ".js", R"JS(
+const fs = require('fs'), Module = require('module'), path = require('path');
+const file = require.resolve('xlsx/xlsx.js');
+let src = fs.readFileSync(file, 'utf8');
+const patch = (from, to) => {
+  if (!src.includes(from)) throw new Error('SheetJS is not the version this test knows: ' + from);
+  src = src.replace(from, to);
+};
+for (const [type, slot, flag] of [['out[1] = 6;', 1, 2], ['out[2] = 6;', 2, 32]])
+  patch('    case "b":\n      ' + type, '    case "u":\n      out[' + slot + '] = 7;\n' +
+        '      dv.setFloat64(l, cell.v, true);\n      flags |= ' + flag + ';\n      l += 8;\n      break;\n' +
+        '    case "b":\n      ' + type);
+patch('    switch (typeof data[C]) {\n      case "string":',
+      '    if (typeof data[C] == "string" && data[C].startsWith("duration:")) {\n' +
+      '      celload = write_new_storage({ t: "u", v: +data[C].slice(9) }, SST);\n' +
+      '      _celload = write_old_storage({ t: "u", v: +data[C].slice(9) }, SST);\n' +
+      '    } else\n    switch (typeof data[C]) {\n      case "string":');
+const m = new Module(file, module);
+m.filename = file;
+m.paths = Module._nodeModulePaths(path.dirname(file));
+m._compile(src, file);
+const XLSX = m.exports;
+const wb = XLSX.utils.book_new();
+XLSX.utils.book_append_sheet(wb, XLSX.utils.aoa_to_sheet()JS" + rows + R"JS(), 'Sheet 1');
+XLSX.writeFile(wb, process.argv[2], {bookType: 'numbers', compression: true,
+                                     numbers: require('xlsx/dist/xlsx.zahl')});
+)JS");
+    const fs::path document = tmp_.path() / "in" / (name + ".numbers");
+    fs::create_directories(document.parent_path());
+    const std::string said = commandOutput("NODE_PATH=" + quoted(sheetjs) + " node " + quoted(script) + " " +
+                                           quoted(document) + " 2>&1");
+    if (!fs::exists(document)) {
+      ADD_FAILURE() << "SheetJS wrote no " << name << ".numbers: " << said;
+      return {};
+    }
+    return document;
+  }
+
+  // The number format of each of the given cells of the first sheet, as
+  // SheetJS reads it from our xlsx.
+  std::map<std::string, std::string> formatsAt(const fs::path& sheetjs, const fs::path& xlsx,
+                                               const std::vector<std::string>& cells) {
+    std::string list;
+    for (const std::string& c : cells) list += (list.empty() ? "'" : ",'") + c + "'";
+    const fs::path script = tmp_.write("formats.js",
+        "const XLSX = require('xlsx');\n"
+        "const wb = XLSX.readFile(process.argv[2], {cellNF: true});\n"
+        "const ws = wb.Sheets[wb.SheetNames[0]];\n"
+        "for (const c of [" + list + "]) if (ws[c]) console.log(c + ' ' + (ws[c].z || 'General'));\n");
+    std::map<std::string, std::string> formats;
+    std::istringstream lines(commandOutput("NODE_PATH=" + quoted(sheetjs) + " node " + quoted(script) + " " +
+                                           quoted(xlsx) + " 2>&1"));
+    for (std::string line; std::getline(lines, line);) {
+      const auto space = line.find(' ');
+      if (space != std::string::npos) formats[line.substr(0, space)] = line.substr(space + 1);
+    }
+    return formats;
+  }
+};
+
+TEST_F(DurationsNumbersTest, DurationsKeepTheirLengthAndShowAsDurations) {
+  const fs::path sheetjs = sheetjsDir();
+  ASSERT_TRUE(sheetjsIsThere(sheetjs)) << "SheetJS is missing: run scripts/sheetjs";
+  // An hour and a half; a day, two hours, three minutes and 4.5 seconds; a
+  // quarter of a second; an hour less. They arrived as times of day: whole
+  // seconds of the last day, the sign lost, "hh:mm:ss AM/PM".
+  const std::map<std::string, double> seconds = {
+      {"B1", 5400}, {"B2", 93784.5}, {"B3", 0.25}, {"B4", -3600}};
+  const fs::path document = writeWithDurations(sheetjs, "durations",
+      "[['short', 'duration:5400', 2.5, true], ['long', 'duration:93784.5', 1, false],"
+      " ['tiny', 'duration:0.25', 0, true], ['negative', 'duration:-3600', -1, false]]");
+  if (document.empty()) return;
+  const std::string said = convert();
+  ASSERT_TRUE(fs::exists(xlsxOf(document))) << said;
+
+  std::vector<std::string> cells;
+  for (const auto& entry : seconds) cells.push_back(entry.first);
+  const std::map<std::string, double> ours = numbersAt(sheetjs, xlsxOf(document), cells);
+  const std::map<std::string, std::string> formats = formatsAt(sheetjs, xlsxOf(document), cells);
+  for (const auto& [cell, length] : seconds) {
+    ASSERT_EQ(ours.count(cell), 1u) << cell << " is no number in our xlsx";
+    EXPECT_NEAR(ours.at(cell), length / 86400, std::abs(length / 86400) * 1e-14) << cell;  // days, as Excel
+    ASSERT_EQ(formats.count(cell), 1u) << cell;
+    // hours, minutes and seconds; no time of day
+    EXPECT_NE(formats.at(cell).find("h:mm:ss"), std::string::npos) << cell << ": " << formats.at(cell);
+    EXPECT_EQ(formats.at(cell).find("AM/PM"), std::string::npos) << cell << ": " << formats.at(cell);
+  }
+  // The numbers beside them stay numbers without a format of time.
+  const std::map<std::string, std::string> plain = formatsAt(sheetjs, xlsxOf(document), {"C1", "C2"});
+  EXPECT_EQ(plain.count("C1") ? plain.at("C1") : "", "General");
+
+  // Checkboxes arrive as booleans: t="b" in the sheet's XML.
+  const std::string sheet =
+      commandOutput("unzip -p " + quoted(xlsxOf(document)) + " 'xl/worksheets/sheet1.xml' 2>/dev/null");
+  for (const char* cell : {"D1", "D2", "D3", "D4"}) {
+    const std::regex booleanCell(std::string("<c r=\"") + cell + "\"[^>]*t=\"b\"");
+    EXPECT_TRUE(std::regex_search(sheet, booleanCell)) << cell << " is no boolean:\n" << sheet.substr(0, 3000);
+  }
+}
+
+TEST_F(NumbersValuesTest, FractionsOfASecondAreNoText) {
+  MORVANE_FIXTURES_OR_SKIP(samples, "numbers-modern");
+  const ValuesRun* run = checked(samples);
+  if (!run) return;
+  // test-custom-formats shows times as "h:mm:ss.SS"; the letters arrived as
+  // text ("8:22:11.SS").
+  const fs::path xlsx = run->dir.path() / "out" / "test-custom-formats.xlsx";
+  ASSERT_TRUE(fs::exists(xlsx)) << run->messages;
+  const std::string styles = commandOutput("unzip -p " + quoted(xlsx) + " xl/styles.xml 2>/dev/null");
+  EXPECT_NE(styles.find("formatCode=\"h:mm:ss\""), std::string::npos) << styles.substr(0, 3000);
+  EXPECT_EQ(styles.find(".S"), std::string::npos) << styles.substr(0, 3000);
+}
+
 }  // namespace
 }  // namespace morvane
