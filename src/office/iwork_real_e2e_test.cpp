@@ -133,6 +133,19 @@ TEST_F(IworkRealDocumentsTest, TablesKeepTheirMergedCellsWidthsAndText) {
             std::string::npos);
 }
 
+TEST_F(IworkRealDocumentsTest, TabStopsAndParagraphSpacingAsPagesLaysThemOut) {
+  SAMPLES_OR_SKIP();
+  const std::string docx = officeXml(output("002-pages.docx"), "word/document.xml");
+  // The form's values at the author's tab stop, 1.5 in (2160 twips).
+  EXPECT_NE(docx.find("<w:tab w:val=\"left\" w:pos=\"2160\""), std::string::npos);
+  // The first heading has no space above it; the next ones 18 pt before,
+  // of which the 8 pt after the paragraph above already stand (10 pt: 200).
+  const std::size_t first = docx.find("<w:spacing ");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_NE(docx.substr(first, 80).find("w:before=\"0\""), std::string::npos) << docx.substr(first, 80);
+  EXPECT_NE(docx.find("w:line=\"360\" w:before=\"200\""), std::string::npos);
+}
+
 TEST_F(IworkRealDocumentsTest, NumberedHeadingsContinueTheirNumbering) {
   SAMPLES_OR_SKIP();
   const std::string report = pdfText(output("008-pages.pdf"));
