@@ -8,9 +8,10 @@ set(MORVANE_APP_ID io.github.morvane.Morvane)
 install(TARGETS morvane morvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS morvane-office RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/morvane)
 if(MORVANE_IWORK_READER_DIR)
-  # Beside the worker, where it looks first.
+  # Beside the worker, where it looks first: the reader and the ODF writer
+  # that LibreOffice reads it through.
   install(DIRECTORY ${MORVANE_IWORK_READER_DIR}/ DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/morvane/lib
-    FILES_MATCHING PATTERN "libetonyek-0.1.so*")
+    FILES_MATCHING PATTERN "libetonyek-0.1.so*" PATTERN "libodfgen-0.1.so*")
 endif()
 
 # The desktop: the entry, its icon (also under the older name), the

@@ -4,10 +4,13 @@
 // holds one mended fault against the document that showed it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -67,12 +70,52 @@ class IworkRealDocumentsTest : public ::testing::Test {
   static std::string pdfText(const fs::path& pdf) {
     return commandOutput("pdftotext " + quoted(pdf) + " - 2>/dev/null");
   }
+  // The PDF's text with each run of white space as one space: the words of
+  // a cell whose text wraps, in their order.
+  static std::string pdfWords(const fs::path& pdf) {
+    std::string words;
+    for (char c : pdfText(pdf)) {
+      const char w = std::isspace(static_cast<unsigned char>(c)) ? ' ' : c;
+      if (w != ' ' || words.empty() || words.back() != ' ') words += w;
+    }
+    return words;
+  }
   static std::string pdfFonts(const fs::path& pdf) {
     return commandOutput("pdffonts " + quoted(pdf) + " 2>/dev/null");
   }
   // The XML parts of an Office file (`parts` a zip pattern).
   static std::string officeXml(const fs::path& file, const std::string& parts) {
     return commandOutput("unzip -p " + quoted(file) + " '" + parts + "' 2>/dev/null");
+  }
+
+  // The cell format (<xf> of styles.xml) of the cells of an xlsx that hold
+  // the shared string `text`; "" when there is none.
+  static std::string xlsxFormatOf(const fs::path& xlsx, const std::string& text) {
+    const std::string strings = officeXml(xlsx, "xl/sharedStrings.xml");
+    int found = -1;
+    for (std::size_t at = strings.find("<si>"), index = 0; at != std::string::npos;
+         at = strings.find("<si>", at + 1), ++index) {
+      std::string runs;  // the item's text without its tags
+      bool inTag = false;
+      for (std::size_t i = at + 4; i < strings.size() && strings.compare(i, 5, "</si>") != 0; ++i) {
+        if (strings[i] == '<' || strings[i] == '>') inTag = strings[i] == '<';
+        else if (!inTag) runs += strings[i];
+      }
+      if (runs == text) found = static_cast<int>(index);
+    }
+    std::smatch cell;
+    const std::string sheets = officeXml(xlsx, "xl/worksheets/sheet*.xml");
+    if (found < 0 || !std::regex_search(sheets, cell, std::regex("<c r=\"[A-Z]+[0-9]+\" s=\"([0-9]+)\" t=\"s\"><v>" +
+                                                                  std::to_string(found) + "</v>"))) {
+      return "";
+    }
+    const std::string styles = officeXml(xlsx, "xl/styles.xml");
+    const std::size_t first = styles.find("<cellXfs"), last = styles.find("</cellXfs>");
+    if (first == std::string::npos || last == std::string::npos) return "";
+    std::size_t at = styles.find("<xf ", first);
+    for (int n = std::stoi(cell[1]); n > 0 && at < last; --n) at = styles.find("<xf ", at + 1);
+    if (at >= last) return "";
+    return styles.substr(at, std::min(styles.find("<xf ", at + 1), last) - at);
   }
 };
 
@@ -106,7 +149,8 @@ TEST_F(IworkRealDocumentsTest, PackagesZippedUnderOneTopFolderConvert) {
   EXPECT_NE(pdfText(output("testKeynote2018-key.pdf")).find("19 FEBRUARY 2019"), std::string::npos);
   EXPECT_NE(officeXml(output("Attendance-numbers.xlsx"), "xl/sharedStrings.xml").find("Jimmy Cooney"),
             std::string::npos);
-  EXPECT_NE(pdfText(output("Attendance-numbers.pdf")).find("Tom Brooks"), std::string::npos);
+  // The name wraps in its header cell, as in Numbers.
+  EXPECT_NE(pdfWords(output("Attendance-numbers.pdf")).find("Tom Brooks"), std::string::npos);
 }
 
 TEST_F(IworkRealDocumentsTest, TablesKeepTheirMergedCellsWidthsAndText) {
@@ -144,6 +188,25 @@ TEST_F(IworkRealDocumentsTest, TabStopsAndParagraphSpacingAsPagesLaysThemOut) {
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(docx.substr(first, 80).find("w:before=\"0\""), std::string::npos) << docx.substr(first, 80);
   EXPECT_NE(docx.find("w:line=\"360\" w:before=\"200\""), std::string::npos);
+}
+
+TEST_F(IworkRealDocumentsTest, SpreadsheetCellsWrapTheirTextAsInNumbers) {
+  SAMPLES_OR_SKIP();
+  // Numbers wraps the names in Attendance's header row. Drawn on one line
+  // each, "Terry Jones" ran into "Angelina Little" and was cut off there.
+  const std::string words = pdfWords(output("Attendance-numbers.pdf"));
+  for (const char* name : {"Terry Jones ", "Angelina Little "}) {
+    EXPECT_NE(words.find(std::string(" ") + name), std::string::npos)
+        << name << "is not whole in:\n" << words.substr(0, 1500);
+  }
+  EXPECT_EQ(words.find("JonesAngelina"), std::string::npos);
+
+  const fs::path xlsx = output("Attendance-numbers.xlsx");
+  for (const char* name : {"Terry Jones", "Angelina Little"}) {
+    const std::string format = xlsxFormatOf(xlsx, name);
+    // LibreOffice writes the flag as "true", Excel as "1"
+    EXPECT_TRUE(std::regex_search(format, std::regex("wrapText=\"(1|true)\""))) << name << ": " << format;
+  }
 }
 
 TEST_F(IworkRealDocumentsTest, NumberedHeadingsContinueTheirNumbering) {
