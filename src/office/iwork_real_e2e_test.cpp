@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -207,6 +208,45 @@ TEST_F(IworkRealDocumentsTest, SpreadsheetCellsWrapTheirTextAsInNumbers) {
     // LibreOffice writes the flag as "true", Excel as "1"
     EXPECT_TRUE(std::regex_search(format, std::regex("wrapText=\"(1|true)\""))) << name << ": " << format;
   }
+}
+
+// The top of a word on a page of a PDF, in points; -1 when it is not there.
+double wordTop(const fs::path& pdf, int page, const std::string& word) {
+  const std::string boxes = commandOutput("pdftotext -bbox -f " + std::to_string(page) + " -l " +
+                                          std::to_string(page) + " '" + pdf.string() + "' - 2>/dev/null");
+  const std::size_t at = boxes.find(">" + word + "</word>");
+  if (at == std::string::npos) return -1;
+  const std::size_t top = boxes.rfind("yMin=\"", at);
+  return top == std::string::npos ? -1 : std::atof(boxes.c_str() + top + 6);
+}
+
+TEST_F(IworkRealDocumentsTest, TablesSitAndStackAsInPages) {
+  SAMPLES_OR_SKIP();
+  // 008's table sits under the paragraph that holds it, indented with it
+  // (30 pt: 602 twips), and its cells draw no paragraph spacing: rows of
+  // one line of 14 pt text stand about 23 pt apart, as Pages draws them.
+  const std::string docx = officeXml(output("008-pages.docx"), "word/document.xml");
+  EXPECT_NE(docx.find("<w:jc w:val=\"left\"/><w:tblInd w:w=\"602\""), std::string::npos);
+  const fs::path pdf = output("008-pages.pdf");
+  const double organization = wordTop(pdf, 1, "Organization:"), project = wordTop(pdf, 1, "Project:");
+  ASSERT_GT(organization, 0);
+  EXPECT_GT(project - organization, 20);
+  EXPECT_LT(project - organization, 30);
+}
+
+TEST_F(IworkRealDocumentsTest, FirstPagesKeepTheirOwnHeadersAndFooters) {
+  SAMPLES_OR_SKIP();
+  const auto pageText = [&](const std::string& pdf, int page) {
+    return commandOutput("pdftotext -f " + std::to_string(page) + " -l " + std::to_string(page) + " " +
+                         quoted(output(pdf)) + " - 2>/dev/null");
+  };
+  // No header on the cover of 008 and 011; the pages after it have theirs.
+  EXPECT_EQ(pageText("008-pages.pdf", 1).find("Page 1 of"), std::string::npos);
+  EXPECT_NE(pageText("008-pages.pdf", 2).find("Page 2 of"), std::string::npos);
+  EXPECT_EQ(pageText("011-pages.pdf", 1).find("1\n"), std::string::npos);
+  EXPECT_NE(pageText("011-pages.pdf", 2).find("2\n"), std::string::npos);
+  // 009's first page has a footer of its own.
+  EXPECT_NE(pageText("009-pages.pdf", 1).find("Rev. 3/2025"), std::string::npos);
 }
 
 TEST_F(IworkRealDocumentsTest, NumberedHeadingsContinueTheirNumbering) {
