@@ -595,5 +595,36 @@ TEST(OfficeWorkerCountTest, OnePerCoreWithinMemoryDocumentsAndTheUsersChoice) {
   EXPECT_EQ(count(2, kGiB, 1000, 1000), static_cast<std::size_t>(kMostWorkers));
 }
 
+TEST(OfficeWorkerMemoryTest, EachWorkerMayHoldItsShareOfWhatTheMachineSpares) {
+  constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+  constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+  // A tenth is kept back, at least 512 MB.
+  EXPECT_EQ(spareWorkerMemory(20 * kGiB), 18 * kGiB);
+  EXPECT_EQ(spareWorkerMemory(2 * kGiB), 2 * kGiB - 512 * kMiB);
+  EXPECT_EQ(spareWorkerMemory(256 * kMiB), 0u);
+  // An equal share, at most 2 GB, at least 512 MB.
+  EXPECT_EQ(defaultWorkerMemoryCap(20 * kGiB, 12), 1536 * kMiB);
+  EXPECT_EQ(defaultWorkerMemoryCap(20 * kGiB, 2), kLargestDefaultWorkerMemory);
+  EXPECT_EQ(defaultWorkerMemoryCap(20 * kGiB, 0), kLargestDefaultWorkerMemory);
+  EXPECT_EQ(defaultWorkerMemoryCap(kGiB, 1), kLeastWorkerMemory);
+  EXPECT_EQ(defaultWorkerMemoryCap(0, 4), kLeastWorkerMemory);
+  EXPECT_EQ(defaultWorkerMemoryCap(std::nullopt, 64), kLargestDefaultWorkerMemory);
+}
+
+TEST(OfficeWorkerMemoryTest, TheWorkersChosenForAMachineFitWhatEachMayHold) {
+  constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+  constexpr std::uint64_t kTypical = 768 * kMiB;  // what a run reckons without a cap
+  for (std::uint64_t available : {1024 * kMiB, 3000 * kMiB, 8192 * kMiB, 24576 * kMiB}) {
+    for (std::size_t cores : {1u, 2u, 8u, 32u}) {
+      const std::size_t workers = officeWorkerCount({cores, available, kTypical, 100, 0});
+      const std::uint64_t cap = defaultWorkerMemoryCap(available, workers);
+      if (spareWorkerMemory(available) >= kLeastWorkerMemory) {
+        EXPECT_LE(workers * cap, spareWorkerMemory(available)) << available << " " << cores;
+      }
+      EXPECT_GE(cap, kLeastWorkerMemory);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace morvane
