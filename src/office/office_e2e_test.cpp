@@ -16,6 +16,7 @@
 #include "testing/command_output.h"
 #include "testing/fixtures.h"
 #include "testing/processes.h"
+#include "testing/property_lists.h"
 
 namespace morvane {
 namespace {
@@ -349,6 +350,26 @@ TEST_F(OfficeEndToEndTest, BrokenIworkDocumentsFailByNameAndWriteNothing) {
     EXPECT_NE(report.find((in / name).string()), std::string::npos) << report;
     EXPECT_NE(report.find(reason), std::string::npos) << report;
     EXPECT_TRUE(filesIn(out).empty()) << name;
+  }
+  EXPECT_EQ(childProcesses(), 0);
+}
+
+// Property lists nested 200,000 deep, binary and XML, in the documents the
+// real worker checks: each fails by name with the reason, the worker lives.
+TEST_F(OfficeEndToEndTest, DeeplyNestedPropertyListsFailAsDamagedDocuments) {
+  for (const auto& [name, list] :
+       {std::pair<std::string, std::string>{"binary", testing::deepBinaryPropertyList(200000)},
+        {"xml", testing::deepXmlPropertyList(200000)}}) {
+    const fs::path parts = tmp_.mkdir("parts-" + name);
+    tmp_.write("parts-" + name + "/Index/Document.iwa", "x");
+    tmp_.write("parts-" + name + "/Metadata/Properties.plist", list);
+    const fs::path pages = tmp_.path() / (name + ".pages");
+    commandOutput("cd '" + parts.string() + "' && zip -q -r '" + pages.string() + "' Index Metadata");
+    EXPECT_NE(runScript("  open POSIX file \"" + pages.string() + "\"\n  close document 1\n"), "");
+    EXPECT_EQ(lastError_.info[3].second, pages.string());
+    EXPECT_EQ(lastError_.info[4].second,
+              "this is not a readable Pages document: Metadata/Properties.plist cannot be read: it "
+              "is nested deeper than 64 levels");
   }
   EXPECT_EQ(childProcesses(), 0);
 }

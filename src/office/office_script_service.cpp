@@ -327,14 +327,33 @@ class BlockState {
     std::vector<std::string> answer;
     const Status s =
         worker()->call({"inspect", path, worker()->scratchPath("package" + ext)}, &answer);
-    if (!s.ok()) {
-      return Status::error("this is not a readable " + iwork->second + " document: " + s.message());
-    }
+    if (!s.ok()) return Status::error(inspectionFailure(iwork->second, s.message()));
     if (answer.size() != 3) return Status::error("the LibreOffice worker answered no inspection");
     *expected = {std::strtoull(answer[0].c_str(), nullptr, 10),
                  std::strtoull(answer[1].c_str(), nullptr, 10)};
     *loadable = answer[2];
     return {};
+  }
+
+  // Why the check of an iWork document of `application` failed: what it
+  // found wrong, or how it ended the worker (the check reads nothing but
+  // the document: whatever ends it is the document's doing).
+  std::string inspectionFailure(const std::string& application, const std::string& message) const {
+    const std::string damaged = "this " + application + " document is damaged: checking it ";
+    switch (worker()->lastEnding()) {
+      case OfficeWorker::Ending::answered: break;
+      case OfficeWorker::Ending::stopped:
+        return damaged + "stopped the worker (" +
+               Subprocess::describeStatus(worker()->lastExitStatus()) + ")";
+      case OfficeWorker::Ending::timedOut:
+        return damaged + "took longer than " +
+               std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
+                                  config_.statementLimit).count()) + " s";
+      case OfficeWorker::Ending::tooLarge:
+        return damaged + "needs more memory than the " +
+               std::to_string(config_.workerMemoryCap >> 20) + " MB allowed per document";
+    }
+    return "this is not a readable " + application + " document: " + message;
   }
 
   Status close() {

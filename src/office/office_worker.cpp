@@ -334,6 +334,7 @@ Status OfficeWorker::call(const std::vector<std::string>& request,
                           std::vector<std::string>* answer) {
   if (!process_) return Status::error("the LibreOffice worker is not running");
   if (Status s = process_->write(encodeWireLine(request) + "\n"); !s.ok()) {
+    lastEnding_ = Ending::stopped;
     return failure("the LibreOffice worker stopped unexpectedly", true);
   }
   return awaitAnswer(answer);
@@ -344,6 +345,7 @@ Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
   bool tooLarge = false;
   switch (readWatched(&line, &tooLarge)) {
     case Subprocess::ReadResult::timedOut:
+      lastEnding_ = tooLarge ? Ending::tooLarge : Ending::timedOut;
       if (tooLarge) {
         return failure("it needs more memory than the " +
                            std::to_string(config_.workerMemoryCap >> 20) +
@@ -354,6 +356,7 @@ Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
                      "; the worker was ended",
                      false);
     case Subprocess::ReadResult::closed:
+      lastEnding_ = Ending::stopped;
       return failure("the LibreOffice worker stopped unexpectedly", true);
     case Subprocess::ReadResult::line:
       break;
@@ -363,7 +366,11 @@ Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
     answer->assign(fields.begin() + 1, fields.end());
     return {};
   }
-  if (fields[0] == "error" && fields.size() > 1) return Status::error(fields[1]);
+  if (fields[0] == "error" && fields.size() > 1) {
+    lastEnding_ = Ending::answered;
+    return Status::error(fields[1]);
+  }
+  lastEnding_ = Ending::stopped;
   return failure("the LibreOffice worker answered \"" + line + "\"", false);
 }
 
@@ -472,6 +479,7 @@ Status OfficeWorker::quit() {
 Status OfficeWorker::failure(const std::string& what, bool describeExit) {
   process_->closeInput();
   const int status = process_->finish(std::chrono::milliseconds(200));
+  lastExitStatus_ = status;
   dropProcess();
   std::string message = what;
   if (describeExit) message += " (" + Subprocess::describeStatus(status) + ")";

@@ -86,6 +86,13 @@ class OfficeWorker {
   // The versions of LibreOffice and of the iWork reader the worker uses.
   Status versions(std::string* office, std::string* reader);
 
+  // How the last request that failed ended: with an error answer (the
+  // worker goes on), the worker stopping (lastExitStatus() tells how), or
+  // the worker ended for taking too long or growing past its cap.
+  enum class Ending { answered, stopped, timedOut, tooLarge };
+  Ending lastEnding() const { return lastEnding_; }
+  int lastExitStatus() const { return lastExitStatus_; }
+
   // Whether the worker process is still there to serve requests.
   bool running() const { return process_ != nullptr; }
 
@@ -138,6 +145,8 @@ class OfficeWorker {
   std::mutex processMutex_;  // guards process_ against abort() from other threads
   std::unique_ptr<Subprocess> process_;
   std::atomic<pid_t> pid_{0};
+  Ending lastEnding_ = Ending::answered;
+  int lastExitStatus_ = 0;
 };
 
 }  // namespace morvane
