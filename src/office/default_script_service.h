@@ -25,10 +25,10 @@ inline constexpr long kMostDocumentsPerWorker = 1000000;
 inline constexpr long kLargestWorkerMemoryMb = 1024 * 1024;
 
 // A worker is replaced after this many documents, or once it holds this
-// much memory between two (or half of what it may hold, when less). Measured with LibreOffice 7.4: a worker holds about 100 MB
-// when up and 220 MB once it has loaded each kind of document, then grows
-// by about 0.13 MB per small document; starting a new one costs about one
-// second.
+// much memory between two (or half of what it may hold, when less).
+// Measured with LibreOffice 7.4: a worker holds about 100 MB when up and
+// 220 MB once it has loaded each kind of document, then grows by about
+// 0.13 MB per small document; starting a new one costs about one second.
 inline constexpr long kDefaultDocumentsPerWorker = 500;
 inline constexpr long kDefaultWorkerMemoryMb = 768;
 

@@ -275,7 +275,9 @@ Status declaredFormatVersion(const PackageFiles& files, std::string* version) {
   if (Status s = files.read(name, &bytes); !s.ok()) return s;
   plist_t root = nullptr;
   if (bytes.size() < UINT32_MAX) {  // binary or XML, as iWork writes either
-    if (Status s = parsePropertyList(bytes, &root); !s.ok()) return Status::error(name + s.message());
+    if (Status s = parsePropertyList(bytes, &root); !s.ok()) {
+      return Status::error(name + s.message());
+    }
   }
   if (root == nullptr) return Status::error(name + " is no property list");
   Status status;

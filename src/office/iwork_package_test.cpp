@@ -309,7 +309,8 @@ TEST_F(IworkPackageTest, TheCheckIsBoundedAsAWhole) {
   for (int n = 0; n < 40; ++n) expanding["Index/Part-" + std::to_string(n) + ".iwa"] = zeros;
   const std::string path = writeZip("expanding.numbers", expanding);
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(failure(path), "its index decodes to more than 512 MB in all, more than any document's");
+  EXPECT_EQ(failure(path),
+            "its index decodes to more than 512 MB in all, more than any document's");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 
   // 40 parts of 2 MB as their container declares them, past a bound of 64 MB.

@@ -364,7 +364,8 @@ TEST_F(OfficeEndToEndTest, DeeplyNestedPropertyListsFailAsDamagedDocuments) {
     tmp_.write("parts-" + name + "/Index/Document.iwa", "x");
     tmp_.write("parts-" + name + "/Metadata/Properties.plist", list);
     const fs::path pages = tmp_.path() / (name + ".pages");
-    commandOutput("cd '" + parts.string() + "' && zip -q -r '" + pages.string() + "' Index Metadata");
+    commandOutput("cd '" + parts.string() + "' && zip -q -r '" + pages.string() +
+                  "' Index Metadata");
     EXPECT_NE(runScript("  open POSIX file \"" + pages.string() + "\"\n  close document 1\n"), "");
     EXPECT_EQ(lastError_.info[3].second, pages.string());
     EXPECT_EQ(lastError_.info[4].second,

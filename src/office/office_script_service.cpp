@@ -907,7 +907,8 @@ std::size_t officeWorkerCount(const WorkerCountInputs& in) {
 std::uint64_t defaultWorkerMemoryCap(std::optional<std::uint64_t> availableMemory,
                                      std::size_t workers) {
   if (!availableMemory) return kLargestDefaultWorkerMemory;
-  const std::uint64_t share = spareWorkerMemory(*availableMemory) / std::max<std::size_t>(workers, 1);
+  const std::uint64_t share =
+      spareWorkerMemory(*availableMemory) / std::max<std::size_t>(workers, 1);
   return std::clamp(share, kLeastWorkerMemory, kLargestDefaultWorkerMemory);
 }
 

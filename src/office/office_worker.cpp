@@ -379,7 +379,8 @@ Subprocess::ReadResult OfficeWorker::readWatched(std::string* line, bool* tooLar
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + config_.statementLimit;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return Subprocess::ReadResult::timedOut;
     const Subprocess::ReadResult r = process_->readLine(std::min(left, kMemoryWatchInterval), line);
     if (r != Subprocess::ReadResult::timedOut) return r;

@@ -7,7 +7,9 @@ namespace morvane::testing {
 namespace {
 
 void appendBigEndian(std::string* out, std::uint64_t value, std::size_t width) {
-  for (std::size_t k = width; k-- > 0;) out->push_back(static_cast<char>((value >> (8 * k)) & 0xFF));
+  for (std::size_t k = width; k-- > 0;) {
+    out->push_back(static_cast<char>((value >> (8 * k)) & 0xFF));
+  }
 }
 
 }  // namespace
