@@ -104,11 +104,11 @@ OfficeConfig defaultOfficeConfig() {
   config.documentsPerWorker = static_cast<std::size_t>(
       boundedSetting("MORVANE_OFFICE_DOCUMENTS_PER_WORKER", kMostDocumentsPerWorker)
           .value_or(kDefaultDocumentsPerWorker));
-  config.workerMemoryLimit =
-      static_cast<std::uint64_t>(
-          boundedSetting("MORVANE_OFFICE_WORKER_MEMORY_MB", kLargestWorkerMemoryMb)
-              .value_or(kDefaultWorkerMemoryMb)) *
-      1024 * 1024;
+  config.workerMemoryLimit = static_cast<std::uint64_t>(kDefaultWorkerMemoryMb) << 20;
+  // The memory a worker may hold: the user's, else chosen for each run.
+  if (auto cap = boundedSetting("MORVANE_OFFICE_WORKER_MEMORY_MB", kLargestWorkerMemoryMb)) {
+    config.workerMemoryCap = static_cast<std::uint64_t>(*cap) << 20;
+  }
   if (auto seconds = boundedSetting("MORVANE_STATEMENT_TIMEOUT", kLongestStatementSeconds)) {
     config.statementLimit = std::chrono::seconds(*seconds);
   }

@@ -65,18 +65,20 @@ TEST(DefaultOfficeConfigTest, WorkersAreChosenPerRunAndReplacedWithinBounds) {
   EXPECT_EQ(defaults.workers, 0u);  // chosen for each run from the machine
   EXPECT_EQ(defaults.documentsPerWorker, static_cast<std::size_t>(kDefaultDocumentsPerWorker));
   EXPECT_EQ(defaults.workerMemoryLimit, std::uint64_t{kDefaultWorkerMemoryMb} << 20);
+  EXPECT_EQ(defaults.workerMemoryCap, 0u);  // each worker's share, chosen for each run
   constexpr std::uint64_t kMiB = 1 << 20;
   const std::map<std::string, std::pair<std::size_t, std::uint64_t>> cases = {
       {"20", {20, 20 * kMiB}},
-      {"5abc", {kDefaultDocumentsPerWorker, kDefaultWorkerMemoryMb * kMiB}},
-      {"0", {kDefaultDocumentsPerWorker, kDefaultWorkerMemoryMb * kMiB}},
+      {"5abc", {kDefaultDocumentsPerWorker, 0}},
+      {"0", {kDefaultDocumentsPerWorker, 0}},
       {"99999999999999999999999", {kMostDocumentsPerWorker, kLargestWorkerMemoryMb * kMiB}}};
   for (const auto& [text, expected] : cases) {
     env.set("MORVANE_OFFICE_DOCUMENTS_PER_WORKER", text.c_str());
     env.set("MORVANE_OFFICE_WORKER_MEMORY_MB", text.c_str());
     const OfficeConfig config = defaultOfficeConfig();
     EXPECT_EQ(config.documentsPerWorker, expected.first) << text;
-    EXPECT_EQ(config.workerMemoryLimit, expected.second) << text;
+    EXPECT_EQ(config.workerMemoryCap, expected.second) << text;
+    EXPECT_EQ(config.workerMemoryLimit, std::uint64_t{kDefaultWorkerMemoryMb} << 20);
   }
 }
 

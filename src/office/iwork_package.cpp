@@ -15,8 +15,10 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
+#include "office/property_list_bounds.h"
 #include "office/protobuf_fields.h"
 
 namespace morvane {
@@ -44,6 +46,8 @@ constexpr std::uint64_t kTableTile = 6002;    // a tile of table cells
 // package folder, or a package folder that keeps its index in Index.zip.
 class PackageFiles {
  public:
+  // What is read is spent from *budget.
+  explicit PackageFiles(CheckBudget* budget) : budget_(budget) {}
   ~PackageFiles() {
     for (zip_t* z : archives_) zip_discard(z);
   }
@@ -85,13 +89,33 @@ class PackageFiles {
     return all;
   }
 
+  // Reads a part; what it holds is spent from the budget the first time.
   Status read(const std::string& name, std::string* bytes) const {
+    CheckBudget* budget = spentOn_.insert(name).second ? budget_ : nullptr;
     if (auto file = folderFiles_.find(name); file != folderFiles_.end()) {
-      return readFile(file->second, name, bytes);
+      return readFile(file->second, name, bytes, budget);
     }
     auto entry = zipEntries_.find(name);
     if (entry == zipEntries_.end()) return Status::error(name + " is missing");
-    return readEntry(entry->second, name, bytes);
+    return readEntry(entry->second, name, bytes, budget);
+  }
+
+  // The size of a part as its container declares it (what reading it
+  // yields at most); 0 when unknown.
+  std::uint64_t declaredSize(const std::string& name) const {
+    if (auto file = folderFiles_.find(name); file != folderFiles_.end()) {
+      std::error_code ec;
+      const std::uintmax_t size = fs::file_size(file->second, ec);
+      return ec ? 0 : size;
+    }
+    auto entry = zipEntries_.find(name);
+    zip_stat_t st;
+    if (entry == zipEntries_.end() ||
+        zip_stat_index(entry->second.archive, entry->second.index, 0, &st) != 0 ||
+        !(st.valid & ZIP_STAT_SIZE)) {
+      return 0;
+    }
+    return st.size;
   }
 
  private:
@@ -162,11 +186,15 @@ class PackageFiles {
     return {};
   }
 
-  static Status readFile(const std::string& path, const std::string& name, std::string* bytes) {
+  static Status readFile(const std::string& path, const std::string& name, std::string* bytes,
+                         CheckBudget* budget) {
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(path, ec);
     if (ec) return Status::error(name + " cannot be read: " + ec.message());
     if (size > kLargestPart) return Status::error(name + " is implausibly large");
+    if (budget != nullptr) {
+      if (Status s = budget->spend(size); !s.ok()) return s;
+    }
     std::ifstream in(path, std::ios::binary);
     bytes->assign(static_cast<std::size_t>(size), '\0');
     if (!in.read(bytes->data(), static_cast<std::streamsize>(size))) {
@@ -175,12 +203,16 @@ class PackageFiles {
     return {};
   }
 
-  static Status readEntry(const ZipEntry& entry, const std::string& name, std::string* bytes) {
+  static Status readEntry(const ZipEntry& entry, const std::string& name, std::string* bytes,
+                          CheckBudget* budget) {
     zip_stat_t st;
     if (zip_stat_index(entry.archive, entry.index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) {
       return Status::error(name + " cannot be read: " + zip_strerror(entry.archive));
     }
     if (st.size > kLargestPart) return Status::error(name + " is implausibly large");
+    if (budget != nullptr) {
+      if (Status s = budget->spend(st.size); !s.ok()) return s;
+    }
     zip_file_t* file = zip_fopen_index(entry.archive, entry.index, 0);
     if (file == nullptr) {
       return Status::error(name + " cannot be read: " + zip_strerror(entry.archive));
@@ -194,11 +226,46 @@ class PackageFiles {
     return {};
   }
 
+  CheckBudget* budget_;
+  mutable std::set<std::string> spentOn_;  // parts whose bytes are spent
   std::vector<zip_t*> archives_;
   std::vector<std::unique_ptr<std::string>> nested_;  // bytes the nested archives read from
   std::map<std::string, std::string> folderFiles_;    // name -> path on disk
   std::map<std::string, ZipEntry> zipEntries_;
 };
+
+// Parses a property list with libplist once it is known to nest no deeper
+// and stand for no more than libplist can follow; *root stays null when
+// the bytes are no list. Fails (" cannot be read: ...", to follow the
+// list's name) when they pass a bound.
+Status parsePropertyListPart(std::string_view bytes, plist_t* root) {
+  std::string reason;
+  switch (measurePropertyList(bytes, PropertyListBounds{}, &reason)) {
+    case PropertyListFit::exceeds: return Status::error(" cannot be read: " + reason);
+    case PropertyListFit::malformed: return {};
+    case PropertyListFit::fits: break;
+  }
+  const auto size = static_cast<uint32_t>(bytes.size());
+  if (bytes.starts_with("bplist00")) {
+    plist_from_bin(bytes.data(), size, root);
+  } else {
+    plist_from_xml(bytes.data(), size, root);
+  }
+  return {};
+}
+
+// A binary or XML property list. SheetJS ends its binary list with a line
+// break, which Numbers accepts: the list's trailer then comes before the
+// last bytes.
+Status parsePropertyList(std::string_view bytes, plist_t* root) {
+  if (Status s = parsePropertyListPart(bytes, root); !s.ok() || *root != nullptr) return s;
+  if (!bytes.starts_with("bplist00")) return {};
+  std::size_t end = bytes.size();
+  while (*root == nullptr && end > 8 && (bytes[end - 1] == '\n' || bytes[end - 1] == '\r')) {
+    if (Status s = parsePropertyListPart(bytes.substr(0, --end), root); !s.ok()) return s;
+  }
+  return {};
+}
 
 // The fileFormatVersion of Metadata/Properties.plist (binary or XML).
 Status declaredFormatVersion(const PackageFiles& files, std::string* version) {
@@ -208,17 +275,8 @@ Status declaredFormatVersion(const PackageFiles& files, std::string* version) {
   if (Status s = files.read(name, &bytes); !s.ok()) return s;
   plist_t root = nullptr;
   if (bytes.size() < UINT32_MAX) {  // binary or XML, as iWork writes either
-    const auto size = static_cast<uint32_t>(bytes.size());
-    if (bytes.starts_with("bplist00")) {
-      plist_from_bin(bytes.data(), size, &root);
-      // SheetJS ends its binary list with a line break, which Numbers
-      // accepts: the list's trailer then comes before the last bytes.
-      std::size_t end = bytes.size();
-      while (root == nullptr && end > 8 && (bytes[end - 1] == '\n' || bytes[end - 1] == '\r')) {
-        plist_from_bin(bytes.data(), static_cast<uint32_t>(--end), &root);
-      }
-    } else {
-      plist_from_xml(bytes.data(), size, &root);
+    if (Status s = parsePropertyList(bytes, &root); !s.ok()) {
+      return Status::error(name + s.message());
     }
   }
   if (root == nullptr) return Status::error(name + " is no property list");
@@ -251,21 +309,51 @@ bool countsAsContent(const std::string& name) {
   return true;
 }
 
-Status readArchiveIndex(const PackageFiles& files, IworkContent* content) {
+// Numbers 2022 compresses some side archives (OperationStorage) with
+// LZFSE, which readers take only when they need those objects: they count
+// for nothing here, except the document's own archive.
+bool isSkippedSideArchive(const std::string& name, std::string_view framed) {
+  return framed.starts_with("bvx") && name != "Index/Document.iwa";
+}
+
+// Spends what the index decodes to before any of it is decoded: parts
+// that together declare more than the check may read fail at once, then
+// what their chunk headers say they decode to.
+Status spendIndex(const PackageFiles& files, CheckBudget& budget) {
+  std::uint64_t declared = 0;
+  for (const std::string& name : files.names()) {
+    if (isIndexArchive(name)) declared = saturatingAdd(declared, files.declaredSize(name));
+  }
+  if (Status s = budget.wouldFit(declared); !s.ok()) return s;
+  for (const std::string& name : files.names()) {
+    if (!isIndexArchive(name)) continue;
+    std::string framed;
+    std::uint64_t decoded = 0;
+    if (Status s = files.read(name, &framed); !s.ok()) {
+      if (budget.spentOut()) return s;
+      continue;  // told with its name when it is read again
+    }
+    if (isSkippedSideArchive(name, framed) || !iwaDecodedSize(framed, &decoded).ok()) continue;
+    if (Status s = budget.spend(decoded); !s.ok()) return s;
+  }
+  return {};
+}
+
+Status readArchiveIndex(const PackageFiles& files, CheckBudget& budget, IworkContent* content) {
   if (!files.has("Index/Document.iwa")) {
     return Status::error("its index is missing (no Index/Document.iwa)");
   }
+  if (Status s = spendIndex(files, budget); !s.ok()) return s;
   for (const std::string& name : files.names()) {
     if (!isIndexArchive(name)) continue;
     std::string framed, archive;
-    Status s = files.read(name, &framed);
-    // Numbers 2022 compresses some side archives (OperationStorage) with
-    // LZFSE, which readers take only when they need those objects: they
-    // count for nothing here, except the document's own archive.
-    if (s.ok() && framed.starts_with("bvx") && name != "Index/Document.iwa") continue;
+    Status s = budget.inTime();
+    if (s.ok()) s = files.read(name, &framed);
+    if (s.ok() && isSkippedSideArchive(name, framed)) continue;
     if (s.ok()) s = decodeIwaStream(framed, &archive);
     IworkContent counted;
     if (s.ok()) s = countIwaContent(archive, &counted);
+    if (!s.ok() && budget.spentOut()) return s;
     if (!s.ok()) return Status::error("its index cannot be read: " + name + ": " + s.message());
     if (countsAsContent(name)) {
       content->cells = saturatingAdd(content->cells, counted.cells);
@@ -382,7 +470,12 @@ bool isReadableFormatVersion(const std::string& version) {
   return true;
 }
 
-Status decodeIwaStream(std::string_view framed, std::string* out) {
+namespace {
+
+// Calls `visit` with each Snappy chunk of a framed .iwa stream and the size
+// it decodes to; fails on a broken frame, or when `visit` does.
+Status forEachIwaChunk(std::string_view framed,
+                       const std::function<Status(std::string_view, std::size_t)>& visit) {
   std::size_t at = 0;
   while (at < framed.size()) {
     if (framed.size() - at < 4) return Status::error("a chunk header is cut short");
@@ -393,18 +486,35 @@ Status decodeIwaStream(std::string_view framed, std::string* out) {
     if (framed.size() - at < length) return Status::error("a chunk is cut short");
     const std::string_view chunk = framed.substr(at, length);
     std::size_t size = 0;
-    if (!snappy::GetUncompressedLength(chunk.data(), chunk.size(), &size) ||
-        out->size() + size > kLargestPart) {
+    if (!snappy::GetUncompressedLength(chunk.data(), chunk.size(), &size)) {
       return Status::error("a chunk is damaged");
     }
+    if (Status s = visit(chunk, size); !s.ok()) return s;
+    at += length;
+  }
+  return {};
+}
+
+}  // namespace
+
+Status iwaDecodedSize(std::string_view framed, std::uint64_t* size) {
+  *size = 0;
+  return forEachIwaChunk(framed, [&](std::string_view, std::size_t chunkSize) {
+    *size += chunkSize;  // no wrap: below 2^32 a chunk, a chunk for every 4 bytes
+    return Status();
+  });
+}
+
+Status decodeIwaStream(std::string_view framed, std::string* out) {
+  return forEachIwaChunk(framed, [&](std::string_view chunk, std::size_t size) {
+    if (out->size() + size > kLargestPart) return Status::error("a chunk is damaged");
     const std::size_t start = out->size();
     out->resize(start + size);
     if (!snappy::RawUncompress(chunk.data(), chunk.size(), out->data() + start)) {
       return Status::error("a chunk is damaged");
     }
-    at += length;
-  }
-  return {};
+    return Status();
+  });
 }
 
 Status forEachIwaObject(std::string_view archive,
@@ -518,12 +628,14 @@ Status flattenPackage(const std::string& folder, const std::string& zipPath) {
   return {};
 }
 
-Status readIworkDocument(const std::string& path, IworkDocumentInfo* info) {
+Status readIworkDocument(const std::string& path, IworkDocumentInfo* info,
+                         const CheckLimits& limits) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) {
     return Status::error("it cannot be read: " + std::string(std::strerror(errno)));
   }
-  PackageFiles files;
+  CheckBudget budget(limits);
+  PackageFiles files(&budget);
   if (S_ISDIR(st.st_mode)) {
     if (Status s = files.openFolder(path); !s.ok()) return s;
   } else if (!S_ISREG(st.st_mode)) {
@@ -548,7 +660,7 @@ Status readIworkDocument(const std::string& path, IworkDocumentInfo* info) {
   info->generation = archive ? IworkDocumentInfo::Generation::archive
                              : IworkDocumentInfo::Generation::xml;
   if (!archive) return {};
-  return readArchiveIndex(files, &info->content);
+  return readArchiveIndex(files, budget, &info->content);
 }
 
 }  // namespace morvane

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "filelist/status.h"
+#include "office/check_budget.h"
 
 namespace morvane {
 
@@ -36,8 +37,10 @@ inline constexpr int kNewestIworkFormatMajor = 30;
 
 // Reads the document at `path`: a zip archive or a package folder. Fails
 // with a message for the user ("it is not a zip archive", "its index
-// cannot be read: ...") when it is no document a reader can read.
-Status readIworkDocument(const std::string& path, IworkDocumentInfo* info);
+// cannot be read: ...") when it is no document a reader can read, or when
+// reading it would pass `limits`.
+Status readIworkDocument(const std::string& path, IworkDocumentInfo* info,
+                         const CheckLimits& limits = {});
 
 // Writes the package folder `folder` as the single-file document
 // `zipPath` (a zip archive of its files; an Index.zip is unpacked into it),
@@ -54,6 +57,9 @@ std::size_t visibleCharacters(std::string_view text);
 // Undoes the framing of one .iwa stream: chunks of a zero byte, a 24-bit
 // little-endian length and raw Snappy data. Appends the result to *out.
 Status decodeIwaStream(std::string_view framed, std::string* out);
+
+// What one .iwa stream decodes to, read off its chunk headers alone.
+Status iwaDecodedSize(std::string_view framed, std::uint64_t* size);
 
 // Calls `visit` with the type and payload of each object of one decoded
 // .iwa stream: a sequence of length-prefixed ArchiveInfo messages, each

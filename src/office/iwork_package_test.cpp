@@ -10,8 +10,10 @@
 #include <snappy.h>
 #include <zip.h>
 
+#include <chrono>
 #include <map>
 
+#include "testing/property_lists.h"
 #include "testing/temp_dir.h"
 
 namespace morvane {
@@ -280,6 +282,56 @@ TEST_F(IworkPackageTest, BinaryPropertyListsFollowedByALineBreakRead) {
   noise["Metadata/Properties.plist"] = "bplist00\x01\x02 not a list\n\r\n";
   EXPECT_NE(failure(writeZip("noise.numbers", noise)).find("Metadata/Properties.plist is no property list"),
             std::string::npos);
+}
+
+// Metadata/Properties.plist nested 200,000 deep would take the reader's
+// stack; the check stops at its depth and says so.
+TEST_F(IworkPackageTest, DeeplyNestedPropertyListsFailWithTheirReason) {
+  for (const auto& [name, list] :
+       {std::pair<std::string, std::string>{"binary.numbers",
+                                            testing::deepBinaryPropertyList(200000)},
+        {"xml.pages", testing::deepXmlPropertyList(200000)}}) {
+    Files files = documentFiles();
+    files["Metadata/Properties.plist"] = list;
+    EXPECT_EQ(failure(writeZip(name, files)),
+              "Metadata/Properties.plist cannot be read: it is nested deeper than 64 levels")
+        << name;
+  }
+}
+
+// Parts each within the bound of one part, together past the bound of the
+// check: they fail at once, before anything is decoded, whether only their
+// chunk headers tell their size or their container declares it.
+TEST_F(IworkPackageTest, TheCheckIsBoundedAsAWhole) {
+  // 40 parts of 13 MB of zeros: 520 MB in all, a few MB framed and zipped.
+  Files expanding = documentFiles();
+  const std::string zeros = frame(std::string(13 << 20, '\0'));
+  for (int n = 0; n < 40; ++n) expanding["Index/Part-" + std::to_string(n) + ".iwa"] = zeros;
+  const std::string path = writeZip("expanding.numbers", expanding);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(failure(path),
+            "its index decodes to more than 512 MB in all, more than any document's");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+
+  // 40 parts of 2 MB as their container declares them, past a bound of 64 MB.
+  Files declared = documentFiles();
+  const std::string part(2 << 20, 'x');  // not even framed: never decoded
+  for (int n = 0; n < 40; ++n) declared["Index/Part-" + std::to_string(n) + ".iwa"] = part;
+  IworkDocumentInfo info;
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(readIworkDocument(writeZip("declared.numbers", declared), &info, {64ull << 20})
+                .message(),
+            "its index decodes to more than 64 MB in all, more than any document's");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+
+  // Within the bound, the same parts read; past a bound of time, nothing does.
+  Files few = documentFiles();
+  for (int n = 0; n < 5; ++n) few["Index/Part-" + std::to_string(n) + ".iwa"] = zeros;
+  const Status read = readIworkDocument(writeZip("few.numbers", few), &info);
+  EXPECT_TRUE(read.ok()) << read.message();
+  const Status late = readIworkDocument(writeZip("late.numbers", documentFiles()), &info,
+                                        {512ull << 20, std::chrono::milliseconds(0)});
+  EXPECT_EQ(late.message(), "checking it took longer than 0 ms");
 }
 
 TEST_F(IworkPackageTest, PackageFoldersFlattenIntoTheSingleFileForm) {

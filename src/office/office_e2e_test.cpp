@@ -16,6 +16,7 @@
 #include "testing/command_output.h"
 #include "testing/fixtures.h"
 #include "testing/processes.h"
+#include "testing/property_lists.h"
 
 namespace morvane {
 namespace {
@@ -68,6 +69,35 @@ const char kFlatHeader[] =
     "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
     "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
     "office:version=\"1.2\" office:mimetype=\"application/vnd.oasis.opendocument.";
+
+// A docx of `paragraphs` short paragraphs: a few hundred kilobytes zipped,
+// gigabytes once LibreOffice has read them all.
+void writeParagraphBomb(const fs::path& docx, std::size_t paragraphs) {
+  const fs::path parts = docx.parent_path() / (".parts-" + docx.filename().string());
+  fs::create_directories(parts / "_rels");
+  fs::create_directories(parts / "word");
+  std::ofstream(parts / "[Content_Types].xml")
+      << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Types xmlns=\"http://schemas."
+         "openxmlformats.org/package/2006/content-types\"><Default Extension=\"rels\" "
+         "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/><Default "
+         "Extension=\"xml\" ContentType=\"application/xml\"/><Override PartName=\"/word/"
+         "document.xml\" ContentType=\"application/vnd.openxmlformats-officedocument."
+         "wordprocessingml.document.main+xml\"/></Types>";
+  std::ofstream(parts / "_rels/.rels")
+      << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships xmlns=\"http://schemas."
+         "openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" Type=\""
+         "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+         "Target=\"word/document.xml\"/></Relationships>";
+  std::ofstream body(parts / "word/document.xml");
+  body << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<w:document xmlns:w=\"http://schemas."
+          "openxmlformats.org/wordprocessingml/2006/main\"><w:body>";
+  for (std::size_t i = 0; i < paragraphs; ++i) body << "<w:p><w:r><w:t>Morvane</w:t></w:r></w:p>";
+  body << "</w:body></w:document>";
+  body.close();
+  commandOutput("cd '" + parts.string() + "' && zip -q -r -X '" + docx.string() +
+                "' '[Content_Types].xml' _rels word");
+  fs::remove_all(parts);
+}
 
 class OfficeEndToEndTest : public testing::EngineFixture {
  protected:
@@ -324,6 +354,27 @@ TEST_F(OfficeEndToEndTest, BrokenIworkDocumentsFailByNameAndWriteNothing) {
   EXPECT_EQ(childProcesses(), 0);
 }
 
+// Property lists nested 200,000 deep, binary and XML, in the documents the
+// real worker checks: each fails by name with the reason, the worker lives.
+TEST_F(OfficeEndToEndTest, DeeplyNestedPropertyListsFailAsDamagedDocuments) {
+  for (const auto& [name, list] :
+       {std::pair<std::string, std::string>{"binary", testing::deepBinaryPropertyList(200000)},
+        {"xml", testing::deepXmlPropertyList(200000)}}) {
+    const fs::path parts = tmp_.mkdir("parts-" + name);
+    tmp_.write("parts-" + name + "/Index/Document.iwa", "x");
+    tmp_.write("parts-" + name + "/Metadata/Properties.plist", list);
+    const fs::path pages = tmp_.path() / (name + ".pages");
+    commandOutput("cd '" + parts.string() + "' && zip -q -r '" + pages.string() +
+                  "' Index Metadata");
+    EXPECT_NE(runScript("  open POSIX file \"" + pages.string() + "\"\n  close document 1\n"), "");
+    EXPECT_EQ(lastError_.info[3].second, pages.string());
+    EXPECT_EQ(lastError_.info[4].second,
+              "this is not a readable Pages document: Metadata/Properties.plist cannot be read: it "
+              "is nested deeper than 64 levels");
+  }
+  EXPECT_EQ(childProcesses(), 0);
+}
+
 // Two documents of one block written to one target by two workers: each
 // export has its own temporary name, and the later one wins cleanly.
 TEST_F(OfficeEndToEndTest, WorkersSideBySideExportToTheSameTargetCleanly) {
@@ -489,6 +540,25 @@ TEST_F(OfficeEndToEndTest, ARunThatGoesOnConvertsEveryGoodDocument) {
             std::string::npos)
       << alerts_.shown.back().summary;
   EXPECT_EQ(filesIn(tmp_.path() / "out"), (std::vector<std::string>{"a.pdf", "b.pdf", "c.pdf"}));
+  EXPECT_EQ(childProcesses(), 0);
+}
+
+// A document that grows LibreOffice past the memory a worker may hold (set
+// small by the environment) fails alone, by name and with the cap; the
+// run goes on with the next documents on a fresh worker.
+TEST_F(OfficeEndToEndTest, ADocumentThatNeedsTooMuchMemoryFailsAlone) {
+  const fs::path in = tmp_.mkdir("in"), out = tmp_.path() / "out";
+  makeOfficeDocuments(in);
+  const fs::path bomb = in / "a-huge.docx";
+  writeParagraphBomb(bomb, 600000);
+  const std::string messages = commandOutput(
+      "MORVANE_OFFICE_WORKER_MEMORY_MB=450 MORVANE_OFFICE_WORKERS=1 '" MORVANE_TEST_CLI
+      "' --pdf --keep-going --yes --target '" + out.string() + "' '" + in.string() + "' 2>&1");
+  EXPECT_NE(messages.find("Not converted: " + bomb.string() +
+                          "\nit needs more memory than the 450 MB allowed per document"),
+            std::string::npos)
+      << messages;
+  EXPECT_EQ(filesIn(out), (std::vector<std::string>{"a.pdf", "b.pdf", "c.pdf"}));
   EXPECT_EQ(childProcesses(), 0);
 }
 

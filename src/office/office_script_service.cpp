@@ -183,13 +183,20 @@ class LaneWorker {
     if (worker_ && running_ != nullptr) running_->remove(worker_.get());
   }
 
-  // Whether the worker holds more memory than allowed. What LibreOffice
-  // starts (gpg, for its first document) is rare and short-lived, and counting
-  // it takes a look at every process, so the worker alone is measured after
-  // each document and with its process group after every 16th.
+  // Whether the worker holds more memory than allowed between documents:
+  // the limit, or half of what it may hold while serving one, so that the
+  // next document has room. What LibreOffice starts (gpg, for its first
+  // document) is rare and short-lived, and counting it takes a look at every
+  // process, so the worker alone is measured after each document and with
+  // its process group after every 16th.
   bool heavy() const {
-    if (config_.workerMemoryLimit == 0) return false;
-    return worker_->residentMemory(served_ % 16 == 0) > config_.workerMemoryLimit;
+    std::uint64_t limit = config_.workerMemoryLimit;
+    if (config_.workerMemoryCap > 0) {
+      limit = limit == 0 ? config_.workerMemoryCap / 2
+                         : std::min(limit, config_.workerMemoryCap / 2);
+    }
+    if (limit == 0) return false;
+    return worker_->residentMemory(served_ % 16 == 0) > limit;
   }
 
   const OfficeConfig& config_;
@@ -320,14 +327,33 @@ class BlockState {
     std::vector<std::string> answer;
     const Status s =
         worker()->call({"inspect", path, worker()->scratchPath("package" + ext)}, &answer);
-    if (!s.ok()) {
-      return Status::error("this is not a readable " + iwork->second + " document: " + s.message());
-    }
+    if (!s.ok()) return Status::error(inspectionFailure(iwork->second, s.message()));
     if (answer.size() != 3) return Status::error("the LibreOffice worker answered no inspection");
     *expected = {std::strtoull(answer[0].c_str(), nullptr, 10),
                  std::strtoull(answer[1].c_str(), nullptr, 10)};
     *loadable = answer[2];
     return {};
+  }
+
+  // Why the check of an iWork document of `application` failed: what it
+  // found wrong, or how it ended the worker (the check reads nothing but
+  // the document: whatever ends it is the document's doing).
+  std::string inspectionFailure(const std::string& application, const std::string& message) const {
+    const std::string damaged = "this " + application + " document is damaged: checking it ";
+    switch (worker()->lastEnding()) {
+      case OfficeWorker::Ending::answered: break;
+      case OfficeWorker::Ending::stopped:
+        return damaged + "stopped the worker (" +
+               Subprocess::describeStatus(worker()->lastExitStatus()) + ")";
+      case OfficeWorker::Ending::timedOut:
+        return damaged + "took longer than " +
+               std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
+                                  config_.statementLimit).count()) + " s";
+      case OfficeWorker::Ending::tooLarge:
+        return damaged + "needs more memory than the " +
+               std::to_string(config_.workerMemoryCap >> 20) + " MB allowed per document";
+    }
+    return "this is not a readable " + application + " document: " + message;
   }
 
   Status close() {
@@ -613,17 +639,29 @@ std::optional<std::vector<WorkItem>> workItems(const ParsedScript& parsed,
   return items;
 }
 
-// The workers a run of `documents` starts.
+// The workers a run of `documents` starts: each reckoned to need the memory
+// it may hold (the user's setting), or when that is chosen for the run, at
+// least what a worker usually comes to hold, so that each has that much.
 std::size_t workerCountFor(const OfficeConfig& config, std::size_t documents) {
   constexpr std::uint64_t kTypicalWorkerMemory = 768ull << 20;
   WorkerCountInputs in;
   in.cores = std::thread::hardware_concurrency();
   in.availableMemory = availableMemory();
   in.memoryPerWorker =
-      config.workerMemoryLimit > 0 ? config.workerMemoryLimit : kTypicalWorkerMemory;
+      config.workerMemoryCap > 0 ? config.workerMemoryCap : kTypicalWorkerMemory;
   in.documents = documents;
   in.requested = config.workers;
   return officeWorkerCount(in);
+}
+
+// The configuration of a run of `workers` workers: the memory each may hold
+// while serving a document is the user's, or its share of the machine's.
+OfficeConfig withMemoryCap(const OfficeConfig& config, std::size_t workers) {
+  OfficeConfig run = config;
+  if (run.workerMemoryCap == 0) {
+    run.workerMemoryCap = defaultWorkerMemoryCap(availableMemory(), workers);
+  }
+  return run;
 }
 
 // Carries out one parsed script. The documents of all its blocks form one
@@ -686,8 +724,9 @@ class OfficeScript : public Script {
   // document can then be skipped in a run that goes on).
   bool runInOrder(const TellBlock& block, const std::optional<std::vector<DocumentRun>>& runs,
                   ProgressCounter& progress, ScriptError* error) {
-    LaneWorker lane(config_, &running_);  // ends the worker: no close or quit after an error
-    BlockState state(block, config_, lane, written_);
+    const OfficeConfig config = withMemoryCap(config_, 1);
+    LaneWorker lane(config, &running_);  // ends the worker: no close or quit after an error
+    BlockState state(block, config, lane, written_);
     for (std::size_t k = 0; k < block.statements.size(); ++k) {
       const ScriptStatement& st = block.statements[k];
       if (running_.cancelled()) return false;
@@ -744,12 +783,14 @@ class OfficeScript : public Script {
         keepGoing, written_);
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> firstFailure{items.size()};
-    std::atomic<std::size_t> lanesLeft{workerCountFor(config_, items.size())};
+    const std::size_t workers = workerCountFor(config_, items.size());
+    const OfficeConfig config = withMemoryCap(config_, workers);
+    std::atomic<std::size_t> lanesLeft{workers};
     auto lane = [&] {
-      LaneWorker worker(config_, &running_);
+      LaneWorker worker(config, &running_);
       for (std::size_t i = next++; i < items.size() && i < firstFailure; i = next++) {
         if (running_.cancelled() || committer.stopped()) break;
-        BlockState state(*items[i].block, config_, worker, written_);
+        BlockState state(*items[i].block, config, worker, written_);
         runDocument(items[i], state, progress, &outcomes[i]);
         if (outcomes[i].error && keepGoing) state.abandonDocument();
         if (!outcomes[i].error || keepGoing) worker.documentServed();
@@ -844,21 +885,31 @@ class OfficeScript : public Script {
 
 }  // namespace
 
-std::size_t officeWorkerCount(const WorkerCountInputs& in) {
-  // Left to the rest of the machine: a tenth of what is available, at
-  // least half a gigabyte.
+std::uint64_t spareWorkerMemory(std::uint64_t availableMemory) {
   constexpr std::uint64_t kLeastMargin = 512ull << 20;
+  const std::uint64_t margin = std::max(kLeastMargin, availableMemory / 10);
+  return availableMemory > margin ? availableMemory - margin : 0;
+}
+
+std::size_t officeWorkerCount(const WorkerCountInputs& in) {
   std::size_t count = in.requested;
   if (count == 0) {
     count = std::max<std::size_t>(in.cores, 1);
     if (in.availableMemory && in.memoryPerWorker > 0) {
-      const std::uint64_t margin = std::max(kLeastMargin, *in.availableMemory / 10);
-      const std::uint64_t usable = *in.availableMemory > margin ? *in.availableMemory - margin : 0;
-      count = std::min<std::uint64_t>(count, usable / in.memoryPerWorker);
+      count = std::min<std::uint64_t>(count, spareWorkerMemory(*in.availableMemory) /
+                                                 in.memoryPerWorker);
     }
   }
   count = std::min<std::size_t>({count, static_cast<std::size_t>(kMostWorkers), in.documents});
   return std::max<std::size_t>(count, 1);
+}
+
+std::uint64_t defaultWorkerMemoryCap(std::optional<std::uint64_t> availableMemory,
+                                     std::size_t workers) {
+  if (!availableMemory) return kLargestDefaultWorkerMemory;
+  const std::uint64_t share =
+      spareWorkerMemory(*availableMemory) / std::max<std::size_t>(workers, 1);
+  return std::clamp(share, kLeastWorkerMemory, kLargestDefaultWorkerMemory);
 }
 
 OfficeScriptService::OfficeScriptService(OfficeConfig config, ProgressObserver progress)

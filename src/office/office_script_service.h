@@ -54,10 +54,22 @@ struct WorkerCountInputs {
 };
 
 // The user's choice when made (memory aside); else one worker per core,
-// as many as the available memory carries beside a margin left to the rest
-// of the machine. Never more than kMostWorkers or the documents waiting,
-// never fewer than one.
+// as many as the spare memory (below) carries. Never more than kMostWorkers
+// or the documents waiting, never fewer than one.
 std::size_t officeWorkerCount(const WorkerCountInputs& in);
+
+// What the machine can spare for workers out of `availableMemory` bytes:
+// all but a margin left to the rest of it (a tenth, at least 512 MB).
+std::uint64_t spareWorkerMemory(std::uint64_t availableMemory);
+
+// The memory a worker may hold while it serves a document, when the user
+// sets none: an equal share for each of `workers` of what the machine can
+// spare, at most 2 GB and at least 512 MB (LibreOffice holds about 220 MB
+// before any large document); 2 GB when the available memory is unknown.
+inline constexpr std::uint64_t kLargestDefaultWorkerMemory = 2048ull << 20;
+inline constexpr std::uint64_t kLeastWorkerMemory = 512ull << 20;
+std::uint64_t defaultWorkerMemoryCap(std::optional<std::uint64_t> availableMemory,
+                                     std::size_t workers);
 
 // The LibreOffice export format ("pdf", "docx", ...) for a format name of
 // the script, given the kind of document open; empty when LibreOffice

@@ -59,7 +59,8 @@ std::string info(const ScriptError& error, const std::string& key) {
 }
 
 // A stand-in for morvane-office: answers like the worker, logs every
-// request, and on save behaves as `onSave` says (a shell fragment). It
+// request, and on save behaves as `onSave` says (a shell fragment), on
+// inspect as onInspect_ says. It
 // loads .xlsx files as spreadsheets, .pptx as presentations, anything else
 // as `kind`.
 class OfficeServiceTest : public ::testing::Test {
@@ -80,6 +81,7 @@ class OfficeServiceTest : public ::testing::Test {
                           << " *.pptx) k=presentation ;; *) k=" << kind << " ;; esac;"
                           << " echo -e \"ok\\t$k\" ;;\n"
                           << "    save) echo partial > \"$a\"; " << onSave << " ;;\n"
+                          << "    inspect) " << onInspect_ << " ;;\n"
                           << "    quit|shutdown) echo ok; exit 0 ;;\n"
                           << "    *) echo ok ;;\n"
                           << "  esac\n"
@@ -168,6 +170,7 @@ class OfficeServiceTest : public ::testing::Test {
   std::vector<std::string> written_;  // file names told as written
   ScriptError error_;
   std::string source_, target_;
+  std::string onInspect_ = "echo ok";
 };
 
 TEST_F(OfficeServiceTest, ExportsThroughATemporaryFileAndQuits) {
@@ -233,6 +236,35 @@ TEST_F(OfficeServiceTest, WorkerErrorsAndKindsAreReported) {
             "Keynote Creator Studio opens presentation documents, but this is a spreadsheet "
             "document");
   EXPECT_EQ(info(error_, "document"), source_);
+}
+
+// The container check runs in the worker: whatever ends the worker while
+// it checks a document is the document's doing, and is said so, never put
+// on LibreOffice.
+TEST_F(OfficeServiceTest, AFailedCheckCallsTheDocumentDamaged) {
+  const std::string pages = tmp_.write("a.pages", "x").string();
+  const std::string body = "  open POSIX file \"" + pages + "\"\n  close document 1\n";
+  config_.statementLimit = std::chrono::seconds(1);
+  config_.workerMemoryCap = 64 << 20;
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"echo -e \"error\\tits index is missing\"",
+       "this is not a readable Pages document: its index is missing"},
+      {"kill -SEGV $$",
+       "this Pages document is damaged: checking it stopped the worker (killed by signal 11 "
+       "(Segmentation fault))"},
+      {"sleep 5", "this Pages document is damaged: checking it took longer than 1 s"},
+      {"s=$(head -c 400000000 /dev/zero | tr '\\0' x); echo ok",
+       "this Pages document is damaged: checking it needs more memory than the 64 MB allowed per "
+       "document"},
+  };
+  for (const auto& [behaviour, message] : cases) {
+    onInspect_ = behaviour;
+    writeWorker("echo ok");
+    ASSERT_FALSE(run(block("Pages", body))) << behaviour;
+    EXPECT_EQ(info(error_, "message"), message);
+    EXPECT_EQ(info(error_, "document"), pages);
+  }
+  EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
 }
 
 TEST_F(OfficeServiceTest, SavingInAnIworkFormatFailsClearly) {
@@ -593,6 +625,37 @@ TEST(OfficeWorkerCountTest, OnePerCoreWithinMemoryDocumentsAndTheUsersChoice) {
   EXPECT_EQ(count(2, kGiB, 100, 6), 6u);
   EXPECT_EQ(count(2, kGiB, 4, 6), 4u);
   EXPECT_EQ(count(2, kGiB, 1000, 1000), static_cast<std::size_t>(kMostWorkers));
+}
+
+TEST(OfficeWorkerMemoryTest, EachWorkerMayHoldItsShareOfWhatTheMachineSpares) {
+  constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+  constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+  // A tenth is kept back, at least 512 MB.
+  EXPECT_EQ(spareWorkerMemory(20 * kGiB), 18 * kGiB);
+  EXPECT_EQ(spareWorkerMemory(2 * kGiB), 2 * kGiB - 512 * kMiB);
+  EXPECT_EQ(spareWorkerMemory(256 * kMiB), 0u);
+  // An equal share, at most 2 GB, at least 512 MB.
+  EXPECT_EQ(defaultWorkerMemoryCap(20 * kGiB, 12), 1536 * kMiB);
+  EXPECT_EQ(defaultWorkerMemoryCap(20 * kGiB, 2), kLargestDefaultWorkerMemory);
+  EXPECT_EQ(defaultWorkerMemoryCap(20 * kGiB, 0), kLargestDefaultWorkerMemory);
+  EXPECT_EQ(defaultWorkerMemoryCap(kGiB, 1), kLeastWorkerMemory);
+  EXPECT_EQ(defaultWorkerMemoryCap(0, 4), kLeastWorkerMemory);
+  EXPECT_EQ(defaultWorkerMemoryCap(std::nullopt, 64), kLargestDefaultWorkerMemory);
+}
+
+TEST(OfficeWorkerMemoryTest, TheWorkersChosenForAMachineFitWhatEachMayHold) {
+  constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+  constexpr std::uint64_t kTypical = 768 * kMiB;  // what a run reckons without a cap
+  for (std::uint64_t available : {1024 * kMiB, 3000 * kMiB, 8192 * kMiB, 24576 * kMiB}) {
+    for (std::size_t cores : {1u, 2u, 8u, 32u}) {
+      const std::size_t workers = officeWorkerCount({cores, available, kTypical, 100, 0});
+      const std::uint64_t cap = defaultWorkerMemoryCap(available, workers);
+      if (spareWorkerMemory(available) >= kLeastWorkerMemory) {
+        EXPECT_LE(workers * cap, spareWorkerMemory(available)) << available << " " << cores;
+      }
+      EXPECT_GE(cap, kLeastWorkerMemory);
+    }
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -137,6 +138,12 @@ const char kWarmUpDocument[] =
     "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\" "
     "office:mimetype=\"application/vnd.oasis.opendocument.text\"><office:body><office:text>"
     "<text:p>Morvane</text:p></office:text></office:body></office:document>\n";
+
+// How often the memory of a worker that is busy is looked at. LibreOffice
+// grows by at most a few hundred MB a second, which keeps a worker ended
+// for its size within a few percent of its cap (reading its size takes
+// microseconds).
+constexpr std::chrono::milliseconds kMemoryWatchInterval{10};
 
 std::string formatLimit(std::chrono::milliseconds limit) {
   if (limit.count() % 1000 == 0) return std::to_string(limit.count() / 1000) + " s";
@@ -327,6 +334,7 @@ Status OfficeWorker::call(const std::vector<std::string>& request,
                           std::vector<std::string>* answer) {
   if (!process_) return Status::error("the LibreOffice worker is not running");
   if (Status s = process_->write(encodeWireLine(request) + "\n"); !s.ok()) {
+    lastEnding_ = Ending::stopped;
     return failure("the LibreOffice worker stopped unexpectedly", true);
   }
   return awaitAnswer(answer);
@@ -334,12 +342,21 @@ Status OfficeWorker::call(const std::vector<std::string>& request,
 
 Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
   std::string line;
-  switch (process_->readLine(config_.statementLimit, &line)) {
+  bool tooLarge = false;
+  switch (readWatched(&line, &tooLarge)) {
     case Subprocess::ReadResult::timedOut:
+      lastEnding_ = tooLarge ? Ending::tooLarge : Ending::timedOut;
+      if (tooLarge) {
+        return failure("it needs more memory than the " +
+                           std::to_string(config_.workerMemoryCap >> 20) +
+                           " MB allowed per document; the worker was ended",
+                       false);
+      }
       return failure("LibreOffice gave no answer within " + formatLimit(config_.statementLimit) +
                      "; the worker was ended",
                      false);
     case Subprocess::ReadResult::closed:
+      lastEnding_ = Ending::stopped;
       return failure("the LibreOffice worker stopped unexpectedly", true);
     case Subprocess::ReadResult::line:
       break;
@@ -349,8 +366,30 @@ Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
     answer->assign(fields.begin() + 1, fields.end());
     return {};
   }
-  if (fields[0] == "error" && fields.size() > 1) return Status::error(fields[1]);
+  if (fields[0] == "error" && fields.size() > 1) {
+    lastEnding_ = Ending::answered;
+    return Status::error(fields[1]);
+  }
+  lastEnding_ = Ending::stopped;
   return failure("the LibreOffice worker answered \"" + line + "\"", false);
+}
+
+Subprocess::ReadResult OfficeWorker::readWatched(std::string* line, bool* tooLarge) {
+  if (config_.workerMemoryCap == 0) return process_->readLine(config_.statementLimit, line);
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + config_.statementLimit;
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return Subprocess::ReadResult::timedOut;
+    const Subprocess::ReadResult r = process_->readLine(std::min(left, kMemoryWatchInterval), line);
+    if (r != Subprocess::ReadResult::timedOut) return r;
+    if (residentMemory(false) > config_.workerMemoryCap) {
+      process_->abort();  // at once: it may grow by hundreds of MB a second
+      *tooLarge = true;
+      return r;
+    }
+  }
 }
 
 void OfficeWorker::abort() {
@@ -441,6 +480,7 @@ Status OfficeWorker::quit() {
 Status OfficeWorker::failure(const std::string& what, bool describeExit) {
   process_->closeInput();
   const int status = process_->finish(std::chrono::milliseconds(200));
+  lastExitStatus_ = status;
   dropProcess();
   std::string message = what;
   if (describeExit) message += " (" + Subprocess::describeStatus(status) + ")";

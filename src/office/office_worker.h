@@ -38,6 +38,11 @@ struct OfficeConfig {
   // a little of every document it loads.
   std::size_t documentsPerWorker = 0;
   std::uint64_t workerMemoryLimit = 0;
+  // The most resident memory, in bytes, a worker may hold while it serves
+  // a request: one that passes it is ended at once (looked at every few
+  // milliseconds) and the request fails, saying so. 0: none for a worker
+  // on its own; a run then gives each worker its share of the machine's.
+  std::uint64_t workerMemoryCap = 0;
   // A prepared LibreOffice profile that each worker starts from a copy of
   // (LibreOffice sets up a new profile in seconds, a copied one at once).
   // Made the first time it is missing; empty: every worker starts afresh.
@@ -81,6 +86,13 @@ class OfficeWorker {
   // The versions of LibreOffice and of the iWork reader the worker uses.
   Status versions(std::string* office, std::string* reader);
 
+  // How the last request that failed ended: with an error answer (the
+  // worker goes on), the worker stopping (lastExitStatus() tells how), or
+  // the worker ended for taking too long or growing past its cap.
+  enum class Ending { answered, stopped, timedOut, tooLarge };
+  Ending lastEnding() const { return lastEnding_; }
+  int lastExitStatus() const { return lastExitStatus_; }
+
   // Whether the worker process is still there to serve requests.
   bool running() const { return process_ != nullptr; }
 
@@ -111,6 +123,10 @@ class OfficeWorker {
   // nowhere when empty) and waits until LibreOffice is up.
   Status launch(const std::string& profile, const std::string& log);
   Status awaitAnswer(std::vector<std::string>* answer);
+  // One line from the worker within the statement limit, while its memory
+  // is watched; *tooLarge tells a worker that passed its cap (the read then
+  // reports timedOut).
+  Subprocess::ReadResult readWatched(std::string* line, bool* tooLarge);
   // This process's environment with the reader's folder first on the
   // library path.
   std::vector<std::string> workerEnvironment() const;
@@ -129,6 +145,8 @@ class OfficeWorker {
   std::mutex processMutex_;  // guards process_ against abort() from other threads
   std::unique_ptr<Subprocess> process_;
   std::atomic<pid_t> pid_{0};
+  Ending lastEnding_ = Ending::answered;
+  int lastExitStatus_ = 0;
 };
 
 }  // namespace morvane

@@ -1,0 +1,48 @@
+// CheckBudget: what the container check of one document may spend in all,
+// whatever the container holds: bytes decoded across its parts (inflated
+// out of the zip archive or read from a package folder, then unframed) and
+// time. Spending past either fails with a reason for the user, so that no
+// document, however made, keeps the check busy or makes it large.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "filelist/status.h"
+
+namespace morvane {
+
+struct CheckLimits {
+  // The largest real index comes to a few tens of MB decoded; each part
+  // is bounded on its own as well (128 MB).
+  std::uint64_t decodedBytes = 512ull << 20;
+  std::chrono::milliseconds time = std::chrono::seconds(30);
+};
+
+class CheckBudget {
+ public:
+  explicit CheckBudget(const CheckLimits& limits = {});
+
+  // Takes `bytes` from what is left; fails when they do not fit or the
+  // time is up.
+  Status spend(std::uint64_t bytes);
+
+  // Fails when `bytes` more would not fit, taking nothing.
+  Status wouldFit(std::uint64_t bytes) const;
+
+  // Fails when the time is up.
+  Status inTime() const;
+
+  // Whether the check has run out of either: a failure then is the
+  // budget's, not that of the part being read.
+  bool spentOut() const;
+
+ private:
+  Status tooLarge() const;
+
+  CheckLimits limits_;
+  std::chrono::steady_clock::time_point deadline_;
+  std::uint64_t spent_ = 0;
+};
+
+}  // namespace morvane
