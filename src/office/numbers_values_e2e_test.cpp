@@ -521,5 +521,38 @@ TEST_F(NumbersValuesTest, CustomNumberFormatsShowAsInNumbers) {
   EXPECT_NE(formats["C103"].find("suffix"), std::string::npos) << formats["C103"];
 }
 
+TEST_F(NumbersValuesTest, HeaderRowsRepeatOnEveryPrintedPage) {
+  MORVANE_FIXTURES_OR_SKIP(samples, "numbers-modern");
+  const ValuesRun* run = checked(samples);
+  if (!run) return;
+  // The header rows of a table are its sheet's print titles, as in Numbers,
+  // where they are repeated on each page: issue-102-v14.4 has two, the
+  // source table of test-pivot one and its pivot table two. They arrived as
+  // plain rows and the xlsx had no print titles.
+  const std::map<std::string, std::map<std::string, std::string>> expected = {
+      {"issue-102-v14.4", {{"0", "$1:$2"}}},
+      {"test-pivot", {{"0", "$1:$1"}, {"1", "$1:$2"}}},
+  };
+  static const std::regex definedName(R"(<definedName( [^>]*)>([^<]*)</definedName>)");
+  static const std::regex sheetId(R"#( localSheetId="(\d+)")#");
+  for (const auto& [document, rowsOfSheet] : expected) {
+    const fs::path xlsx = run->dir.path() / "out" / (document + ".xlsx");
+    ASSERT_TRUE(fs::exists(xlsx)) << run->messages;
+    const std::string workbook = commandOutput("unzip -p " + quoted(xlsx) + " xl/workbook.xml 2>/dev/null");
+    std::map<std::string, std::string> titles;  // sheet index: rows, as "$1:$2"
+    for (auto it = std::sregex_iterator(workbook.begin(), workbook.end(), definedName);
+         it != std::sregex_iterator(); ++it) {
+      const std::string attributes = (*it)[1].str();
+      std::smatch id;
+      if (attributes.find(" name=\"_xlnm.Print_Titles\"") == std::string::npos ||
+          !std::regex_search(attributes, id, sheetId))
+        continue;
+      const std::string range = (*it)[2].str();
+      titles[id[1].str()] = range.substr(range.rfind('!') + 1);
+    }
+    EXPECT_EQ(titles, rowsOfSheet) << document << ":\n" << workbook.substr(0, 3000);
+  }
+}
+
 }  // namespace
 }  // namespace morvane
