@@ -240,12 +240,18 @@ class OtherToolsNumbersTest : public NumbersValuesTest {
   // Writes `name`.numbers with SheetJS from rows given as a JavaScript
   // array literal; fails the test and returns "" when SheetJS cannot.
   fs::path writeWithSheetjs(const fs::path& sheetjs, const std::string& name, const std::string& rows) {
-    const fs::path script = tmp_.write(name + ".js",
-        "const XLSX = require('xlsx');\n"
-        "const wb = XLSX.utils.book_new();\n"
-        "XLSX.utils.book_append_sheet(wb, XLSX.utils.aoa_to_sheet(" + rows + "), 'Sheet 1');\n"
-        "XLSX.writeFile(wb, process.argv[2], {bookType: 'numbers', compression: true,\n"
-        "                                     numbers: require('xlsx/dist/xlsx.zahl')});\n");
+    return runWriter(sheetjs, name,
+                     "const XLSX = require('xlsx');\n"
+                     "const wb = XLSX.utils.book_new();\n"
+                     "XLSX.utils.book_append_sheet(wb, XLSX.utils.aoa_to_sheet(" + rows + "), 'Sheet 1');\n"
+                     "XLSX.writeFile(wb, process.argv[2], {bookType: 'numbers', compression: true,\n"
+                     "                                     numbers: require('xlsx/dist/xlsx.zahl')});\n");
+  }
+
+  // Runs the JavaScript `program` with SheetJS, which writes in/`name`.numbers
+  // (its first argument); fails the test and returns "" when it does not.
+  fs::path runWriter(const fs::path& sheetjs, const std::string& name, const std::string& program) {
+    const fs::path script = tmp_.write(name + ".js", program);
     const fs::path document = tmp_.path() / "in" / (name + ".numbers");
     fs::create_directories(document.parent_path());
     const std::string said = commandOutput("NODE_PATH=" + quoted(sheetjs) + " node " + quoted(script) + " " +
@@ -354,7 +360,7 @@ class DurationsNumbersTest : public OtherToolsNumbersTest {
   // Writes `name`.numbers from rows given as a JavaScript array literal, in
   // which a string "duration:SECONDS" stands for a duration cell.
   fs::path writeWithDurations(const fs::path& sheetjs, const std::string& name, const std::string& rows) {
-    const fs::path script = tmp_.write(name + ".js", R"JS(
+    return runWriter(sheetjs, name, R"JS(
 const fs = require('fs'), Module = require('module'), path = require('path');
 const file = require.resolve('xlsx/xlsx.js');
 let src = fs.readFileSync(file, 'utf8');
@@ -381,15 +387,6 @@ XLSX.utils.book_append_sheet(wb, XLSX.utils.aoa_to_sheet()JS" + rows + R"JS(), '
 XLSX.writeFile(wb, process.argv[2], {bookType: 'numbers', compression: true,
                                      numbers: require('xlsx/dist/xlsx.zahl')});
 )JS");
-    const fs::path document = tmp_.path() / "in" / (name + ".numbers");
-    fs::create_directories(document.parent_path());
-    const std::string said = commandOutput("NODE_PATH=" + quoted(sheetjs) + " node " + quoted(script) + " " +
-                                           quoted(document) + " 2>&1");
-    if (!fs::exists(document)) {
-      ADD_FAILURE() << "SheetJS wrote no " << name << ".numbers: " << said;
-      return {};
-    }
-    return document;
   }
 
   // The number format of each of the given cells of the first sheet, as
