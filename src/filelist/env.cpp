@@ -48,6 +48,30 @@ int hardLink(const fs::path& from, const fs::path& to) {
   return ::link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
+int flushDescriptor(int fd) {
+  if (::fsync(fd) == 0) return 0;
+  // A file system with nothing to flush (some FUSE and special ones)
+  // refuses the call itself.
+  return errno == EINVAL || errno == ENOTSUP || errno == EROFS ? 0 : errno;
+}
+
+// Opens `path` read-only (a folder too) and flushes it; 0 or an errno value.
+int flushPath(const fs::path& path, int flags, const std::function<int(int)>& flush) {
+  int fd;
+  do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno;
+  const int err = flush(fd);
+  ::close(fd);
+  return err;
+}
+
+Status flushStatus(int err, const fs::path& path) {
+  return Status::error("\"" + path.filename().string() +
+                       "\" could not be flushed to the disk: " +
+                       std::generic_category().message(err));
+}
+
 // The file system or kernel does not know RENAME_NOREPLACE.
 bool renameFlagRefused(int err) { return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP; }
 
@@ -124,8 +148,11 @@ Status copyFile(const fs::path& from, const fs::path& to, const PlacingSteps& st
   int err = out < 0 ? errno : fillCopy(in, out);
   ::close(in);
   if (out < 0) return errnoStatus(err);
+  const int flushed = err == 0 ? steps.flush(out) : 0;
   if (::close(out) != 0 && err == 0) err = errno;
-  Status placed = err != 0 ? errnoStatus(err) : placeFile(temp, to, steps);
+  Status placed = err != 0    ? errnoStatus(err)
+                  : flushed != 0 ? flushStatus(flushed, to)
+                                 : placeFile(temp, to, steps);
   if (!placed.ok()) ::unlink(temp.c_str());
   return placed;
 }
@@ -156,6 +183,11 @@ Status copyFolder(const fs::path& from, const struct ::stat& st, const fs::path&
   (void)::chmod(to.c_str(), st.st_mode & 07777);
   const struct ::timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
   (void)::utimensat(AT_FDCWD, to.c_str(), times, 0);
+  if (const int err = flushPath(to, O_DIRECTORY, steps.flush); err != 0) {
+    std::error_code ignored;
+    fs::remove_all(to, ignored);
+    return flushStatus(err, to);
+  }
   return {};
 }
 
@@ -174,12 +206,20 @@ Status copyTree(const fs::path& from, const fs::path& to, const PlacingSteps& st
 
 }  // namespace
 
-PlacingSteps systemPlacingSteps() { return {renameNoReplace, hardLink}; }
+PlacingSteps systemPlacingSteps() { return {renameNoReplace, hardLink, flushDescriptor}; }
 
 Status copyItemWithoutReplacing(const fs::path& from, const fs::path& to,
                                 const PlacingSteps& steps) {
   if (occupied(to)) return existsStatus(to);
-  return copyTree(from, to, steps);
+  if (Status s = copyTree(from, to, steps); !s.ok()) return s;
+  // The copy is in place; its name is kept once the folder is flushed.
+  const fs::path folder = to.parent_path().empty() ? fs::path(".") : to.parent_path();
+  if (const int err = flushPath(folder, O_DIRECTORY, steps.flush); err != 0) {
+    std::error_code ignored;
+    fs::remove_all(to, ignored);
+    return flushStatus(err, folder);
+  }
+  return {};
 }
 
 void RealEnv::log(std::string_view line) {
@@ -188,10 +228,36 @@ void RealEnv::log(std::string_view line) {
 }
 
 FileInfo RealEnv::stat(const fs::path& path) {
+  // One call for anything but a link, whose target takes a second.
   struct ::stat st;
-  if (::stat(path.c_str(), &st) != 0) return {};
-  return {true, S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_dev),
-          static_cast<std::uint64_t>(st.st_ino)};
+  if (::lstat(path.c_str(), &st) != 0) return {};
+  const bool isLink = S_ISLNK(st.st_mode);
+  if (isLink && ::stat(path.c_str(), &st) != 0) return {};
+  FileInfo info;
+  info.exists = true;
+  info.isDir = S_ISDIR(st.st_mode);
+  info.isLink = isLink;
+  info.device = static_cast<std::uint64_t>(st.st_dev);
+  info.inode = static_cast<std::uint64_t>(st.st_ino);
+  return info;
+}
+
+fs::path RealEnv::resolve(const fs::path& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return {};
+  fs::path result(resolved);
+  std::free(resolved);
+  return result;
+}
+
+Status RealEnv::syncFile(const fs::path& path) {
+  const int err = flushPath(path, 0, flushDescriptor);
+  return err == 0 ? Status() : errnoStatus(err);
+}
+
+Status RealEnv::syncFolder(const fs::path& dir) {
+  const int err = flushPath(dir.empty() ? fs::path(".") : dir, O_DIRECTORY, flushDescriptor);
+  return err == 0 ? Status() : errnoStatus(err);
 }
 
 Status RealEnv::listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) {

@@ -25,10 +25,12 @@ struct DirectoryItem {
   enum class Kind { directory, other, needsStat } kind = Kind::needsStat;
 };
 
-// What a stat of one location found. Symbolic links are followed.
+// What a stat of one location found. Symbolic links are followed; isLink
+// tells that the location itself is one.
 struct FileInfo {
   bool exists = false;
   bool isDir = false;
+  bool isLink = false;
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
 };
@@ -43,6 +45,10 @@ class Env {
   // Follows symbolic links; a location that cannot be reached reports
   // exists == false.
   virtual FileInfo stat(const fs::path& path) = 0;
+
+  // The location with every symbolic link, "." and ".." resolved (what
+  // realpath answers); empty when it cannot be reached.
+  virtual fs::path resolve(const fs::path& path) = 0;
 
   // Lists a folder one level deep, in the file system's own order,
   // leaving out hidden items (names that start with a dot).
@@ -74,6 +80,14 @@ class Env {
   // characters; *out names it.
   virtual Status makeUniqueFolder(const fs::path& parent, const std::string& prefix,
                                   fs::path* out) = 0;
+
+  // Flushes what the file holds to the disk (fsync), so that it survives
+  // a power loss; a file counts as written only after this.
+  virtual Status syncFile(const fs::path& path) = 0;
+
+  // Flushes a folder's entries to the disk (fsync of the folder), so that
+  // a file renamed or created in it keeps its name after a power loss.
+  virtual Status syncFolder(const fs::path& dir) = 0;
 };
 
 // The machine itself: std::filesystem and POSIX, lines on stdout.
@@ -81,6 +95,7 @@ class RealEnv : public Env {
  public:
   void log(std::string_view line) override;
   FileInfo stat(const fs::path& path) override;
+  fs::path resolve(const fs::path& path) override;
   Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) override;
   Status createDirectories(const fs::path& dir) override;
   Status copyItem(const fs::path& from, const fs::path& to) override;
@@ -93,6 +108,8 @@ class RealEnv : public Env {
   Status writeFile(const fs::path& path, std::string_view data) override;
   Status makeUniqueFolder(const fs::path& parent, const std::string& prefix,
                           fs::path* out) override;
+  Status syncFile(const fs::path& path) override;
+  Status syncFolder(const fs::path& dir) override;
 };
 
 // The steps that move a finished copy from its temporary name to its final
@@ -103,16 +120,20 @@ struct PlacingSteps {
   std::function<int(const fs::path& from, const fs::path& to)> renameNoReplace;
   // A hard link of `from` at `to`.
   std::function<int(const fs::path& from, const fs::path& to)> link;
+  // Flushes an open file or folder to the disk.
+  std::function<int(int fd)> flush;
 };
 
-// The machine's own steps: renameat2 and link.
+// The machine's own steps: renameat2, link and fsync.
 PlacingSteps systemPlacingSteps();
 
 // RealEnv::copyItem with the given placing steps. A file is copied to a
 // hidden temporary name beside `to` and then placed by the first step the
 // file system accepts: the rename, else the link, else (file systems that
 // know neither, as some FAT and exFAT drivers) a look that `to` is free
-// followed by a plain rename.
+// followed by a plain rename. Every file is flushed before it is placed,
+// and every folder that gained an item after it did; a copy that cannot be
+// flushed fails and leaves nothing.
 Status copyItemWithoutReplacing(const fs::path& from, const fs::path& to,
                                 const PlacingSteps& steps);
 

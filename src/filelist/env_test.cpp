@@ -186,6 +186,81 @@ TEST(CopyItemTest, TopLevelLinkIsCopiedAsALink) {
   EXPECT_EQ(fs::read_symlink(tmp.path() / "copy"), "elsewhere/a.txt");
 }
 
+// Flushing steps that note what each descriptor names and fail with `err`
+// on files (`onFiles`) or on folders.
+PlacingSteps flushing(int err, bool onFiles, std::vector<std::string>* flushed) {
+  PlacingSteps steps = systemPlacingSteps();
+  steps.flush = [=](int fd) {
+    struct ::stat st;
+    const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    const fs::path name = fs::read_symlink("/proc/self/fd/" + std::to_string(fd));
+    flushed->push_back((folder ? "folder " : "file ") + name.filename().string());
+    return folder != onFiles ? err : 0;
+  };
+  return steps;
+}
+
+// A copy is on the disk before it counts: each file is flushed before it
+// takes its name, each folder that gained an item after. A copy that
+// cannot be flushed fails with the reason and leaves nothing.
+TEST(CopyItemTest, CopiesAreFlushedAndAFailedFlushLeavesNothing) {
+  TempDir tmp;
+  const fs::path from = tmp.write("in/a.txt", "contents");
+  tmp.write("in/Folder/b.txt", "b");
+  const fs::path out = tmp.mkdir("out");
+  std::vector<std::string> flushed;
+  ASSERT_TRUE(copyItemWithoutReplacing(from, out / "a.txt", flushing(0, true, &flushed)).ok());
+  ASSERT_EQ(flushed.size(), 2u);
+  EXPECT_TRUE(flushed[0].starts_with("file .a.txt.morvane-copy-")) << flushed[0];
+  EXPECT_EQ(flushed[1], "folder out");
+
+  flushed.clear();
+  ASSERT_TRUE(copyItemWithoutReplacing(tmp.path() / "in/Folder", out / "Folder",
+                                       flushing(0, true, &flushed))
+                  .ok());
+  EXPECT_EQ(flushed.size(), 3u);
+  EXPECT_EQ(flushed[1], "folder Folder");
+  EXPECT_EQ(flushed[2], "folder out");
+  fs::remove_all(out / "Folder");
+  fs::remove(out / "a.txt");
+
+  for (const bool onFiles : {true, false}) {
+    for (const fs::path& item : {from, tmp.path() / "in/Folder"}) {
+      flushed.clear();
+      const Status s = copyItemWithoutReplacing(item, out / item.filename(),
+                                                flushing(EIO, onFiles, &flushed));
+      EXPECT_NE(s.message().find("could not be flushed to the disk: Input/output error"),
+                std::string::npos)
+          << s.message();
+      EXPECT_TRUE(allNames(out).empty()) << item << " " << onFiles;
+    }
+  }
+}
+
+TEST(EnvTest, StatTellsLinksAndResolveFollowsThem) {
+  TempDir tmp;
+  const fs::path dir = tmp.mkdir("dir");
+  fs::create_symlink(dir, tmp.path() / "link");
+  fs::create_symlink("missing", tmp.path() / "dangling");
+  RealEnv env;
+  const FileInfo direct = env.stat(dir), linked = env.stat(tmp.path() / "link");
+  EXPECT_TRUE(direct.isDir && !direct.isLink);
+  EXPECT_TRUE(linked.isDir && linked.isLink);
+  EXPECT_EQ(linked.inode, direct.inode);
+  EXPECT_FALSE(env.stat(tmp.path() / "dangling").exists);
+  EXPECT_EQ(env.resolve(tmp.path() / "link/../link"), fs::canonical(dir));
+  EXPECT_TRUE(env.resolve(tmp.path() / "dangling").empty());
+}
+
+TEST(EnvTest, SyncFlushesFilesAndFoldersAndNamesWhatIsMissing) {
+  TempDir tmp;
+  RealEnv env;
+  EXPECT_TRUE(env.syncFile(tmp.write("a.txt", "a")).ok());
+  EXPECT_TRUE(env.syncFolder(tmp.path()).ok());
+  EXPECT_EQ(env.syncFile(tmp.path() / "missing").message(), "No such file or directory");
+  EXPECT_EQ(env.syncFolder(tmp.path() / "a.txt").message(), "Not a directory");
+}
+
 // A FAT image mounted through a loop device for one test; unmounted when
 // the test ends, with the image removed by its TempDir.
 class FatVolume {

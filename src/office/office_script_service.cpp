@@ -54,14 +54,28 @@ fs::path partialPathFor(const fs::path& target) {
 // Told each export once it is in its place; may be empty.
 using WrittenFile = std::function<void(const std::string& path)>;
 
+// Flushes the finished export, renames it over the target and flushes the
+// folder, so that a power loss cannot leave an empty file under the
+// target's name. Only then is it told as written. An export that cannot be
+// flushed is removed; one whose folder cannot be is in place but not
+// counted.
 Status commit(Env& env, const PendingExport& e, const WrittenFile& written) {
-  const Status renamed = env.renameFile(e.partial, e.target);
-  if (renamed.ok()) {
-    if (written) written(e.target.string());
-    return {};
+  const auto failed = [&](const Status& why) {
+    return Status::error("cannot write " + e.target.string() + ": " + why.message());
+  };
+  if (Status synced = env.syncFile(e.partial); !synced.ok()) {
+    env.removeAll(e.partial);
+    return failed(Status::error("it could not be flushed to the disk: " + synced.message()));
   }
-  env.removeAll(e.partial);
-  return Status::error("cannot write " + e.target.string() + ": " + renamed.message());
+  if (Status renamed = env.renameFile(e.partial, e.target); !renamed.ok()) {
+    env.removeAll(e.partial);
+    return failed(renamed);
+  }
+  if (Status synced = env.syncFolder(e.target.parent_path()); !synced.ok()) {
+    return failed(Status::error("its folder could not be flushed to the disk: " + synced.message()));
+  }
+  if (written) written(e.target.string());
+  return {};
 }
 
 const std::map<std::string, std::string>& iworkApplications() {

@@ -403,6 +403,50 @@ TEST_F(OfficeServiceTest, InjectedFaultsNameTheDocumentAndLeaveNoPartialFile) {
   }
 }
 
+// An export counts only once it is on the disk: the file is flushed before
+// it is renamed into place and its folder after. A flush that fails ends
+// the export with the reason and leaves no partial file.
+TEST_F(OfficeServiceTest, ExportsAreFlushedBeforeTheyCountAndAFailedFlushLeavesNothing) {
+  using Op = testing::FaultInjectionEnv::Op;
+  writeWorker("echo ok");
+  {
+    testing::FaultInjectionEnv env;
+    config_.env = &env;
+    ASSERT_TRUE(run(block("Pages", exportPdf()))) << error_.description();
+    const std::string out = (tmp_.path() / "out").string();
+    std::vector<std::string> steps;
+    for (const std::string& step : env.steps()) {
+      if (step.find(out) != std::string::npos) steps.push_back(step);
+    }
+    ASSERT_EQ(steps.size(), 3u) << ::testing::PrintToString(env.steps());
+    EXPECT_TRUE(steps[0].starts_with("syncFile " + out + "/.in.pdf.")) << steps[0];
+    EXPECT_EQ(steps[1], "rename " + target_);
+    EXPECT_EQ(steps[2], "syncFolder " + out);
+    EXPECT_EQ(written_, std::vector<std::string>{"in.pdf"});
+    fs::remove(target_);
+  }
+  testing::FaultInjectionEnv env;
+  config_.env = &env;
+  env.fail(Op::syncFile, "/out/.in.pdf", EIO);
+  ASSERT_FALSE(run(block("Pages", exportPdf())));
+  EXPECT_EQ(info(error_, "document"), source_);
+  EXPECT_EQ(info(error_, "message"),
+            "cannot write " + target_ + ": it could not be flushed to the disk: Input/output error");
+  EXPECT_TRUE(outFiles().empty());
+  EXPECT_TRUE(written_.empty());
+
+  testing::FaultInjectionEnv folderEnv;
+  config_.env = &folderEnv;
+  folderEnv.fail(Op::syncFolder, "/out", EIO);
+  ASSERT_FALSE(run(block("Pages", exportPdf())));
+  EXPECT_EQ(info(error_, "message"), "cannot write " + target_ +
+                                         ": its folder could not be flushed to the disk: "
+                                         "Input/output error");
+  EXPECT_EQ(outFiles(), std::vector<std::string>{"in.pdf"});  // no partial file beside it
+  EXPECT_TRUE(written_.empty());
+  config_.env = nullptr;
+}
+
 // Each worker starts on a copy of the template with its own settings in
 // place of the template's: no lock files, no sidebar, status bar or menu
 // bar (LibreOffice would build them for every document).

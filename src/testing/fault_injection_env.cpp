@@ -14,10 +14,18 @@ std::vector<std::string> FaultInjectionEnv::failures() const {
   return failures_;
 }
 
-Status FaultInjectionEnv::injected(Op op, const fs::path& path) {
-  static const char* const kNames[] = {"rename", "remove", "write", "createDirectories",
-                                       "makeFolder", "copy"};
+std::vector<std::string> FaultInjectionEnv::steps() const {
   std::lock_guard lock(mutex_);
+  return steps_;
+}
+
+Status FaultInjectionEnv::injected(Op op, const fs::path& path) {
+  static const char* const kNames[] = {"rename",     "remove", "write",    "createDirectories",
+                                       "makeFolder", "copy",   "syncFile", "syncFolder"};
+  std::lock_guard lock(mutex_);
+  if (op == Op::rename || op == Op::syncFile || op == Op::syncFolder) {
+    steps_.push_back(std::string(kNames[static_cast<int>(op)]) + " " + path.string());
+  }
   for (const Fault& f : faults_) {
     if (f.op != op || path.string().find(f.pathPart) == std::string::npos) continue;
     const std::string message = std::generic_category().message(f.err);
@@ -57,6 +65,16 @@ Status FaultInjectionEnv::makeUniqueFolder(const fs::path& parent, const std::st
 Status FaultInjectionEnv::copyItem(const fs::path& from, const fs::path& to) {
   if (Status s = injected(Op::copy, to); !s.ok()) return s;
   return RealEnv::copyItem(from, to);
+}
+
+Status FaultInjectionEnv::syncFile(const fs::path& path) {
+  if (Status s = injected(Op::syncFile, path); !s.ok()) return s;
+  return RealEnv::syncFile(path);
+}
+
+Status FaultInjectionEnv::syncFolder(const fs::path& dir) {
+  if (Status s = injected(Op::syncFolder, dir); !s.ok()) return s;
+  return RealEnv::syncFolder(dir);
 }
 
 }  // namespace morvane::testing

@@ -14,13 +14,17 @@ namespace morvane::testing {
 
 class FaultInjectionEnv : public RealEnv {
  public:
-  enum class Op { rename, remove, write, createDirectories, makeFolder, copy };
+  enum class Op { rename, remove, write, createDirectories, makeFolder, copy, syncFile, syncFolder };
 
   // From now on, `op` on a path that contains `pathPart` fails with `err`.
   void fail(Op op, std::string pathPart, int err);
 
   // The operations that failed, as "rename PATH: message".
   std::vector<std::string> failures() const;
+
+  // The renames and syncs done or refused, in order, as "rename PATH",
+  // "syncFile PATH", "syncFolder PATH" (the path struck by a fault).
+  std::vector<std::string> steps() const;
 
   Status renameFile(const fs::path& from, const fs::path& to) override;
   Status removeAll(const fs::path& path) override;
@@ -29,6 +33,8 @@ class FaultInjectionEnv : public RealEnv {
   Status makeUniqueFolder(const fs::path& parent, const std::string& prefix,
                           fs::path* out) override;
   Status copyItem(const fs::path& from, const fs::path& to) override;
+  Status syncFile(const fs::path& path) override;
+  Status syncFolder(const fs::path& dir) override;
 
  private:
   struct Fault {
@@ -42,6 +48,7 @@ class FaultInjectionEnv : public RealEnv {
   mutable std::mutex mutex_;
   std::vector<Fault> faults_;
   std::vector<std::string> failures_;
+  std::vector<std::string> steps_;
 };
 
 }  // namespace morvane::testing
