@@ -18,6 +18,7 @@
 #include <set>
 #include <vector>
 
+#include "office/package_folder.h"
 #include "office/property_list_bounds.h"
 #include "office/protobuf_fields.h"
 
@@ -64,17 +65,13 @@ class PackageFiles {
     return openIndexZip();
   }
 
-  Status openFolder(const std::string& path) {
-    std::error_code ec;
-    fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec);
-    if (ec) return Status::error("the package folder cannot be read: " + ec.message());
-    for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
-      if (ec) return Status::error("the package folder cannot be read: " + ec.message());
-      std::error_code kind;
-      if (it->is_regular_file(kind)) {
-        folderFiles_[it->path().lexically_relative(path).generic_string()] = it->path().string();
-      }
-    }
+  // Links that lead out of the folder are not followed; a line for each
+  // goes to *notes.
+  Status openFolder(const std::string& path, std::vector<std::string>* notes) {
+    PackageFolderFiles listing;
+    if (Status s = listPackageFolder(path, true, &listing); !s.ok()) return s;
+    folderFiles_ = std::move(listing.files);
+    notes->insert(notes->end(), listing.leavingLinks.begin(), listing.leavingLinks.end());
     return openIndexZip();
   }
 
@@ -575,15 +572,21 @@ zip_source_t* rawEntry(zip_t* out, zip_t* in, zip_uint64_t index) {
 
 }  // namespace
 
-Status flattenPackage(const std::string& folder, const std::string& zipPath) {
+Status flattenPackage(const std::string& folder, const std::string& zipPath,
+                      std::vector<std::string>* notes) {
+  PackageFolderFiles listing;
+  if (Status s = listPackageFolder(folder, false, &listing); !s.ok()) return s;
+  if (notes != nullptr) {
+    notes->insert(notes->end(), listing.leavingLinks.begin(), listing.leavingLinks.end());
+  }
   int code = 0;
   zip_t* out = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
   if (out == nullptr) return Status::error("cannot create " + zipPath);
   std::vector<zip_t*> inner;  // read from until `out` is written
+  std::error_code ec;
   const auto fail = [&](const std::string& what) {
     zip_discard(out);
     for (zip_t* z : inner) zip_discard(z);
-    std::error_code ec;
     fs::remove(zipPath, ec);
     return Status::error("the package folder cannot be read: " + what);
   };
@@ -594,19 +597,12 @@ Status flattenPackage(const std::string& folder, const std::string& zipPath) {
     if (index >= 0 && store) zip_set_file_compression(out, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
     return index >= 0;
   };
-  std::error_code ec;
-  fs::recursive_directory_iterator it(folder, ec);
-  if (ec) return fail(ec.message());
-  for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
-    if (ec) return fail(ec.message());
-    std::error_code kind;
-    if (!it->is_regular_file(kind)) continue;
-    const std::string name = it->path().lexically_relative(folder).generic_string();
+  for (const auto& [name, path] : listing.files) {
     if (name != "Index.zip") {
-      if (!add(name, zip_source_file(out, it->path().c_str(), 0, -1), true)) return fail(name);
+      if (!add(name, zip_source_file(out, path.c_str(), 0, -1), true)) return fail(name);
       continue;
     }
-    zip_t* index = zip_open(it->path().c_str(), ZIP_RDONLY, &code);
+    zip_t* index = zip_open(path.c_str(), ZIP_RDONLY, &code);
     if (index == nullptr) return fail("Index.zip is not a zip archive");
     inner.push_back(index);
     for (zip_int64_t i = 0; i < zip_get_num_entries(index, 0); ++i) {
@@ -637,7 +633,7 @@ Status readIworkDocument(const std::string& path, IworkDocumentInfo* info,
   CheckBudget budget(limits);
   PackageFiles files(&budget);
   if (S_ISDIR(st.st_mode)) {
-    if (Status s = files.openFolder(path); !s.ok()) return s;
+    if (Status s = files.openFolder(path, &info->notes); !s.ok()) return s;
   } else if (!S_ISREG(st.st_mode)) {
     return Status::error("it is neither a file nor a package folder");
   } else if (st.st_size == 0) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "filelist/status.h"
 #include "office/check_budget.h"
@@ -29,6 +30,7 @@ struct IworkDocumentInfo {
   Generation generation = Generation::archive;
   std::string formatVersion;  // Metadata/Properties.plist's fileFormatVersion; "" when absent
   IworkContent content;       // counted for the archive generation only
+  std::vector<std::string> notes;  // diagnostic lines: links of a package not followed
 };
 
 // The newest major format version a reader is known to read; iWork counts
@@ -44,8 +46,10 @@ Status readIworkDocument(const std::string& path, IworkDocumentInfo* info,
 
 // Writes the package folder `folder` as the single-file document
 // `zipPath` (a zip archive of its files; an Index.zip is unpacked into it),
-// the form LibreOffice opens. Replaces `zipPath`.
-Status flattenPackage(const std::string& folder, const std::string& zipPath);
+// the form LibreOffice opens. Replaces `zipPath`. Links that lead out of the
+// folder are not followed; a diagnostic line for each goes to *notes.
+Status flattenPackage(const std::string& folder, const std::string& zipPath,
+                      std::vector<std::string>* notes = nullptr);
 
 // Whether a declared fileFormatVersion ("14.4.1") is one a reader reads.
 bool isReadableFormatVersion(const std::string& version);

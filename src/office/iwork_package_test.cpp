@@ -10,6 +10,7 @@
 #include <snappy.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 
@@ -360,6 +361,50 @@ TEST_F(IworkPackageTest, PackageFoldersFlattenIntoTheSingleFileForm) {
   const std::string broken = writeFolder("q.numbers", {{"Index.zip", "not a zip"}});
   EXPECT_FALSE(flattenPackage(broken, (tmp_.path() / "q-flat.numbers").string()).ok());
   EXPECT_FALSE(fs::exists(tmp_.path() / "q-flat.numbers"));
+}
+
+// A package with a link to the root of the file system and one to a file
+// outside: the check and the flattening read the package alone and name
+// each link they did not follow.
+TEST_F(IworkPackageTest, LinksOutOfAPackageAreNotFollowed) {
+  Files index = documentFiles();
+  index.erase("Metadata/Properties.plist");
+  const std::string folder =
+      writeFolder("Report.numbers", {{"Index.zip", zipOf(index)},
+                                     {"Metadata/Properties.plist", properties("14.4.1")}});
+  tmp_.write("secret.txt", "not part of the document");
+  fs::create_symlink("/", fs::path(folder) / "Data");
+  fs::create_symlink("../../secret.txt", fs::path(folder) / "Metadata/notes.txt");
+  fs::create_symlink("Metadata", fs::path(folder) / "Index-link");  // inside: followed
+
+  IworkDocumentInfo info;
+  ASSERT_TRUE(readIworkDocument(folder, &info).ok());
+  EXPECT_EQ(info.content.cells, 5u);
+  // Data, and the file link seen through Metadata and through Index-link.
+  ASSERT_EQ(info.notes.size(), 3u) << ::testing::PrintToString(info.notes);
+  for (const std::string& note : info.notes) {
+    EXPECT_NE(note.find("it leads out of the package"), std::string::npos) << note;
+  }
+
+  const std::string flat = (tmp_.path() / "flat.numbers").string();
+  std::vector<std::string> notes;
+  ASSERT_TRUE(flattenPackage(folder, flat, &notes).ok());
+  EXPECT_EQ(notes, info.notes);
+  int code = 0;
+  zip_t* z = zip_open(flat.c_str(), ZIP_RDONLY, &code);
+  ASSERT_NE(z, nullptr);
+  std::vector<std::string> members;
+  for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+    members.emplace_back(zip_get_name(z, static_cast<zip_uint64_t>(i), 0));
+  }
+  zip_discard(z);
+  EXPECT_EQ(members.size(), index.size() + 2) << ::testing::PrintToString(members);
+  for (const std::string& member : members) {
+    EXPECT_FALSE(member.starts_with("Data")) << member;
+    EXPECT_NE(member, "Metadata/notes.txt");
+  }
+  EXPECT_NE(std::find(members.begin(), members.end(), "Index-link/Properties.plist"),
+            members.end());
 }
 
 TEST(IworkFormatVersionTest, KnownVersionsReadAndOthersDoNot) {

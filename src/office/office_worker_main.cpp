@@ -172,6 +172,7 @@ class Worker {
       }
       loadable = copy;
     }
+    for (const std::string& note : info.notes) std::fprintf(stderr, "%s\n", note.c_str());
     answer({"ok", std::to_string(info.content.cells), std::to_string(info.content.textCharacters),
             loadable});
   }
