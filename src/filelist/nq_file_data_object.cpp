@@ -7,6 +7,8 @@
 #include <set>
 #include <utility>
 
+#include "filelist/regular_files.h"
+
 namespace morvane {
 
 // The folders one scan (one top-level entry and everything below it) has
@@ -16,28 +18,47 @@ struct NQFileDataObject::EnteredFolders {
   std::set<std::pair<std::uint64_t, std::uint64_t>> ids;
 };
 
+namespace {
+
+// True when the link at `link` resolves to `bound` or a place below it.
+bool leadsInside(Env& env, const fs::path& link, const fs::path& bound) {
+  const fs::path target = env.resolve(link);
+  if (target.empty() || bound.empty()) return false;
+  return std::mismatch(bound.begin(), bound.end(), target.begin(), target.end()).first ==
+         bound.end();
+}
+
+}  // namespace
+
 NQFileDataObject::NQFileDataObject(fs::path url_, std::int64_t level, bool topLevel, Env& env)
     : id(Uuid::random()), dirLevel(level), url(std::move(url_)) {
   const FileInfo info = env.stat(url);
   isDir = info.isDir;
   if (!isDir) return;
   EnteredFolders entered;
-  scan(env, info, topLevel, entered);
+  scan(env, info, topLevel, entered, env.resolve(url));
 }
 
 NQFileDataObject::NQFileDataObject(DirectoryItem item, std::int64_t level, Env& env,
-                                   EnteredFolders& entered)
+                                   EnteredFolders& entered, const fs::path& bound)
     : id(Uuid::random()), dirLevel(level), url(std::move(item.path)) {
   // Files take their type from the listing; a folder is looked at once,
   // for the device and inode that guard against scanning in circles.
   if (item.kind == DirectoryItem::Kind::other) return;
   const FileInfo info = env.stat(url);
   isDir = info.isDir;
-  if (isDir) scan(env, info, false, entered);
+  if (!isDir) return;
+  if (info.isLink && !leadsInside(env, url, bound)) {
+    dirContents.emplace();
+    env.log("Not scanning folder at path: '" + url.string() + "': it is a link that leads out of '" +
+            bound.string() + "'");
+    return;
+  }
+  scan(env, info, false, entered, bound);
 }
 
 void NQFileDataObject::scan(Env& env, const FileInfo& info, bool topLevel,
-                            EnteredFolders& entered) {
+                            EnteredFolders& entered, const fs::path& outerBound) {
   dirContents.emplace();
   if (!entered.ids.emplace(info.device, info.inode).second) {
     env.log("Not scanning folder at path: '" + url.string() +
@@ -54,9 +75,11 @@ void NQFileDataObject::scan(Env& env, const FileInfo& info, bool topLevel,
   keyed.reserve(listing.size());
   const std::string prefix = "\tadding to dir: " + url.string() + " file ";
   const std::string suffix = " at lefel: " + std::to_string(childLevel);
+  // Inside a document package, links may not lead out of the package.
+  const fs::path bound = isDocumentPackage(url) ? env.resolve(url) : outerBound;
   for (DirectoryItem& item : listing) {
     std::string key = sortKey(item.path);
-    NQFileDataObject child(std::move(item), childLevel, env, entered);
+    NQFileDataObject child(std::move(item), childLevel, env, entered, bound);
     env.log(prefix + child.url.native() + suffix);
     keyed.emplace_back(std::move(key), std::move(child));
   }

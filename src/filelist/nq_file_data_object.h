@@ -25,7 +25,10 @@ class NQFileDataObject {
   // A folder entered once in this entry (found again through a link back
   // up, or through two links to the same folder) is kept with empty
   // contents and not entered again, so links cannot make a scan repeat
-  // itself; the first one reached in listing order is entered.
+  // itself; the first one reached in listing order is entered. A link to
+  // a folder is entered only where it leads to a place inside the entry's
+  // folder (inside a document package: inside the package); one that leads
+  // out is kept with empty contents and named in a diagnostic line.
   NQFileDataObject(fs::path url, std::int64_t level, bool topLevel, Env& env);
 
   Uuid id;
@@ -51,8 +54,11 @@ class NQFileDataObject {
 
  private:
   struct EnteredFolders;
-  NQFileDataObject(DirectoryItem item, std::int64_t level, Env& env, EnteredFolders& entered);
-  void scan(Env& env, const FileInfo& info, bool topLevel, EnteredFolders& entered);
+  // `bound` is the resolved folder that links may not lead out of.
+  NQFileDataObject(DirectoryItem item, std::int64_t level, Env& env, EnteredFolders& entered,
+                   const fs::path& bound);
+  void scan(Env& env, const FileInfo& info, bool topLevel, EnteredFolders& entered,
+            const fs::path& bound);
 };
 
 // The last component of a path; for a path ending in a separator, the

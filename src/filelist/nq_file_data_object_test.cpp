@@ -172,18 +172,21 @@ TEST(NQFileDataObjectTest, LinkBackToAncestorIsNotEnteredAgain) {
             1u);
 }
 
-// d0 … d3, each dK holding one document and two links, "a" and "b", to dK+1.
+// d0 … d3, each dK holding one document and two links, "a" and "b", to
+// dK+1; d1 … d3 are hidden folders inside d0, so that the links stay
+// inside the folder scanned.
 fs::path joiningLinks(const TempDir& tmp, int depth) {
+  const fs::path d0 = tmp.path() / "d0";
+  const auto folder = [&](int k) { return k == 0 ? d0 : d0 / (".d" + std::to_string(k)); };
   for (int k = 0; k <= depth; ++k) {
-    const fs::path dir = tmp.path() / ("d" + std::to_string(k));
+    const fs::path dir = folder(k);
     fs::create_directories(dir);
     std::ofstream(dir / "doc.docx") << "x";
     if (k == depth) break;
-    const fs::path next = tmp.path() / ("d" + std::to_string(k + 1));
-    fs::create_directory_symlink(next, dir / "a");
-    fs::create_directory_symlink(next, dir / "b");
+    fs::create_directory_symlink(folder(k + 1), dir / "a");
+    fs::create_directory_symlink(folder(k + 1), dir / "b");
   }
-  return tmp.path() / "d0";
+  return d0;
 }
 
 int documentsBelow(const NQFileDataObject& entry) {
@@ -213,6 +216,42 @@ TEST(NQFileDataObjectTest, LinksThatJoinAgainEnterEachFolderOnce) {
   // complete again.
   NQFileDataObject again(d0, 0, true, env);
   EXPECT_EQ(documentsBelow(again), 4);
+}
+
+// A link to the root of the file system, in a folder or in a package
+// inside it, is not entered; links that stay inside are, and a package's
+// links may not leave the package even for the folder around it.
+TEST(NQFileDataObjectTest, LinksThatLeadOutAreNotEntered) {
+  TempDir tmp;
+  tmp.write("Drop/Report.numbers/Index/Document.iwa");
+  tmp.write("Drop/Other/b.docx");
+  const fs::path drop = tmp.path() / "Drop";
+  fs::create_directory_symlink("/", drop / "root");
+  fs::create_directory_symlink("/", drop / "Report.numbers/Data");
+  fs::create_directory_symlink(drop / "Other", drop / "Report.numbers/Other");
+  fs::create_directory_symlink("Other", drop / "inside");
+  RecordingEnv env;
+  NQFileDataObject top(drop, 0, true, env);
+
+  EXPECT_EQ(documentsBelow(top), 2);  // b.docx once, and the index
+  const auto skipped = env.linesContaining("it is a link that leads out of");
+  ASSERT_EQ(skipped.size(), 3u) << ::testing::PrintToString(env.lines);
+  const fs::path real = fs::canonical(drop);
+  EXPECT_EQ(env.linesContaining("Not scanning folder at path: '" + (drop / "root").string() +
+                                "': it is a link that leads out of '" + real.string() + "'")
+                .size(),
+            1u);
+  EXPECT_EQ(env.linesContaining("'" + (drop / "Report.numbers/Other").string() +
+                                "': it is a link that leads out of '" +
+                                (real / "Report.numbers").string() + "'")
+                .size(),
+            1u);
+  for (const auto& child : *top.dirContents) {
+    if (child.url.filename() == "root") {
+      EXPECT_TRUE(child.isDir && child.dirContents->empty());
+    }
+  }
+  EXPECT_LT(env.lines.size(), 20u);  // the machine's folders were not listed
 }
 
 TEST(NQFileDataObjectTest, EqualityComparesLocationsOnly) {

@@ -32,12 +32,29 @@ void sortSiblings(std::vector<DirectoryItem>& items) {
   for (std::size_t i = 0; i < keyed.size(); ++i) items[i] = std::move(keyed[i].second);
 }
 
-void collect(const fs::path& dir, bool top, Env& env, std::vector<fs::path>* files) {
+// Links are never followed; one to a folder outside `bound` (the folder
+// being flattened) is named, since following it would leave the folder.
+void noteLinkOut(const fs::path& link, const fs::path& bound, Env& env) {
+  const FileInfo info = env.stat(link);
+  if (!info.isDir) return;
+  const fs::path target = env.resolve(link);
+  if (std::mismatch(bound.begin(), bound.end(), target.begin(), target.end()).first ==
+      bound.end()) {
+    return;
+  }
+  env.log("Not scanning folder at path: '" + link.string() + "': it is a link that leads out of '" +
+          bound.string() + "'");
+}
+
+// `bound` is the resolved folder being flattened; empty for the top call.
+void collect(const fs::path& dir, bool top, fs::path bound, Env& env,
+             std::vector<fs::path>* files) {
   std::vector<DirectoryItem> items;
   if (Status s = env.listDirectory(dir, &items); !s.ok()) {
     if (!top) env.log("Enumeration error at " + fileUrlFromPath(dir.native()) + ": " + s.message());
     return;
   }
+  if (top) bound = env.resolve(dir);
   sortSiblings(items);
   for (const DirectoryItem& item : items) {  // hidden items are never listed
     bool isDir = item.kind == DirectoryItem::Kind::directory;
@@ -52,8 +69,9 @@ void collect(const fs::path& dir, bool top, Env& env, std::vector<fs::path>* fil
       }
       isDir = fs::is_directory(status);
       isRegular = fs::is_regular_file(status);  // a symbolic link is not
+      if (fs::is_symlink(status)) noteLinkOut(item.path, bound, env);
     }
-    if (isDir && !isDocumentPackage(item.path)) collect(item.path, false, env, files);
+    if (isDir && !isDocumentPackage(item.path)) collect(item.path, false, bound, env, files);
     if (isRegular) files->push_back(item.path);
   }
 }
@@ -62,7 +80,7 @@ void collect(const fs::path& dir, bool top, Env& env, std::vector<fs::path>* fil
 
 std::vector<fs::path> regularFilesIn(const fs::path& folder, Env& env) {
   std::vector<fs::path> files;
-  collect(folder, true, env, &files);
+  collect(folder, true, {}, env, &files);
   return files;
 }
 

@@ -35,6 +35,23 @@ TEST(RegularFilesTest, FlattensAFolderLeavingOutHiddenItemsPackagesAndLinks) {
   EXPECT_TRUE(env.lines.empty());
 }
 
+// A link to the root of the file system is not descended into, and named;
+// a link to a folder inside is left out silently like every link.
+TEST(RegularFilesTest, LinksToFoldersOutsideAreNamedAndNeverFollowed) {
+  testing::TempDir tmp;
+  tmp.write("Drop/a.docx");
+  tmp.write("Drop/Sub/b.docx");
+  fs::create_directory_symlink("/", tmp.path() / "Drop/root");
+  fs::create_directory_symlink("Sub", tmp.path() / "Drop/Sub-link");
+  testing::RecordingEnv env;
+  EXPECT_EQ(relative(regularFilesIn(tmp.path() / "Drop", env), tmp.path() / "Drop"),
+            (std::vector<std::string>{"Sub/b.docx", "a.docx"}));
+  ASSERT_EQ(env.lines.size(), 1u) << ::testing::PrintToString(env.lines);
+  EXPECT_EQ(env.lines[0], "Not scanning folder at path: '" + (tmp.path() / "Drop/root").string() +
+                              "': it is a link that leads out of '" +
+                              fs::canonical(tmp.path() / "Drop").string() + "'");
+}
+
 // Lists every folder backwards: only sorting can give the same order as
 // the file system's own listing.
 class BackwardsEnv : public testing::RecordingEnv {
