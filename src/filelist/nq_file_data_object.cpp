@@ -50,8 +50,8 @@ NQFileDataObject::NQFileDataObject(DirectoryItem item, std::int64_t level, Env& 
   if (!isDir) return;
   if (info.isLink && !leadsInside(env, url, bound)) {
     dirContents.emplace();
-    env.log("Not scanning folder at path: '" + url.string() + "': it is a link that leads out of '" +
-            bound.string() + "'");
+    env.log("Not scanning folder at path: '" + url.string() +
+            "': it is a link that leads out of '" + bound.string() + "'");
     return;
   }
   scan(env, info, false, entered, bound);

@@ -72,7 +72,8 @@ Status commit(Env& env, const PendingExport& e, const WrittenFile& written) {
     return failed(renamed);
   }
   if (Status synced = env.syncFolder(e.target.parent_path()); !synced.ok()) {
-    return failed(Status::error("its folder could not be flushed to the disk: " + synced.message()));
+    return failed(
+        Status::error("its folder could not be flushed to the disk: " + synced.message()));
   }
   if (written) written(e.target.string());
   return {};

@@ -431,7 +431,8 @@ TEST_F(OfficeServiceTest, ExportsAreFlushedBeforeTheyCountAndAFailedFlushLeavesN
   ASSERT_FALSE(run(block("Pages", exportPdf())));
   EXPECT_EQ(info(error_, "document"), source_);
   EXPECT_EQ(info(error_, "message"),
-            "cannot write " + target_ + ": it could not be flushed to the disk: Input/output error");
+            "cannot write " + target_ +
+                ": it could not be flushed to the disk: Input/output error");
   EXPECT_TRUE(outFiles().empty());
   EXPECT_TRUE(written_.empty());
 

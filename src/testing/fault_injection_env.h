@@ -14,7 +14,9 @@ namespace morvane::testing {
 
 class FaultInjectionEnv : public RealEnv {
  public:
-  enum class Op { rename, remove, write, createDirectories, makeFolder, copy, syncFile, syncFolder };
+  enum class Op {
+    rename, remove, write, createDirectories, makeFolder, copy, syncFile, syncFolder
+  };
 
   // From now on, `op` on a path that contains `pathPart` fails with `err`.
   void fail(Op op, std::string pathPart, int err);
