@@ -15,7 +15,7 @@
 
 #include "fidelity_image.h"
 #include "fidelity_text.h"
-#include "fidelity_zip.h"
+#include "office/iwork_package.h"
 
 namespace {
 
@@ -36,12 +36,8 @@ int usage() {
 }
 
 int extractPreview(const std::string& document, const std::string& out) {
-  fidelity::ZipArchive zip;
-  if (Status s = zip.open(document); !s.ok()) return fail(s);
-  std::string name = "preview.jpg";
-  if (!zip.has(name)) name = zip.soleTopFolder() + "preview.jpg";
   std::string bytes;
-  if (!zip.has(name) || !zip.read(name, &bytes).ok()) return 1;
+  if (!morvane::readDocumentPart(document, "preview.jpg", &bytes).ok()) return 1;
   std::ofstream(out, std::ios::binary) << bytes;
   return 0;
 }

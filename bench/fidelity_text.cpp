@@ -97,24 +97,6 @@ void addDataListWords(std::string_view payload, WordCounts* words) {
   }
 }
 
-// Masters, template slides and style sheets hold placeholder text that
-// shows nowhere in the document.
-bool showsContent(const std::string& name) {
-  for (const char* skipped : {"MasterSlide", "TemplateSlide", "Stylesheet"}) {
-    if (name.find(skipped) != std::string::npos) return false;
-  }
-  return true;
-}
-
-Status addArchiveWords(const ZipArchive& zip, const std::string& name, WordCounts* words) {
-  std::string framed, archive;
-  Status s = zip.read(name, &framed);
-  if (s.ok()) s = decodeIwaStream(framed, &archive);
-  if (s.ok()) s = iwaWords(archive, words);
-  if (!s.ok()) return Status::error(name + ": " + s.message());
-  return {};
-}
-
 // Which parts of an Office file show text.
 bool showsText(const std::string& name) {
   const auto under = [&](std::string_view folder, std::string_view stem) {
@@ -349,32 +331,16 @@ Status iwaWords(std::string_view archive, WordCounts* words) {
 }
 
 Status iworkDocumentWords(const std::string& path, IworkWords* result) {
-  ZipArchive outer;
-  if (Status s = outer.open(path); !s.ok()) return s;
-  const std::string top =
-      outer.has("Index/Document.iwa") || outer.has("Index.zip") ? "" : outer.soleTopFolder();
-  const ZipArchive* index = &outer;
-  std::string prefix = top + "Index/";
-  ZipArchive nested;
-  if (outer.has(top + "Index.zip")) {
-    std::string bytes;
-    if (Status s = outer.read(top + "Index.zip", &bytes); !s.ok()) return s;
-    if (Status s = nested.openBytes(std::move(bytes)); !s.ok()) return s;
-    index = &nested;
-    prefix = "Index/";
-  }
-  for (const std::string& name : index->names()) {
-    if (!name.starts_with(prefix) || !name.ends_with(".iwa")) continue;
-    result->archive = true;
-    if (!showsContent(name)) continue;
-    WordCounts words;
-    if (addArchiveWords(*index, name, &words).ok()) {
-      addWords(words, &result->words);
-    } else {
-      result->unread.push_back(name.substr(prefix.size()));
-    }
-  }
-  return {};
+  return forEachContentArchive(
+      path, [&](const std::string& name, const Status& decoded, std::string_view archive) {
+        result->archive = true;
+        WordCounts words;
+        if (decoded.ok() && iwaWords(archive, &words).ok()) {
+          addWords(words, &result->words);
+        } else {
+          result->unread.push_back(name.substr(std::string_view("Index/").size()));
+        }
+      });
 }
 
 }  // namespace morvane::fidelity

@@ -7,7 +7,6 @@ namespace morvane::fidelity {
 
 struct ZipArchive::Handle {
   zip_t* archive = nullptr;
-  std::string bytes;  // a nested archive's own bytes
 };
 
 ZipArchive::ZipArchive() : handle_(std::make_unique<Handle>()) {}
@@ -21,19 +20,6 @@ Status ZipArchive::open(const std::string& path) {
   handle_->archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
   if (handle_->archive == nullptr) return Status::error(path + ": not a zip archive");
   return {};
-}
-
-Status ZipArchive::openBytes(std::string bytes) {
-  handle_->bytes = std::move(bytes);
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source =
-      zip_source_buffer_create(handle_->bytes.data(), handle_->bytes.size(), 0, &error);
-  handle_->archive = source == nullptr ? nullptr : zip_open_from_source(source, ZIP_RDONLY, &error);
-  zip_error_fini(&error);
-  if (handle_->archive != nullptr) return {};
-  if (source != nullptr) zip_source_free(source);
-  return Status::error("a nested archive is not a zip archive");
 }
 
 std::vector<std::string> ZipArchive::names() const {
@@ -69,17 +55,6 @@ Status ZipArchive::read(const std::string& name, std::string* bytes) const {
     return Status::error(name + " cannot be read");
   }
   return {};
-}
-
-std::string ZipArchive::soleTopFolder() const {
-  std::string top;
-  for (const std::string& name : names()) {
-    const std::size_t slash = name.find('/');
-    if (slash == std::string::npos || slash == 0) return "";
-    if (top.empty()) top = name.substr(0, slash + 1);
-    if (!name.starts_with(top)) return "";
-  }
-  return top;
 }
 
 }  // namespace morvane::fidelity

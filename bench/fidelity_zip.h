@@ -1,6 +1,6 @@
-// Zip archives as the fidelity benchmark reads them: a member list and
-// whole members, from a file or from the bytes of a nested archive
-// (an iWork package's Index.zip).
+// Office files as the fidelity benchmark reads them: zip archives, with a
+// member list and whole members. (iWork documents are read through the
+// container check's own functions, which know their layouts.)
 #pragma once
 
 #include <memory>
@@ -19,15 +19,10 @@ class ZipArchive {
   ZipArchive& operator=(const ZipArchive&) = delete;
 
   Status open(const std::string& path);
-  Status openBytes(std::string bytes);  // keeps the bytes as long as it lives
 
   std::vector<std::string> names() const;
   bool has(const std::string& name) const;
   Status read(const std::string& name, std::string* bytes) const;
-
-  // The one folder all members sit under ("Report.pages/"), or "" when
-  // they do not share one.
-  std::string soleTopFolder() const;
 
  private:
   struct Handle;

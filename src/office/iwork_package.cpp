@@ -71,7 +71,9 @@ class PackageFiles {
     PackageFolderFiles listing;
     if (Status s = listPackageFolder(path, true, &listing); !s.ok()) return s;
     folderFiles_ = std::move(listing.files);
-    notes->insert(notes->end(), listing.leavingLinks.begin(), listing.leavingLinks.end());
+    if (notes != nullptr) {
+      notes->insert(notes->end(), listing.leavingLinks.begin(), listing.leavingLinks.end());
+    }
     return openIndexZip();
   }
 
@@ -577,7 +579,9 @@ Status flattenPackage(const std::string& folder, const std::string& zipPath,
   PackageFolderFiles listing;
   if (Status s = listPackageFolder(folder, false, &listing); !s.ok()) return s;
   if (notes != nullptr) {
-    notes->insert(notes->end(), listing.leavingLinks.begin(), listing.leavingLinks.end());
+    if (notes != nullptr) {
+      notes->insert(notes->end(), listing.leavingLinks.begin(), listing.leavingLinks.end());
+    }
   }
   int code = 0;
   zip_t* out = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
@@ -624,29 +628,32 @@ Status flattenPackage(const std::string& folder, const std::string& zipPath,
   return {};
 }
 
-Status readIworkDocument(const std::string& path, IworkDocumentInfo* info,
-                         const CheckLimits& limits) {
+// Opens the document at `path` into *files: a zip archive or a package
+// folder (links of which that lead out go to *notes).
+Status openDocument(const std::string& path, PackageFiles* files, std::vector<std::string>* notes,
+                    bool* isFolder) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) {
     return Status::error("it cannot be read: " + std::string(std::strerror(errno)));
   }
+  *isFolder = S_ISDIR(st.st_mode);
+  if (*isFolder) return files->openFolder(path, notes);
+  if (!S_ISREG(st.st_mode)) return Status::error("it is neither a file nor a package folder");
+  if (st.st_size == 0) return Status::error("the file is empty (0 bytes)");
+  return files->openArchive(path);
+}
+
+Status readIworkDocument(const std::string& path, IworkDocumentInfo* info,
+                         const CheckLimits& limits) {
   CheckBudget budget(limits);
   PackageFiles files(&budget);
-  if (S_ISDIR(st.st_mode)) {
-    if (Status s = files.openFolder(path, &info->notes); !s.ok()) return s;
-  } else if (!S_ISREG(st.st_mode)) {
-    return Status::error("it is neither a file nor a package folder");
-  } else if (st.st_size == 0) {
-    return Status::error("the file is empty (0 bytes)");
-  } else if (Status s = files.openArchive(path); !s.ok()) {
-    return s;
-  }
+  bool isFolder = false;
+  if (Status s = openDocument(path, &files, &info->notes, &isFolder); !s.ok()) return s;
   const bool archive = files.has("Index/Document.iwa") ||
                        std::ranges::any_of(files.names(), isIndexArchive);
   if (!archive && !hasXmlIndex(files)) {
-    return Status::error(S_ISDIR(st.st_mode)
-                             ? "the package folder holds no document (no index)"
-                             : "it holds no document (no index)");
+    return Status::error(isFolder ? "the package folder holds no document (no index)"
+                                  : "it holds no document (no index)");
   }
   if (Status s = declaredFormatVersion(files, &info->formatVersion); !s.ok()) return s;
   if (!info->formatVersion.empty() && !isReadableFormatVersion(info->formatVersion)) {
@@ -657,6 +664,33 @@ Status readIworkDocument(const std::string& path, IworkDocumentInfo* info,
                              : IworkDocumentInfo::Generation::xml;
   if (!archive) return {};
   return readArchiveIndex(files, budget, &info->content);
+}
+
+Status forEachContentArchive(
+    const std::string& path,
+    const std::function<void(const std::string& name, const Status& decoded,
+                             std::string_view archive)>& visit) {
+  CheckBudget budget;
+  PackageFiles files(&budget);
+  bool isFolder = false;
+  if (Status s = openDocument(path, &files, nullptr, &isFolder); !s.ok()) return s;
+  for (const std::string& name : files.names()) {
+    if (!isIndexArchive(name) || !countsAsContent(name)) continue;
+    std::string framed, archive;
+    Status s = files.read(name, &framed);
+    if (s.ok()) s = decodeIwaStream(framed, &archive);
+    visit(name, s, archive);
+  }
+  return {};
+}
+
+Status readDocumentPart(const std::string& path, const std::string& name, std::string* bytes) {
+  CheckBudget budget;
+  PackageFiles files(&budget);
+  bool isFolder = false;
+  if (Status s = openDocument(path, &files, nullptr, &isFolder); !s.ok()) return s;
+  if (!files.has(name)) return Status::error(name + " is missing");
+  return files.read(name, bytes);
 }
 
 }  // namespace morvane

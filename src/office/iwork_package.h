@@ -44,6 +44,19 @@ inline constexpr int kNewestIworkFormatMajor = 30;
 Status readIworkDocument(const std::string& path, IworkDocumentInfo* info,
                          const CheckLimits& limits = {});
 
+// The content archives of the document at `path` (masters, templates and
+// style sheets aside), found as readIworkDocument finds them: `visit` gets
+// each one's name ("Index/Document.iwa") and its decoded stream, or the
+// reason it cannot be decoded. Fails when the document cannot be opened.
+Status forEachContentArchive(
+    const std::string& path,
+    const std::function<void(const std::string& name, const Status& decoded,
+                             std::string_view archive)>& visit);
+
+// Reads the part `name` ("preview.jpg") of the document at `path`,
+// wherever its container keeps it.
+Status readDocumentPart(const std::string& path, const std::string& name, std::string* bytes);
+
 // Writes the package folder `folder` as the single-file document
 // `zipPath` (a zip archive of its files; an Index.zip is unpacked into it),
 // the form LibreOffice opens. Replaces `zipPath`. Links that lead out of the
