@@ -1,6 +1,8 @@
 // Status: the outcome of a file-system or service operation, as a value.
 // An ok status carries nothing; a failed one carries a readable message
-// that callers put into their diagnostic lines or alerts.
+// that callers put into their diagnostic lines or alerts, and may carry
+// the details behind it (the text of the program or system that failed,
+// for error reports and logs).
 #pragma once
 
 #include <string>
@@ -11,16 +13,23 @@ namespace morvane {
 class Status {
  public:
   Status() = default;
-  static Status error(std::string message) { return Status(std::move(message)); }
+  static Status error(std::string message, std::string details = {}) {
+    return Status(std::move(message), std::move(details));
+  }
 
   bool ok() const { return !failed_; }
   const std::string& message() const { return message_; }
+  // What the message explains, in its original words; empty when the
+  // message says it all.
+  const std::string& details() const { return details_; }
 
  private:
-  explicit Status(std::string message) : failed_(true), message_(std::move(message)) {}
+  Status(std::string message, std::string details)
+      : failed_(true), message_(std::move(message)), details_(std::move(details)) {}
 
   bool failed_ = false;
   std::string message_;
+  std::string details_;
 };
 
 }  // namespace morvane

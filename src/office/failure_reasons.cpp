@@ -1,14 +1,20 @@
 #include "office/failure_reasons.h"
 
+#include <fcntl.h>
 #include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <climits>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
+
+#include "office/subprocess.h"
 
 namespace morvane {
 
@@ -17,8 +23,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // Less room than this on the target's file system counts as a full disk
-// (an export that failed there found no room for its next blocks).
-constexpr unsigned long long kNearlyFull = 64ull << 10;
+// (an export that failed there found no room for its next blocks, which
+// LibreOffice writes tens of kilobytes at a time).
+constexpr std::uintmax_t kNearlyFull = 256ull << 10;
 
 // An encrypted Office document is an OLE compound file whose directory,
 // near its start, names an "EncryptionInfo" stream (in UTF-16).
@@ -45,41 +52,203 @@ bool isProtectedIwork(const std::string& path) {
   return found;
 }
 
+// Whether this process is refused reading `path` (opening it tells,
+// where access() would answer for the real user instead of the effective
+// one).
+bool readRefused(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd >= 0) {
+    ::close(fd);
+    return false;
+  }
+  return errno == EACCES || errno == EPERM;
+}
+
+// The class LibreOffice gives an error code ("Error Area:Io Class:Access
+// Code:7" is Access); empty when the text holds none.
+std::string officeErrorClass(const std::string& text) {
+  const std::size_t at = text.find("Class:");
+  if (at == std::string::npos) return {};
+  const std::size_t end = text.find_first_of(" )", at);
+  return text.substr(at + 6, end == std::string::npos ? std::string::npos : end - at - 6);
+}
+
+FailureReason reason(FailureKind kind, std::string sentence, const std::string& details) {
+  return {kind, std::move(sentence), details};
+}
+
+// The system's errors that say something plain about a file, by the words
+// the system uses for them.
+struct SystemError {
+  int code;
+  FailureKind kind;
+};
+constexpr SystemError kSystemErrors[] = {
+    {ENOSPC, FailureKind::diskFull},      {EDQUOT, FailureKind::diskFull},
+    {EACCES, FailureKind::noPermission},  {EPERM, FailureKind::noPermission},
+    {EROFS, FailureKind::readOnlyDisk},   {ENOENT, FailureKind::missing},
+    {ENAMETOOLONG, FailureKind::nameTooLong},
+};
+
+std::string folderOf(const std::string& path) { return fs::path(path).parent_path().string(); }
+
+// The sentence for a system error `code` met reading or writing `path`.
+std::string fileErrorSentence(int code, const std::string& path, bool writing) {
+  switch (code) {
+    case ENOSPC:
+    case EDQUOT: return "the disk of " + folderOf(path) + " is full";
+    case EACCES:
+    case EPERM: return (writing ? "no permission to write " : "no permission to read ") + path;
+    case EROFS: return "the folder " + folderOf(path) + " is on a read-only disk";
+    case ENOENT:
+      return writing ? "the folder " + folderOf(path) + " no longer exists"
+                     : "the file " + path + " no longer exists";
+    default:
+      return "the name " + fs::path(path).filename().string() + " is too long for its disk";
+  }
+}
+
 }  // namespace
 
 bool isPasswordProtected(const std::string& path) {
   return isEncryptedOffice(path) || isProtectedIwork(path);
 }
 
-std::string explainLoadFailure(const std::string& path, const std::string& officeMessage) {
-  if (::access(path.c_str(), R_OK) != 0 && errno == EACCES) {
-    return "no permission to read " + path;
+bool inOfficeTerms(const std::string& text) {
+  for (const char* mark : {"Error Area:", "empty reference", "::", "exception:",
+                           "type detection failed", "Unsupported URL"}) {
+    if (text.find(mark) != std::string::npos) return true;
   }
-  if (isPasswordProtected(path)) {
-    return "the document is password-protected; remove the password to convert it";
-  }
-  return officeMessage;
+  return false;
 }
 
-std::string explainSaveFailure(const std::string& target, const std::string& officeMessage) {
+FailureReason explainFileError(const std::string& path, bool writing, const std::string& text) {
+  for (const SystemError& e : kSystemErrors) {
+    if (text.find(std::generic_category().message(e.code)) != std::string::npos) {
+      return reason(e.kind, fileErrorSentence(e.code, path, writing), text);
+    }
+  }
+  return {FailureKind::unexplained, text, {}};
+}
+
+FailureReason explainLoadFailure(const std::string& path, const Status& failure) {
+  const std::string& text = failure.message();
+  const std::string raw = failure.details().empty() ? text : failure.details();
+  if (!failure.details().empty()) return {FailureKind::unexplained, text, failure.details()};
+  if (readRefused(path)) return reason(FailureKind::noPermission, "no permission to read " + path, raw);
+  if (isPasswordProtected(path)) {
+    return reason(FailureKind::passwordProtected,
+                  "the document is password-protected; remove the password to convert it", raw);
+  }
+  if (text.starts_with("no such file: ")) return {FailureKind::missing, text, {}};
+  const std::string errorClass = officeErrorClass(text);
+  if (errorClass == "Access") {
+    return reason(FailureKind::noPermission, "no permission to read " + path, raw);
+  }
+  if (errorClass == "NotExists") {
+    return reason(FailureKind::missing, "no such file: " + path, raw);
+  }
+  if (inOfficeTerms(text)) {
+    return reason(FailureKind::damaged, "the file is damaged or truncated", raw);
+  }
+  return {FailureKind::unexplained, text, {}};
+}
+
+FailureReason explainSaveFailure(const std::string& target, const Status& failure,
+                                 std::uintmax_t neededRoom) {
+  const std::string& text = failure.message();
+  if (!failure.details().empty()) return {FailureKind::unexplained, text, failure.details()};
   const fs::path folder = fs::path(target).parent_path();
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
     return ec && ec != std::errc::no_such_file_or_directory
-               ? "the folder " + folder.string() + " cannot be reached: " + ec.message()
-               : "the folder " + folder.string() + " no longer exists";
+               ? reason(FailureKind::missing,
+                        "the folder " + folder.string() + " cannot be reached: " + ec.message(),
+                        text)
+               : reason(FailureKind::missing, "the folder " + folder.string() + " no longer exists",
+                        text);
   }
   if (::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS)) {
-    return errno == EROFS ? "the folder " + folder.string() + " is on a read-only disk"
-                          : "no permission to write in " + folder.string();
+    return errno == EROFS ? reason(FailureKind::readOnlyDisk,
+                                   "the folder " + folder.string() + " is on a read-only disk", text)
+                          : reason(FailureKind::noPermission,
+                                   "no permission to write in " + folder.string(), text);
   }
   struct statvfs vfs;
   // (Virtual file systems such as /proc have no blocks at all.)
   if (::statvfs(folder.c_str(), &vfs) == 0 && vfs.f_blocks > 0 &&
-      static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize < kNearlyFull) {
-    return "the disk of " + folder.string() + " is full";
+      static_cast<std::uintmax_t>(vfs.f_bavail) * vfs.f_frsize < std::max(kNearlyFull, neededRoom)) {
+    return reason(FailureKind::diskFull, "the disk of " + folder.string() + " is full", text);
   }
-  return officeMessage;
+  const std::string errorClass = officeErrorClass(text);
+  if (errorClass == "Access") {
+    return reason(FailureKind::noPermission, "no permission to write " + target, text);
+  }
+  if (errorClass == "Space") {
+    return reason(FailureKind::diskFull, "the disk of " + folder.string() + " is full", text);
+  }
+  if (FailureReason system = explainFileError(target, true, text);
+      system.kind != FailureKind::unexplained) {
+    return system;
+  }
+  if (inOfficeTerms(text)) {
+    return reason(FailureKind::unexplained, "LibreOffice could not write " + target, text);
+  }
+  return {FailureKind::unexplained, text, {}};
+}
+
+FailureReason wrongKindOfFile(const std::string& path, const std::string& found,
+                              const std::string& application, const std::string& wanted) {
+  const auto named = [](const std::string& kind) -> std::string {
+    if (kind == "text") return "a text document";
+    if (kind == "spreadsheet") return "a spreadsheet";
+    if (kind == "presentation") return "a presentation";
+    if (kind == "drawing") return "a drawing";
+    return "a document of another kind";
+  };
+  const std::string ext = fs::path(path).extension().string();
+  return reason(FailureKind::wrongKind,
+                "this " + (ext.empty() ? std::string() : ext + " ") + "file is " + named(found) +
+                    ", not " + named(wanted),
+                application + " opens " + wanted + " documents, but LibreOffice read this one as " +
+                    named(found));
+}
+
+FailureReason workerStopped(int exitStatus, const std::string& lastMessage) {
+  std::string details =
+      "the LibreOffice worker stopped unexpectedly (" + Subprocess::describeStatus(exitStatus) + ")";
+  if (!lastMessage.empty()) details += "; its last message: " + lastMessage;
+  if (!WIFSIGNALED(exitStatus)) {
+    return reason(FailureKind::crashed, "LibreOffice stopped unexpectedly on this document",
+                  details);
+  }
+  if (WTERMSIG(exitStatus) == SIGKILL) {  // not by the service: it says why it ends one
+    return reason(FailureKind::crashed,
+                  "LibreOffice was ended by the system on this document, perhaps for lack of "
+                  "memory",
+                  details);
+  }
+  return reason(FailureKind::crashed, "LibreOffice crashed on this document", details);
+}
+
+FailureReason workerTooLarge(std::uint64_t capBytes) {
+  return reason(FailureKind::tooMuchMemory,
+                "it needs more memory than the " + std::to_string(capBytes >> 20) +
+                    " MB allowed per document",
+                "the LibreOffice worker grew past " + std::to_string(capBytes >> 20) +
+                    " MB and was ended");
+}
+
+FailureReason workerTooSlow(std::chrono::milliseconds limit) {
+  return reason(FailureKind::tooSlow,
+                "it took longer than the time limit of " + formatTimeLimit(limit),
+                "LibreOffice gave no answer within " + formatTimeLimit(limit) +
+                    "; the worker was ended");
+}
+
+std::string formatTimeLimit(std::chrono::milliseconds limit) {
+  if (limit.count() % 1000 == 0) return std::to_string(limit.count() / 1000) + " s";
+  return std::to_string(limit.count()) + " ms";
 }
 
 }  // namespace morvane

@@ -1,22 +1,82 @@
-// Plain reasons for failures that LibreOffice reports in its own terms
-// ("Error Area:Io Class:Write Code:16", "type detection failed"): the
-// service looks at the document and the target itself and says what
-// stands in the way (no permission, a read-only or full disk, a password),
-// keeping LibreOffice's message where it finds nothing. (A name too long
-// shows when the export is renamed into place, in the system's words.)
+// Plain reasons for every failure a user meets in a conversion. LibreOffice,
+// the worker and the system report in their own terms ("Error Area:Io
+// Class:General Code:13", "killed by signal 6", "Permission denied"); this
+// is the one place that turns them into a sentence saying what stands in
+// the way, looking at the document, the target and the text itself. The
+// original text stays with the reason as its details (for error reports
+// and the log).
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <string>
+
+#include "filelist/status.h"
 
 namespace morvane {
 
-// Why `path` could not be opened, or `officeMessage` when nothing else
-// explains it.
-std::string explainLoadFailure(const std::string& path, const std::string& officeMessage);
+enum class FailureKind {
+  unexplained,  // nothing better is known: the sentence is the text itself
+  missing,      // the document, or the target's folder, is not there
+  diskFull,
+  readOnlyDisk,
+  nameTooLong,
+  noPermission,
+  damaged,  // damaged or truncated
+  wrongKind,
+  passwordProtected,
+  crashed,
+  tooMuchMemory,
+  tooSlow,
+};
 
-// Why `target` could not be written, or `officeMessage` when nothing else
-// explains it.
-std::string explainSaveFailure(const std::string& target, const std::string& officeMessage);
+struct FailureReason {
+  FailureKind kind = FailureKind::unexplained;
+  std::string sentence;  // plain words, for the user
+  std::string details;   // the text it explains; empty when that is the sentence
+
+  // The reason as a failed status (message: the sentence).
+  Status status() const { return Status::error(sentence, details); }
+};
+
+// Whether `text` is in LibreOffice's own terms (its error codes, the names
+// of its functions), not fit to be shown to a user as it is.
+bool inOfficeTerms(const std::string& text);
+
+// Why the document at `path` could not be opened: `failure` as the worker
+// reported it. A failure already explained (one with details) is kept.
+FailureReason explainLoadFailure(const std::string& path, const Status& failure);
+
+// Why `target` could not be written: `failure` as the worker or the system
+// reported it. `neededRoom`: about how many bytes the file would have
+// taken (a disk with less room left counts as full). A failure already
+// explained is kept.
+FailureReason explainSaveFailure(const std::string& target, const Status& failure,
+                                 std::uintmax_t neededRoom = 0);
+
+// Why reading (`writing` false) or writing `path` failed, from the
+// system's words for the error in `text` ("Permission denied", "No space
+// left on device"); the text as it is when it names no error known here.
+FailureReason explainFileError(const std::string& path, bool writing, const std::string& text);
+
+// The document at `path` is of another kind than the application wants:
+// LibreOffice read it as a `found` document ("text", "spreadsheet",
+// "presentation", "drawing"), `application` opens `wanted` ones.
+FailureReason wrongKindOfFile(const std::string& path, const std::string& found,
+                              const std::string& application, const std::string& wanted);
+
+// The worker ended while it served a document: `exitStatus` as waitpid
+// reports it, `lastMessage` its last line of output (may be empty).
+FailureReason workerStopped(int exitStatus, const std::string& lastMessage);
+
+// The worker was ended for growing past `capBytes` while serving a document.
+FailureReason workerTooLarge(std::uint64_t capBytes);
+
+// The worker gave no answer within `limit`, and was ended.
+FailureReason workerTooSlow(std::chrono::milliseconds limit);
+
+// A readable text for a time limit: "120 s", "1500 ms".
+std::string formatTimeLimit(std::chrono::milliseconds limit);
 
 // Whether the file is an encrypted Office document (an OLE container with
 // an EncryptionInfo stream) or an iWork document with a password.

@@ -5,9 +5,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
+#include <csignal>
 #include <fstream>
+#include <tuple>
+#include <vector>
 
 #include "testing/temp_dir.h"
 
@@ -16,7 +21,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char kOfficeMessage[] = "Error Area:Io Class:Write Code:16";
+// LibreOffice's words for a failed load and a failed save, as the worker
+// passes them on.
+const Status kOfficeLoad = Status::error(
+    "LibreOffice cannot open it: loadComponentFromURL returned an empty reference");
+const Status kOfficeSave = Status::error(
+    "LibreOffice could not write pdf: exception: SfxBaseModel::impl_store <file:///x.pdf> failed: "
+    "0x20d(Error Area:Io Class:General Code:13) at ./sfx2/source/doc/sfxbasemodel.cxx:3207");
 
 // A small tmpfs mounted on a folder of the test, unmounted at the end;
 // `mounted()` is false where this machine does not allow it.
@@ -45,9 +56,12 @@ TEST(FailureReasonsTest, PasswordProtectedDocumentsAreRecognised) {
   const fs::path renamedDoc = tmp.write("old.docx", ole + std::string(600, '\0'));
   EXPECT_TRUE(isPasswordProtected(encrypted));
   EXPECT_FALSE(isPasswordProtected(renamedDoc));
-  EXPECT_EQ(explainLoadFailure(encrypted, kOfficeMessage),
+  const FailureReason password = explainLoadFailure(encrypted, kOfficeLoad);
+  EXPECT_EQ(password.kind, FailureKind::passwordProtected);
+  EXPECT_EQ(password.sentence,
             "the document is password-protected; remove the password to convert it");
-  EXPECT_EQ(explainLoadFailure(renamedDoc, kOfficeMessage), kOfficeMessage);
+  EXPECT_EQ(password.details, kOfficeLoad.message());
+  EXPECT_EQ(explainLoadFailure(renamedDoc, kOfficeLoad).sentence, "the file is damaged or truncated");
 
   const std::string locked = (tmp.path() / "locked.pages").string();
   int code = 0;
@@ -61,27 +75,110 @@ TEST(FailureReasonsTest, PasswordProtectedDocumentsAreRecognised) {
 
 TEST(FailureReasonsTest, SaveFailuresSayWhatStandsInTheWay) {
   testing::TempDir tmp;
-  EXPECT_EQ(explainSaveFailure((tmp.path() / "gone/a.pdf").string(), kOfficeMessage),
+  EXPECT_EQ(explainSaveFailure((tmp.path() / "gone/a.pdf").string(), kOfficeSave).sentence,
             "the folder " + (tmp.path() / "gone").string() + " no longer exists");
-  EXPECT_EQ(explainSaveFailure((tmp.path() / "a.pdf").string(), kOfficeMessage), kOfficeMessage);
+  const std::string target = (tmp.path() / "a.pdf").string();
+  const FailureReason unexplained = explainSaveFailure(target, kOfficeSave);
+  EXPECT_EQ(unexplained.sentence, "LibreOffice could not write " + target);
+  EXPECT_EQ(unexplained.details, kOfficeSave.message());
 
   SmallDisk full(tmp.path() / "full", "size=1m");
   SmallDisk readOnly(tmp.path() / "ro", "ro,size=1m");
   if (!full.mounted() || !readOnly.mounted()) {
     GTEST_SKIP() << "this machine does not let the test mount a small file system";
   }
-  const std::string target = (tmp.path() / "full/a.pdf").string();
-  EXPECT_EQ(explainSaveFailure(target, kOfficeMessage), kOfficeMessage);  // room left
+  const std::string onDisk = (tmp.path() / "full/a.pdf").string();
+  EXPECT_EQ(explainSaveFailure(onDisk, kOfficeSave).kind, FailureKind::unexplained);  // room left
+  // More room than a nearly full disk has, less than the export needed.
+  EXPECT_EQ(explainSaveFailure(onDisk, kOfficeSave, 2 << 20).sentence,
+            "the disk of " + (tmp.path() / "full").string() + " is full");
   {
     std::ofstream filler(tmp.path() / "full/filler");
     const std::string block(64 << 10, 'x');
     while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
     }
   }
-  EXPECT_EQ(explainSaveFailure(target, kOfficeMessage),
-            "the disk of " + (tmp.path() / "full").string() + " is full");
-  EXPECT_EQ(explainSaveFailure((tmp.path() / "ro/a.pdf").string(), kOfficeMessage),
+  const FailureReason noRoom = explainSaveFailure(onDisk, kOfficeSave);
+  EXPECT_EQ(noRoom.kind, FailureKind::diskFull);
+  EXPECT_EQ(noRoom.sentence, "the disk of " + (tmp.path() / "full").string() + " is full");
+  EXPECT_EQ(noRoom.details, kOfficeSave.message());
+  EXPECT_EQ(explainSaveFailure((tmp.path() / "ro/a.pdf").string(), kOfficeSave).sentence,
             "the folder " + (tmp.path() / "ro").string() + " is on a read-only disk");
+}
+
+// Texts of LibreOffice, the worker and the system that cannot be produced
+// here cheaply (a crash, a missing permission as root, errors of other
+// disks), each with the sentence it becomes; the text stays as details.
+TEST(FailureReasonsTest, RawTextsBecomeSentencesKeepingThemAsDetails) {
+  const FailureReason crash = workerStopped(SIGABRT, "/lib/x86_64-linux-gnu/libc.so.6(+0x1098ec)");
+  EXPECT_EQ(crash.kind, FailureKind::crashed);
+  EXPECT_EQ(crash.sentence, "LibreOffice crashed on this document");
+  EXPECT_EQ(crash.details,
+            "the LibreOffice worker stopped unexpectedly (killed by signal 6 (Aborted)); its last "
+            "message: /lib/x86_64-linux-gnu/libc.so.6(+0x1098ec)");
+  EXPECT_EQ(workerStopped(SIGKILL, "").sentence,
+            "LibreOffice was ended by the system on this document, perhaps for lack of memory");
+  EXPECT_EQ(workerStopped(3 << 8, "").sentence, "LibreOffice stopped unexpectedly on this document");
+  EXPECT_EQ(workerTooLarge(450ull << 20).sentence,
+            "it needs more memory than the 450 MB allowed per document");
+  EXPECT_EQ(workerTooSlow(std::chrono::seconds(120)).sentence,
+            "it took longer than the time limit of 120 s");
+
+  const std::vector<std::tuple<bool, std::string, FailureKind, std::string>> system = {
+      {true, "No space left on device", FailureKind::diskFull, "the disk of /out is full"},
+      {true, "Disk quota exceeded", FailureKind::diskFull, "the disk of /out is full"},
+      {true, "Permission denied", FailureKind::noPermission, "no permission to write /out/a.pdf"},
+      {false, "Permission denied", FailureKind::noPermission, "no permission to read /out/a.pdf"},
+      {true, "Read-only file system", FailureKind::readOnlyDisk,
+       "the folder /out is on a read-only disk"},
+      {true, "No such file or directory", FailureKind::missing, "the folder /out no longer exists"},
+      {true, "File name too long", FailureKind::nameTooLong,
+       "the name a.pdf is too long for its disk"},
+  };
+  for (const auto& [writing, words, kind, sentence] : system) {
+    const std::string text = "cannot write /out/a.pdf: " + words;
+    const FailureReason r = explainFileError("/out/a.pdf", writing, text);
+    EXPECT_EQ(r.kind, kind) << words;
+    EXPECT_EQ(r.sentence, sentence);
+    EXPECT_EQ(r.details, text);
+  }
+  const FailureReason io = explainFileError("/out/a.pdf", true, "cannot write /out/a.pdf: Input/output error");
+  EXPECT_EQ(io.sentence, "cannot write /out/a.pdf: Input/output error");  // plain enough as it is
+  EXPECT_EQ(io.details, "");
+
+  testing::TempDir tmp;
+  const std::string doc = tmp.write("a.docx", "PK").string();
+  const std::string pdf = (tmp.path() / "a.pdf").string();
+  const Status access = Status::error("LibreOffice could not write pdf: 0x507(Error Area:Io Class:Access Code:7)");
+  EXPECT_EQ(explainSaveFailure(pdf, access).sentence, "no permission to write " + pdf);
+  EXPECT_EQ(explainLoadFailure(doc, access).sentence, "no permission to read " + doc);
+  EXPECT_EQ(explainSaveFailure(pdf, Status::error("0x...(Error Area:Io Class:Space Code:9)")).kind,
+            FailureKind::diskFull);
+  // Plain words of the worker stay as they are; an explained failure is kept.
+  EXPECT_EQ(explainSaveFailure(pdf, Status::error("disk trouble")).sentence, "disk trouble");
+  EXPECT_EQ(explainLoadFailure(doc, Status::error("no such file: " + doc)).kind, FailureKind::missing);
+  const FailureReason kept = explainLoadFailure(doc, crash.status());
+  EXPECT_EQ(kept.sentence, crash.sentence);
+  EXPECT_EQ(kept.details, crash.details);
+
+  const FailureReason kind = wrongKindOfFile("/in/report.docx", "spreadsheet", "Pages", "text");
+  EXPECT_EQ(kind.kind, FailureKind::wrongKind);
+  EXPECT_EQ(kind.sentence, "this .docx file is a spreadsheet, not a text document");
+  EXPECT_EQ(wrongKindOfFile("/in/deck.key", "text", "Keynote", "presentation").sentence,
+            "this .key file is a text document, not a presentation");
+}
+
+// A document this process may not read is named with what was refused
+// (root reads every file, so the test skips there).
+TEST(FailureReasonsTest, AnUnreadableDocumentIsNamed) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  testing::TempDir tmp;
+  const fs::path doc = tmp.write("locked.docx", "PK");
+  ASSERT_EQ(::chmod(doc.c_str(), 0), 0);
+  const FailureReason r = explainLoadFailure(doc, kOfficeLoad);
+  EXPECT_EQ(r.kind, FailureKind::noPermission);
+  EXPECT_EQ(r.sentence, "no permission to read " + doc.string());
+  EXPECT_EQ(r.details, kOfficeLoad.message());
 }
 
 }  // namespace

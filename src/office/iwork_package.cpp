@@ -3,7 +3,9 @@
 #include <google/protobuf/io/coded_stream.h>
 #include <plist/plist.h>
 #include <snappy.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -18,6 +20,7 @@
 #include <set>
 #include <vector>
 
+#include "office/failure_reasons.h"
 #include "office/package_folder.h"
 #include "office/property_list_bounds.h"
 #include "office/protobuf_fields.h"
@@ -27,6 +30,15 @@ namespace morvane {
 namespace fs = std::filesystem;
 
 namespace {
+
+// The error opening `path` for reading meets; 0 when it opens.
+int unreadable(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  ::close(fd);
+  return 0;
+}
+
 
 // No index part of a real document comes near this, read or decoded; a
 // larger one is taken for a damaged or hostile archive rather than read
@@ -194,6 +206,10 @@ class PackageFiles {
     if (budget != nullptr) {
       if (Status s = budget->spend(size); !s.ok()) return s;
     }
+    if (const int err = unreadable(path)) {
+      return explainFileError(path, false, name + " cannot be read: " + std::strerror(err))
+          .status();
+    }
     std::ifstream in(path, std::ios::binary);
     bytes->assign(static_cast<std::size_t>(size), '\0');
     if (!in.read(bytes->data(), static_cast<std::streamsize>(size))) {
@@ -352,7 +368,7 @@ Status readArchiveIndex(const PackageFiles& files, CheckBudget& budget, IworkCon
     if (s.ok()) s = decodeIwaStream(framed, &archive);
     IworkContent counted;
     if (s.ok()) s = countIwaContent(archive, &counted);
-    if (!s.ok() && budget.spentOut()) return s;
+    if (!s.ok() && (budget.spentOut() || !s.details().empty())) return s;  // told already
     if (!s.ok()) return Status::error("its index cannot be read: " + name + ": " + s.message());
     if (countsAsContent(name)) {
       content->cells = saturatingAdd(content->cells, counted.cells);
@@ -588,11 +604,14 @@ Status flattenPackage(const std::string& folder, const std::string& zipPath,
   if (out == nullptr) return Status::error("cannot create " + zipPath);
   std::vector<zip_t*> inner;  // read from until `out` is written
   std::error_code ec;
-  const auto fail = [&](const std::string& what) {
+  const auto failWith = [&](const FailureReason& reason) {
     zip_discard(out);
     for (zip_t* z : inner) zip_discard(z);
     fs::remove(zipPath, ec);
-    return Status::error("the package folder cannot be read: " + what);
+    return reason.status();
+  };
+  const auto fail = [&](const std::string& what) {
+    return failWith({FailureKind::damaged, "the package folder cannot be read: " + what, {}});
   };
   const auto add = [&](const std::string& name, zip_source_t* source, bool store) {
     const zip_int64_t index =
@@ -603,6 +622,12 @@ Status flattenPackage(const std::string& folder, const std::string& zipPath,
   };
   for (const auto& [name, path] : listing.files) {
     if (name != "Index.zip") {
+      // (libzip opens the files only as the archive is written, and then
+      // names the archive, not the file.)
+      if (const int err = unreadable(path)) {
+        return failWith(explainFileError(path, false, "the package folder cannot be read: " +
+                                                          name + ": " + std::strerror(err)));
+      }
       if (!add(name, zip_source_file(out, path.c_str(), 0, -1), true)) return fail(name);
       continue;
     }
@@ -623,7 +648,7 @@ Status flattenPackage(const std::string& folder, const std::string& zipPath,
   for (zip_t* z : inner) zip_discard(z);
   if (!written) {
     fs::remove(zipPath, ec);
-    return Status::error("cannot write " + zipPath + ": " + problem);
+    return explainFileError(zipPath, true, "cannot write " + zipPath + ": " + problem).status();
   }
   return {};
 }
@@ -634,7 +659,8 @@ Status openDocument(const std::string& path, PackageFiles* files, std::vector<st
                     bool* isFolder) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) {
-    return Status::error("it cannot be read: " + std::string(std::strerror(errno)));
+    return explainFileError(path, false, "it cannot be read: " + std::string(std::strerror(errno)))
+        .status();
   }
   *isFolder = S_ISDIR(st.st_mode);
   if (*isFolder) return files->openFolder(path, notes);

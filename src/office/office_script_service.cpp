@@ -61,7 +61,9 @@ using WrittenFile = std::function<void(const std::string& path)>;
 // counted.
 Status commit(Env& env, const PendingExport& e, const WrittenFile& written) {
   const auto failed = [&](const Status& why) {
-    return Status::error("cannot write " + e.target.string() + ": " + why.message());
+    return explainFileError(e.target.string(), true,
+                            "cannot write " + e.target.string() + ": " + why.message())
+        .status();
   };
   if (Status synced = env.syncFile(e.partial); !synced.ok()) {
     env.removeAll(e.partial);
@@ -236,9 +238,9 @@ std::string upcomingDocument(const TellBlock& tell, const ScriptStatement& st) {
 
 // The error of a failed statement of `tell`, naming the application, the
 // statement, its line, the document (`document`, or the one the statement
-// is for when empty) and the message.
+// is for when empty), the message and the details behind it, if any.
 ScriptError describeStatement(const TellBlock& tell, const ScriptStatement& st,
-                              std::string document, const std::string& message) {
+                              std::string document, const Status& failure) {
   ScriptError error;
   error.info.emplace_back("application", tell.application);
   error.info.emplace_back("statement", st.text);
@@ -246,7 +248,8 @@ ScriptError describeStatement(const TellBlock& tell, const ScriptStatement& st,
   if (st.kind == ScriptStatement::Kind::open) document = st.path;
   if (document.empty()) document = upcomingDocument(tell, st);
   if (!document.empty()) error.info.emplace_back("document", document);
-  error.info.emplace_back("message", message);
+  error.info.emplace_back("message", failure.message());
+  if (!failure.details().empty()) error.info.emplace_back("details", failure.details());
   return error;
 }
 
@@ -293,9 +296,9 @@ class BlockState {
     documents_.clear();
   }
 
-  ScriptError describe(const ScriptStatement& st, const std::string& message) const {
+  ScriptError describe(const ScriptStatement& st, const Status& failure) const {
     return describeStatement(tell_, st, documents_.empty() ? std::string() : documents_.back(),
-                             message);
+                             failure);
   }
 
  private:
@@ -308,14 +311,11 @@ class BlockState {
     std::vector<std::string> answer;
     Status loaded = worker()->call({"load", loadable}, &answer);
     if (loadable != path) officeEnv(config_).removeAll(loadable);  // a package folder's copy
-    if (!loaded.ok()) return Status::error(explainLoadFailure(path, loaded.message()));
+    if (!loaded.ok()) return explainLoadFailure(path, loaded).status();
     documents_.push_back(path);
     const std::string kind = answer.empty() ? "unknown" : answer[0];
     const std::string wanted = documentKindFor(tell_.application);
-    if (kind != wanted) {
-      return Status::error(tell_.application + " opens " + wanted + " documents, but this is a " +
-                           kind + " document");
-    }
+    if (kind != wanted) return wrongKindOfFile(path, kind, tell_.application, wanted).status();
     if (!expected.any()) return {};
     DocumentCensus census;
     if (Status s = worker()->census(&census); !s.ok()) return s;
@@ -342,7 +342,7 @@ class BlockState {
     std::vector<std::string> answer;
     const Status s =
         worker()->call({"inspect", path, worker()->scratchPath("package" + ext)}, &answer);
-    if (!s.ok()) return Status::error(inspectionFailure(iwork->second, s.message()));
+    if (!s.ok()) return inspectionFailure(iwork->second, s);
     if (answer.size() != 3) return Status::error("the LibreOffice worker answered no inspection");
     *expected = {std::strtoull(answer[0].c_str(), nullptr, 10),
                  std::strtoull(answer[1].c_str(), nullptr, 10)};
@@ -353,22 +353,25 @@ class BlockState {
   // Why the check of an iWork document of `application` failed: what it
   // found wrong, or how it ended the worker (the check reads nothing but
   // the document: whatever ends it is the document's doing).
-  std::string inspectionFailure(const std::string& application, const std::string& message) const {
+  Status inspectionFailure(const std::string& application, const Status& failure) const {
     const std::string damaged = "this " + application + " document is damaged: checking it ";
     switch (worker()->lastEnding()) {
       case OfficeWorker::Ending::answered: break;
       case OfficeWorker::Ending::stopped:
-        return damaged + "stopped the worker (" +
-               Subprocess::describeStatus(worker()->lastExitStatus()) + ")";
+        return Status::error(damaged + "crashed", failure.details());
       case OfficeWorker::Ending::timedOut:
-        return damaged + "took longer than " +
-               std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
-                                  config_.statementLimit).count()) + " s";
+        return Status::error(damaged + "took longer than " +
+                                 formatTimeLimit(config_.statementLimit),
+                             failure.details());
       case OfficeWorker::Ending::tooLarge:
-        return damaged + "needs more memory than the " +
-               std::to_string(config_.workerMemoryCap >> 20) + " MB allowed per document";
+        return Status::error(damaged + "needs more memory than the " +
+                                 std::to_string(config_.workerMemoryCap >> 20) +
+                                 " MB allowed per document",
+                             failure.details());
     }
-    return "this is not a readable " + application + " document: " + message;
+    if (!failure.details().empty()) return failure;  // explained by the worker
+    return Status::error("this is not a readable " + application + " document: " +
+                         failure.message());
   }
 
   Status close() {
@@ -408,12 +411,14 @@ class BlockState {
     const pid_t pid = worker()->pid();
     if (Status s = worker()->call({"save", e.partial.string(), format}, &answer); !s.ok()) {
       // Told while the partial file still takes its room on the disk.
-      const std::string reason = explainSaveFailure(target, s.message());
+      std::error_code ec;
+      const std::uintmax_t source = fs::file_size(documents_.back(), ec);
+      const Status reason = explainSaveFailure(target, s, ec ? 0 : source).status();
       discard(officeEnv(config_), {e});
       removeSaveLeftovers(e.partial.parent_path(), pid,
                           lane_.running() != nullptr ? lane_.running()->pids()
                                                      : std::vector<pid_t>());
-      return Status::error(reason);
+      return reason;
     }
     if (pending == nullptr) return commit(officeEnv(config_), e, written_);
     pending->push_back(e);
@@ -747,7 +752,7 @@ class OfficeScript : public Script {
       if (running_.cancelled()) return false;
       progress.tell(st);
       if (Status s = state.run(st, nullptr); !s.ok()) {
-        *error = state.describe(st, s.message());
+        *error = state.describe(st, s);
         if (st.kind == ScriptStatement::Kind::close) ++converted_;  // its files landed whole
         const DocumentRun* run = keepGoing_ && runs ? runOf(*runs, k) : nullptr;
         if (run == nullptr) return false;
@@ -788,7 +793,7 @@ class OfficeScript : public Script {
     InOrderCommitter committer(
         officeEnv(config_), outcomes,
         [&](std::size_t i, const PendingExport& e, const Status& s) {
-          return describeCommit(items[i], e, s.message());
+          return describeCommit(items[i], e, s);
         },
         [&](std::size_t committed) {
           for (; quitsTold < quits.size() && quits[quitsTold].after <= committed; ++quitsTold) {
@@ -842,7 +847,7 @@ class OfficeScript : public Script {
       const ScriptStatement& st = item.block->statements[k];
       progress.starting(st);
       if (Status s = state.run(st, &outcome->exports); !s.ok()) {
-        outcome->error = state.describe(st, s.message());
+        outcome->error = state.describe(st, s);
         outcome->exportsDone = st.kind == ScriptStatement::Kind::close && !outcome->exports.empty();
         return;
       }
@@ -876,14 +881,14 @@ class OfficeScript : public Script {
   // A commit that failed, told as the export statement that made the file,
   // with the document that statement exported.
   static ScriptError describeCommit(const WorkItem& item, const PendingExport& e,
-                                    const std::string& message) {
+                                    const Status& failure) {
     std::string document;
     for (std::size_t k = item.run.first; k < item.run.end; ++k) {
       if (item.block->statements[k].kind == ScriptStatement::Kind::open) {
         document = item.block->statements[k].path;
       }
     }
-    return describeStatement(*item.block, *e.statement, document, message);
+    return describeStatement(*item.block, *e.statement, document, failure);
   }
 
   ParsedScript parsed_;

@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "filelist/regular_files.h"
+#include "office/failure_reasons.h"
 #include "office/font_substitutions.h"
 #include "office/wire_format.h"
 
@@ -145,11 +146,6 @@ const char kWarmUpDocument[] =
 // microseconds).
 constexpr std::chrono::milliseconds kMemoryWatchInterval{10};
 
-std::string formatLimit(std::chrono::milliseconds limit) {
-  if (limit.count() % 1000 == 0) return std::to_string(limit.count() / 1000) + " s";
-  return std::to_string(limit.count()) + " ms";
-}
-
 }  // namespace
 
 Env& officeEnv(const OfficeConfig& config) {
@@ -227,10 +223,16 @@ Status OfficeWorker::launch(const std::string& profile, const std::string& log) 
   // which is removed with the worker whatever ends it.
   officeEnv(config_).createDirectories(workDir_ + "/tmp");
   const std::vector<std::string> environment = workerEnvironment();
-  if (Status s = Subprocess::start(argv, log, &process_, &environment); !s.ok()) return s;
+  if (Status s = Subprocess::start(argv, log, &process_, &environment); !s.ok()) {
+    return Status::error("cannot start the LibreOffice worker", s.message());
+  }
   pid_ = process_->pid();
   std::vector<std::string> ready;
-  return awaitAnswer(&ready);
+  Status started = awaitAnswer(&ready);
+  if (!started.ok() && lastEnding_ == Ending::stopped) {
+    return Status::error("LibreOffice could not be started", started.details());
+  }
+  return started;
 }
 
 std::vector<std::string> OfficeWorker::workerEnvironment() const {
@@ -335,7 +337,7 @@ Status OfficeWorker::call(const std::vector<std::string>& request,
   if (!process_) return Status::error("the LibreOffice worker is not running");
   if (Status s = process_->write(encodeWireLine(request) + "\n"); !s.ok()) {
     lastEnding_ = Ending::stopped;
-    return failure("the LibreOffice worker stopped unexpectedly", true);
+    return failure(std::nullopt);
   }
   return awaitAnswer(answer);
 }
@@ -346,18 +348,11 @@ Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
   switch (readWatched(&line, &tooLarge)) {
     case Subprocess::ReadResult::timedOut:
       lastEnding_ = tooLarge ? Ending::tooLarge : Ending::timedOut;
-      if (tooLarge) {
-        return failure("it needs more memory than the " +
-                           std::to_string(config_.workerMemoryCap >> 20) +
-                           " MB allowed per document; the worker was ended",
-                       false);
-      }
-      return failure("LibreOffice gave no answer within " + formatLimit(config_.statementLimit) +
-                     "; the worker was ended",
-                     false);
+      return failure(tooLarge ? workerTooLarge(config_.workerMemoryCap)
+                              : workerTooSlow(config_.statementLimit));
     case Subprocess::ReadResult::closed:
       lastEnding_ = Ending::stopped;
-      return failure("the LibreOffice worker stopped unexpectedly", true);
+      return failure(std::nullopt);
     case Subprocess::ReadResult::line:
       break;
   }
@@ -368,10 +363,11 @@ Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
   }
   if (fields[0] == "error" && fields.size() > 1) {
     lastEnding_ = Ending::answered;
-    return Status::error(fields[1]);
+    return Status::error(fields[1], fields.size() > 2 ? fields[2] : std::string());
   }
   lastEnding_ = Ending::stopped;
-  return failure("the LibreOffice worker answered \"" + line + "\"", false);
+  return failure(FailureReason{FailureKind::crashed, "the LibreOffice worker failed",
+                               "the LibreOffice worker answered \"" + line + "\""});
 }
 
 Subprocess::ReadResult OfficeWorker::readWatched(std::string* line, bool* tooLarge) {
@@ -477,17 +473,16 @@ Status OfficeWorker::quit() {
   return {};
 }
 
-Status OfficeWorker::failure(const std::string& what, bool describeExit) {
+Status OfficeWorker::failure(const std::optional<FailureReason>& known) {
   process_->closeInput();
   const int status = process_->finish(std::chrono::milliseconds(200));
   lastExitStatus_ = status;
   dropProcess();
-  std::string message = what;
-  if (describeExit) message += " (" + Subprocess::describeStatus(status) + ")";
-  if (const std::string last = lastOutputLine(); !last.empty()) {
-    message += "; its last message: " + last;
-  }
-  return Status::error(message);
+  const std::string last = lastOutputLine();
+  if (!known) return workerStopped(status, last).status();
+  std::string details = known->details;
+  if (!last.empty()) details += "; its last message: " + last;
+  return Status::error(known->sentence, details);
 }
 
 std::string OfficeWorker::lastOutputLine() const {

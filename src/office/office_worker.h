@@ -20,6 +20,7 @@
 #include "filelist/env.h"
 #include "filelist/status.h"
 #include "office/document_census.h"
+#include "office/failure_reasons.h"
 #include "office/subprocess.h"
 
 namespace morvane {
@@ -133,8 +134,9 @@ class OfficeWorker {
   static void prepareProfile(const OfficeConfig& config, const std::string& profile);
   static void makeProfileTemplateOnce(const OfficeConfig& config);
   static void makeProfileTemplate(const OfficeConfig& config);
-  // Ends the worker; the message tells `what`, with how it exited.
-  Status failure(const std::string& what, bool describeExit);
+  // Ends the worker. The failure tells `known` (with the worker's last
+  // message in its details), or that the worker stopped, and how.
+  Status failure(const std::optional<FailureReason>& known);
   std::string lastOutputLine() const;
 
   // Lets go of the process (ending it if needed), in step with abort().

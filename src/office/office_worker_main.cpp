@@ -15,7 +15,8 @@
 //                         and of the iWork reader it loads)
 //   quit               -> ok, then exits at once
 //   shutdown           -> shuts LibreOffice down (writing its settings), ok, exits
-// A failure answers "error MESSAGE". Usage: morvane-office PROGRAM_DIR PROFILE_URL
+// A failure answers "error MESSAGE", or "error MESSAGE DETAILS" where the
+// message is a plain sentence and the details the words it explains. Usage: morvane-office PROGRAM_DIR PROFILE_URL
 #define LOK_USE_UNSTABLE_API
 #include <LibreOfficeKit/LibreOfficeKit.hxx>
 #include <LibreOfficeKit/LibreOfficeKitInit.h>
@@ -47,6 +48,14 @@ using morvane::encodeWireLine;
 using morvane::fileUrlFromPath;
 
 int protocolFd = -1;
+
+void answer(const std::vector<std::string>& fields);
+
+// The answer to a failed request.
+void answerFailure(const morvane::Status& failure) {
+  if (failure.details().empty()) return answer({"error", failure.message()});
+  answer({"error", failure.message(), failure.details()});
+}
 
 void answer(const std::vector<std::string>& fields) {
   const std::string line = encodeWireLine(fields) + "\n";
@@ -162,13 +171,13 @@ class Worker {
   void inspect(const std::string& path, const std::string& copy) {
     morvane::IworkDocumentInfo info;
     if (morvane::Status s = morvane::readIworkDocument(path, &info); !s.ok()) {
-      return answer({"error", s.message()});
+      return answerFailure(s);
     }
     std::error_code ec;
     std::string loadable = path;
     if (std::filesystem::is_directory(path, ec)) {
       if (morvane::Status s = morvane::flattenPackage(path, copy); !s.ok()) {
-        return answer({"error", s.message()});
+        return answerFailure(s);
       }
       loadable = copy;
     }
