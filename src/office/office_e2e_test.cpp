@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "engine/conversion_controller.h"
 #include "office/office_script_service.h"
+#include "office/failure_reasons.h"
 #include "office/office_worker.h"
 #include "testing/engine_fixture.h"
 #include "testing/command_output.h"
@@ -240,7 +242,8 @@ TEST_F(OfficeEndToEndTest, FailuresNameTheDocumentAndLeaveNothingBehind) {
                       (out / "corrupt.pdf").string() + "\" as PDF\n"),
             "");
   EXPECT_EQ(lastError_.info[3].second, corrupt);
-  EXPECT_NE(lastError_.info[4].second.find("LibreOffice cannot open " + corrupt), std::string::npos);
+  EXPECT_EQ(lastError_.info[4].second, "the file is damaged or truncated");
+  EXPECT_NE(lastError_.info[5].second.find("LibreOffice cannot open " + corrupt), std::string::npos);
 
   const std::string noise = tmp_.write("noise.xlsx", std::string(2000, '\x07')).string();
   EXPECT_NE(runScript("  open POSIX file \"" + noise + "\"\n", "Numbers"), "");
@@ -254,7 +257,8 @@ TEST_F(OfficeEndToEndTest, FailuresNameTheDocumentAndLeaveNothingBehind) {
                       locked + "\" as PDF\n"),
             "");
   EXPECT_EQ(lastError_.info[3].second, doc.string());
-  EXPECT_NE(lastError_.info[4].second.find("could not write pdf"), std::string::npos);
+  EXPECT_FALSE(inOfficeTerms(lastError_.info[4].second)) << lastError_.info[4].second;
+  EXPECT_NE(lastError_.info[5].second.find("could not write pdf"), std::string::npos);
 
   const std::string pages = (out / "a.pages").string();
   EXPECT_NE(runScript("  open POSIX file \"" + doc.string() + "\"\n  save document 1 in POSIX file \"" +
@@ -263,6 +267,44 @@ TEST_F(OfficeEndToEndTest, FailuresNameTheDocumentAndLeaveNothingBehind) {
   EXPECT_NE(lastError_.info[4].second.find("cannot write them"), std::string::npos);
 
   EXPECT_TRUE(filesIn(out).empty());
+  EXPECT_EQ(childProcesses(), 0);
+}
+
+// Office files LibreOffice cannot read, each through the real worker: the
+// user reads what is wrong with the file in plain words, the error's
+// details keep LibreOffice's own.
+TEST_F(OfficeEndToEndTest, UnreadableOfficeFilesAreToldInPlainWords) {
+  const fs::path in = tmp_.mkdir("in");
+  makeOfficeDocuments(in);
+  const std::string docx = commandOutput("cat '" + (in / "a.docx").string() + "'");
+  const std::string truncated = tmp_.write("cut.docx", docx.substr(0, docx.size() / 2)).string();
+  const fs::path sheet = tmp_.path() / "sheet.docx";
+  fs::copy_file(in / "b.xlsx", sheet);
+  std::string encryptionInfo;
+  for (char c : std::string_view("EncryptionInfo")) encryptionInfo += {c, '\0'};
+  const std::string secret = tmp_.write("secret.docx", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" +
+                                                           std::string(500, '\0') + encryptionInfo +
+                                                           std::string(100, '\0')).string();
+  const std::string out = (tmp_.mkdir("out") / "x.pdf").string();
+  const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+      {truncated, "the file is damaged or truncated", "loadComponentFromURL"},
+      {sheet.string(), "this .docx file is a spreadsheet, not a text document",
+       "LibreOffice read this one as a spreadsheet"},
+      {secret, "the document is password-protected; remove the password to convert it",
+       "loadComponentFromURL"},
+  };
+  for (const auto& [document, sentence, details] : cases) {
+    EXPECT_NE(runScript("  open POSIX file \"" + document + "\"\n  export document 1 to POSIX "
+                        "file \"" + out + "\" as PDF\n  close document 1\n"),
+              "");
+    EXPECT_EQ(lastError_.info[3].second, document);
+    EXPECT_EQ(lastError_.info[4], (std::pair<std::string, std::string>{"message", sentence}));
+    ASSERT_EQ(lastError_.info.size(), 6u) << document;
+    EXPECT_EQ(lastError_.info[5].first, "details");
+    EXPECT_NE(lastError_.info[5].second.find(details), std::string::npos)
+        << lastError_.info[5].second;
+  }
+  EXPECT_TRUE(filesIn(tmp_.path() / "out").empty());
   EXPECT_EQ(childProcesses(), 0);
 }
 
@@ -447,7 +489,10 @@ TEST_F(OfficeEndToEndTest, AFullDiskIsNamedAndLeavesNoPartialExport) {
       "  open POSIX file \"" + (in / "a.docx").string() + "\"\n"
       "  export document 1 to POSIX file \"" + (disk / "a.pdf").string() + "\" as PDF\n");
   const std::vector<std::string> left = filesIn(disk);
-  EXPECT_NE(message.find("the disk of " + disk.string() + " is full"), std::string::npos) << message;
+  EXPECT_NE(message.find("message = \"the disk of " + disk.string() + " is full\""),
+            std::string::npos) << message;
+  EXPECT_NE(message.find("details = \"LibreOffice could not write pdf: "), std::string::npos)
+      << message;
   EXPECT_EQ(left, std::vector<std::string>{"filler"});
 }
 
