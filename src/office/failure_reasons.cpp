@@ -135,7 +135,9 @@ FailureReason explainLoadFailure(const std::string& path, const Status& failure)
   const std::string& text = failure.message();
   const std::string raw = failure.details().empty() ? text : failure.details();
   if (!failure.details().empty()) return {FailureKind::unexplained, text, failure.details()};
-  if (readRefused(path)) return reason(FailureKind::noPermission, "no permission to read " + path, raw);
+  if (readRefused(path)) {
+    return reason(FailureKind::noPermission, "no permission to read " + path, raw);
+  }
   if (isPasswordProtected(path)) {
     return reason(FailureKind::passwordProtected,
                   "the document is password-protected; remove the password to convert it", raw);
@@ -169,15 +171,17 @@ FailureReason explainSaveFailure(const std::string& target, const Status& failur
                         text);
   }
   if (::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS)) {
-    return errno == EROFS ? reason(FailureKind::readOnlyDisk,
-                                   "the folder " + folder.string() + " is on a read-only disk", text)
-                          : reason(FailureKind::noPermission,
-                                   "no permission to write in " + folder.string(), text);
+    if (errno == EROFS) {
+      return reason(FailureKind::readOnlyDisk,
+                    "the folder " + folder.string() + " is on a read-only disk", text);
+    }
+    return reason(FailureKind::noPermission, "no permission to write in " + folder.string(), text);
   }
   struct statvfs vfs;
   // (Virtual file systems such as /proc have no blocks at all.)
   if (::statvfs(folder.c_str(), &vfs) == 0 && vfs.f_blocks > 0 &&
-      static_cast<std::uintmax_t>(vfs.f_bavail) * vfs.f_frsize < std::max(kNearlyFull, neededRoom)) {
+      static_cast<std::uintmax_t>(vfs.f_bavail) * vfs.f_frsize <
+          std::max(kNearlyFull, neededRoom)) {
     return reason(FailureKind::diskFull, "the disk of " + folder.string() + " is full", text);
   }
   const std::string errorClass = officeErrorClass(text);
@@ -215,8 +219,8 @@ FailureReason wrongKindOfFile(const std::string& path, const std::string& found,
 }
 
 FailureReason workerStopped(int exitStatus, const std::string& lastMessage) {
-  std::string details =
-      "the LibreOffice worker stopped unexpectedly (" + Subprocess::describeStatus(exitStatus) + ")";
+  std::string details = "the LibreOffice worker stopped unexpectedly (" +
+                        Subprocess::describeStatus(exitStatus) + ")";
   if (!lastMessage.empty()) details += "; its last message: " + lastMessage;
   if (!WIFSIGNALED(exitStatus)) {
     return reason(FailureKind::crashed, "LibreOffice stopped unexpectedly on this document",

@@ -61,7 +61,8 @@ TEST(FailureReasonsTest, PasswordProtectedDocumentsAreRecognised) {
   EXPECT_EQ(password.sentence,
             "the document is password-protected; remove the password to convert it");
   EXPECT_EQ(password.details, kOfficeLoad.message());
-  EXPECT_EQ(explainLoadFailure(renamedDoc, kOfficeLoad).sentence, "the file is damaged or truncated");
+  EXPECT_EQ(explainLoadFailure(renamedDoc, kOfficeLoad).sentence,
+            "the file is damaged or truncated");
 
   const std::string locked = (tmp.path() / "locked.pages").string();
   int code = 0;
@@ -118,7 +119,8 @@ TEST(FailureReasonsTest, RawTextsBecomeSentencesKeepingThemAsDetails) {
             "message: /lib/x86_64-linux-gnu/libc.so.6(+0x1098ec)");
   EXPECT_EQ(workerStopped(SIGKILL, "").sentence,
             "LibreOffice was ended by the system on this document, perhaps for lack of memory");
-  EXPECT_EQ(workerStopped(3 << 8, "").sentence, "LibreOffice stopped unexpectedly on this document");
+  EXPECT_EQ(workerStopped(3 << 8, "").sentence,
+            "LibreOffice stopped unexpectedly on this document");
   EXPECT_EQ(workerTooLarge(450ull << 20).sentence,
             "it needs more memory than the 450 MB allowed per document");
   EXPECT_EQ(workerTooSlow(std::chrono::seconds(120)).sentence,
@@ -142,21 +144,24 @@ TEST(FailureReasonsTest, RawTextsBecomeSentencesKeepingThemAsDetails) {
     EXPECT_EQ(r.sentence, sentence);
     EXPECT_EQ(r.details, text);
   }
-  const FailureReason io = explainFileError("/out/a.pdf", true, "cannot write /out/a.pdf: Input/output error");
+  const FailureReason io =
+      explainFileError("/out/a.pdf", true, "cannot write /out/a.pdf: Input/output error");
   EXPECT_EQ(io.sentence, "cannot write /out/a.pdf: Input/output error");  // plain enough as it is
   EXPECT_EQ(io.details, "");
 
   testing::TempDir tmp;
   const std::string doc = tmp.write("a.docx", "PK").string();
   const std::string pdf = (tmp.path() / "a.pdf").string();
-  const Status access = Status::error("LibreOffice could not write pdf: 0x507(Error Area:Io Class:Access Code:7)");
+  const Status access =
+      Status::error("LibreOffice could not write pdf: 0x507(Error Area:Io Class:Access Code:7)");
   EXPECT_EQ(explainSaveFailure(pdf, access).sentence, "no permission to write " + pdf);
   EXPECT_EQ(explainLoadFailure(doc, access).sentence, "no permission to read " + doc);
   EXPECT_EQ(explainSaveFailure(pdf, Status::error("0x...(Error Area:Io Class:Space Code:9)")).kind,
             FailureKind::diskFull);
   // Plain words of the worker stay as they are; an explained failure is kept.
   EXPECT_EQ(explainSaveFailure(pdf, Status::error("disk trouble")).sentence, "disk trouble");
-  EXPECT_EQ(explainLoadFailure(doc, Status::error("no such file: " + doc)).kind, FailureKind::missing);
+  EXPECT_EQ(explainLoadFailure(doc, Status::error("no such file: " + doc)).kind,
+            FailureKind::missing);
   const FailureReason kept = explainLoadFailure(doc, crash.status());
   EXPECT_EQ(kept.sentence, crash.sentence);
   EXPECT_EQ(kept.details, crash.details);

@@ -243,7 +243,8 @@ TEST_F(OfficeEndToEndTest, FailuresNameTheDocumentAndLeaveNothingBehind) {
             "");
   EXPECT_EQ(lastError_.info[3].second, corrupt);
   EXPECT_EQ(lastError_.info[4].second, "the file is damaged or truncated");
-  EXPECT_NE(lastError_.info[5].second.find("LibreOffice cannot open " + corrupt), std::string::npos);
+  EXPECT_NE(lastError_.info[5].second.find("LibreOffice cannot open " + corrupt),
+            std::string::npos);
 
   const std::string noise = tmp_.write("noise.xlsx", std::string(2000, '\x07')).string();
   EXPECT_NE(runScript("  open POSIX file \"" + noise + "\"\n", "Numbers"), "");

@@ -16,7 +16,8 @@
 //   quit               -> ok, then exits at once
 //   shutdown           -> shuts LibreOffice down (writing its settings), ok, exits
 // A failure answers "error MESSAGE", or "error MESSAGE DETAILS" where the
-// message is a plain sentence and the details the words it explains. Usage: morvane-office PROGRAM_DIR PROFILE_URL
+// message is a plain sentence and the details the words it explains.
+// Usage: morvane-office PROGRAM_DIR PROFILE_URL
 #define LOK_USE_UNSTABLE_API
 #include <LibreOfficeKit/LibreOfficeKit.hxx>
 #include <LibreOfficeKit/LibreOfficeKitInit.h>
