@@ -827,8 +827,8 @@ class OfficeScript : public Script {
           for (std::size_t f = firstFailure; i < f && !firstFailure.compare_exchange_weak(f, i);) {
           }
         }
+        *serving = nullptr;  // the commits may be of other lanes' documents
         committer.ended(i);
-        *serving = nullptr;
         if (outcomes[i].error && !keepGoing) break;
       }
       if (firstFailure == items.size() && !running_.cancelled()) worker.quit();
