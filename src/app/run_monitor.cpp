@@ -2,9 +2,31 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <exception>
+#include <string>
 #include <thread>
 
 namespace morvane {
+
+namespace {
+
+// Nothing thrown leaves the run's thread: it ends the run as an error
+// carrying its message.
+bool executeCatching(Script& script, ScriptError* error) {
+  std::string what;
+  try {
+    return script.execute(error);
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+    what = "unknown exception";
+  }
+  *error = ScriptError{};
+  error->info = {{"message", "the conversion stopped on an unexpected error: " + what}};
+  return false;
+}
+
+}  // namespace
 
 bool RunMonitor::execute(Script& script, ScriptError* error) {
   running_ = true;
@@ -12,7 +34,7 @@ bool RunMonitor::execute(Script& script, ScriptError* error) {
   QEventLoop loop;
   bool executed = false;
   std::thread worker([&] {
-    executed = script.execute(error);
+    executed = executeCatching(script, error);
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
   loop.exec();

@@ -20,7 +20,8 @@ class RunMonitor : public QObject, public ScriptExecutor {
   explicit RunMonitor(QObject* parent = nullptr) : QObject(parent) {}
 
   // Runs script.execute on another thread; returns when it has ended,
-  // turning the event loop meanwhile.
+  // turning the event loop meanwhile. Whatever the script throws ends the
+  // run as an error carrying its message.
   bool execute(Script& script, ScriptError* error) override;
 
   bool running() const { return running_; }

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
 
 #include "app/app_delegate.h"
 #include "testing/recording_fakes.h"
@@ -181,6 +182,26 @@ TEST_F(RunMonitorTest, ClosingTheWindowDuringARunAsksAndCancels) {
             (std::vector<std::string>{"Before we start conversion", "A conversion is running",
                                       "A conversion is running", "Conversion cancelled"}));
   EXPECT_FALSE(delegate_.window()->isVisible());
+}
+
+// Whatever a script throws on the run's thread ends the run as an error
+// carrying its message, and the window goes on.
+TEST(RunMonitorThrowTest, AThrowingScriptEndsTheRunAsAnError) {
+  struct Throwing : Script {
+    bool execute(ScriptError*) override { throw std::runtime_error("the disk went away"); }
+  } throwing;
+  RunMonitor monitor;
+  int finished = 0;
+  QObject::connect(&monitor, &RunMonitor::finished, [&] { ++finished; });
+  ScriptError error;
+  EXPECT_FALSE(monitor.execute(throwing, &error));
+  EXPECT_FALSE(error.cancelled);
+  ASSERT_EQ(error.info.size(), 1u);
+  EXPECT_EQ(error.info[0].second, "the conversion stopped on an unexpected error: the disk went away");
+  EXPECT_FALSE(monitor.running());
+  EXPECT_FALSE(monitor.lastSucceeded());
+  EXPECT_FALSE(monitor.lastCancelled());
+  EXPECT_EQ(finished, 1);
 }
 
 }  // namespace

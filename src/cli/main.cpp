@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const int status = runCli(args, {env, *scripts, version, std::cin, std::cout, std::cerr,
                                    ::isatty(STDIN_FILENO) != 0, describeScriptBackend,
-                                   &cancellation, &statusLine});
+                                   &cancellation, &statusLine, &signals.interruptible()});
   std::cout.flush();
   std::fflush(stdout);
   return signals.signal() != 0 ? 128 + signals.signal() : status;

@@ -96,7 +96,10 @@ int runBatch(const CliOptions& cli, const CliContext& context) {
     return kExitUsage;
   }
   MorvaneOptions options(context.version, context.env);
-  applyChoices(cli, *paths, options);
+  {
+    Interruptible::Scope scanning(context.interruptible);  // reads, writes nothing
+    applyChoices(cli, *paths, options);
+  }
   std::unique_ptr<ScriptFileService> scriptFile;
   if (paths->scriptOut) {
     const Status s = checkScriptOutIsNoSource(context.env, options.fileList(), *paths->scriptOut);
@@ -106,7 +109,8 @@ int runBatch(const CliOptions& cli, const CliContext& context) {
     }
     scriptFile = std::make_unique<ScriptFileService>(*paths->scriptOut);
   }
-  TerminalAlertService alerts(context.in, context.err, context.interactive, cli.yes);
+  TerminalAlertService alerts(context.in, context.err, context.interactive, cli.yes,
+                              context.interruptible);
   StatusLine plain(context.err, false);
   StatusLine& status = context.status != nullptr ? *context.status : plain;
   EngineServices services{context.env, scriptFile ? *scriptFile : context.scripts, alerts,

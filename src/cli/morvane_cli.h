@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/interruptible.h"
 #include "cli/status_line.h"
 #include "engine/script_service.h"
 #include "filelist/env.h"
@@ -40,6 +41,9 @@ struct CliContext {
   // Where lines about written files go; none: straight to `err`, and only
   // with --verbose. On a terminal they are told without --verbose too.
   StatusLine* status = nullptr;
+  // Where a signal may end the program at once (questions, the scan of
+  // the folders given); none: nowhere is marked.
+  Interruptible* interruptible = nullptr;
 };
 
 int runCli(const std::vector<std::string>& args, CliContext context);

@@ -7,12 +7,13 @@
 namespace morvane {
 
 TerminalAlertService::TerminalAlertService(std::istream& in, std::ostream& err, bool interactive,
-                                           bool yes)
-    : in_(in), err_(err), interactive_(interactive), yes_(yes) {}
+                                           bool yes, Interruptible* interruptible)
+    : in_(in), err_(err), interactive_(interactive), yes_(yes), interruptible_(interruptible) {}
 
 std::optional<std::string> TerminalAlertService::ask(const std::string& prompt) {
   err_ << prompt << std::flush;
   std::string answer;
+  Interruptible::Scope waiting(interruptible_);
   if (!std::getline(in_, answer)) {
     err_ << "\n";
     return std::nullopt;

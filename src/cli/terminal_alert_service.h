@@ -1,20 +1,24 @@
 // TerminalAlertService: the alerts and the folder chooser of a run on a
 // terminal. Questions go to standard error and are answered on standard
 // input; with --yes every question is answered OK, and without a terminal
-// every question is answered Cancel.
+// every question is answered Cancel. While a question waits for its answer
+// a signal may end the program (nothing is in flight then).
 #pragma once
 
 #include <iosfwd>
 #include <optional>
 #include <string>
 
+#include "cli/interruptible.h"
 #include "engine/alerts.h"
 
 namespace morvane {
 
 class TerminalAlertService : public AlertService {
  public:
-  TerminalAlertService(std::istream& in, std::ostream& err, bool interactive, bool yes);
+  // `interruptible`: where the waits for an answer are marked; may be null.
+  TerminalAlertService(std::istream& in, std::ostream& err, bool interactive, bool yes,
+                       Interruptible* interruptible = nullptr);
 
   int runModal(const Alert& alert) override;
   std::optional<std::filesystem::path> showOpenTargetFolderPanel() override;
@@ -28,6 +32,7 @@ class TerminalAlertService : public AlertService {
   std::ostream& err_;
   bool interactive_;
   bool yes_;
+  Interruptible* interruptible_;
 };
 
 }  // namespace morvane

@@ -17,8 +17,12 @@ RunOutcome ConversionController::runBatchConversion() {
   if (!confirmStart()) return RunOutcome::endedAtQuestion;
   logStart();
   // Nothing changes the list during the walk: it runs without a turn of the
-  // event loop.
-  for (const NQFileDataObject& entry : options_.fileList()) convertItem(entry);
+  // event loop. A cancel ends it between two items (or within a copy); the
+  // runner then reports the run cancelled without executing anything.
+  for (const NQFileDataObject& entry : options_.fileList()) {
+    if (cancelled()) break;
+    convertItem(entry);
+  }
   return scriptRunner_.runConversions();
 }
 
@@ -88,7 +92,10 @@ void ConversionController::convertItem(const NQFileDataObject& entry) {
 void ConversionController::convertFolder(const NQFileDataObject& entry) {
   services_.env.log("\tconvertFolder for " + entry.url.string());
   if (!entry.dirContents) return;
-  for (const NQFileDataObject& child : *entry.dirContents) convertItem(child);
+  for (const NQFileDataObject& child : *entry.dirContents) {
+    if (cancelled()) return;
+    convertItem(child);
+  }
 }
 
 bool ConversionController::isConvertible(const NQFileDataObject& entry) {
@@ -123,11 +130,22 @@ bool ConversionController::copyOnce(const fs::path& from, const fs::path& locati
     services_.env.log("\t" + location.string() + " is already a target of this run => not copied");
     return false;
   }
-  if (!services_.env.copyItem(from, location).ok()) return false;
+  ScriptCancellation* cancellation = services_.cancellation;
+  const StopRequested stop = [cancellation] {
+    return cancellation != nullptr && cancellation->cancelled();
+  };
+  if (Status s = services_.env.copyItem(from, location, stop); !s.ok()) {
+    if (s.message() == kCopyStopped) services_.env.log("\t" + from.string() + ": copy cancelled");
+    return false;
+  }
   scriptRunner_.addTargetOfRun(location);
   scriptRunner_.noteCopied();
   if (services_.fileWritten) services_.fileWritten(location);
   return true;
+}
+
+bool ConversionController::cancelled() const {
+  return services_.cancellation != nullptr && services_.cancellation->cancelled();
 }
 
 }  // namespace morvane

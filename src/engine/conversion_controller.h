@@ -47,6 +47,8 @@ class ConversionController {
   bool confirmStart();
   void logStart();
   bool copyOnce(const fs::path& from, const fs::path& location);
+  // The front end has cancelled the run.
+  bool cancelled() const;
 
   MorvaneOptions& options_;
   ScriptRunner& scriptRunner_;

@@ -26,6 +26,31 @@ class ConversionControllerTest : public testing::EngineFixture {
   fs::path out() const { return tmp_.path() / "Out"; }
 };
 
+// A cancel that comes while the walk copies (here: once the first copy has
+// landed) ends the walk there; the run executes no script and ends with the
+// cancel alert, counting the copy made.
+TEST_F(ConversionControllerTest, ACancelDuringTheWalkEndsItWithoutAScript) {
+  for (const char* name : {"a.txt", "b.txt", "c.docx", "d.txt"}) {
+    tmp_.write(std::string("In/") + name);
+  }
+  options_.addFile(tmp_.path() / "In");
+  options_.setTargetFolder(out());
+  options_.setCopyNonconvertibleFiles(true);
+  ScriptCancellation cancellation;
+  EngineServices withCancel = services();
+  withCancel.cancellation = &cancellation;
+  withCancel.fileWritten = [&cancellation](const fs::path&) { cancellation.cancel(); };
+  runner_ = std::make_unique<ScriptRunner>(options_, withCancel);
+  alerts_.responses = {kAlertFirstButtonReturn, kAlertFirstButtonReturn};
+  EXPECT_EQ(ConversionController(options_, *runner_, withCancel).runBatchConversion(),
+            RunOutcome::cancelled);
+  EXPECT_EQ(env_.copies.size(), 1u);
+  EXPECT_TRUE(scripts_.created.empty());
+  EXPECT_EQ(alerts_.titles().back(), "Conversion cancelled");
+  EXPECT_EQ(runner_->summary().copied, 1u);
+  EXPECT_FALSE(cancellation.cancelled());  // the next run starts afresh
+}
+
 TEST_F(ConversionControllerTest, DecliningTheTargetQuestionEndsTheRun) {
   options_.addFile(tmp_.write("a.docx"));
   const std::size_t scanLines = env_.lines.size();

@@ -193,6 +193,11 @@ RunOutcome ScriptRunner::runConversions() { return executeScript(composeScript()
 
 RunOutcome ScriptRunner::executeScript(const std::string& text) {
   ScriptError error;
+  ScriptCancellation* cancellation = services_.cancellation;
+  if (cancellation != nullptr && cancellation->cancelled()) {  // while the run was planned
+    cancellation->detach();
+    return reportCancel(error);
+  }
   std::unique_ptr<Script> script = services_.scripts.create(text, &error);
   if (!script) return reportFailure(error, text);
   if (options_.continueAfterFailure()) script->continueAfterFailures();
@@ -200,7 +205,6 @@ RunOutcome ScriptRunner::executeScript(const std::string& text) {
     script->reportWrittenFiles(
         [written = services_.fileWritten](const std::string& path) { written(path); });
   }
-  ScriptCancellation* cancellation = services_.cancellation;
   if (cancellation != nullptr) cancellation->attach(script.get());
   ScriptExecutor* executor = services_.executor;
   const bool executed =

@@ -120,7 +120,9 @@ class ScriptRunner {
   // What the last executed script did.
   const RunSummary& summary() const { return summary_; }
 
-  // Executes the text and ends the run with the success or error alert.
+  // Executes the text and ends the run with the success or error alert; a
+  // run cancelled before (during its walk) executes nothing and ends with
+  // the cancel alert.
   RunOutcome executeScript(const std::string& text);
 
  private:

@@ -58,9 +58,11 @@ class ScriptExecutor {
   virtual bool execute(Script& script, ScriptError* error) = 0;
 };
 
-// Lets a front end cancel whichever script a run is executing: the runner
-// attaches its script while it executes; cancel() reaches it, or the next
-// one attached; detaching starts afresh. Thread-safe.
+// Lets a front end cancel a run: the runner attaches its script while it
+// executes; cancel() reaches it, or the next one attached; detaching starts
+// afresh. Before the script, the run's walk looks at cancelled() between
+// its items and its copies between their chunks, and a run cancelled by
+// then executes no script. Thread-safe.
 class ScriptCancellation {
  public:
   void cancel();

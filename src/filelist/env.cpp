@@ -16,7 +16,11 @@ namespace morvane {
 
 namespace {
 
-Status errnoStatus(int err) { return Status::error(std::generic_category().message(err)); }
+// ECANCELED stands, inside the copy, for a copy that was asked to stop.
+Status errnoStatus(int err) {
+  if (err == ECANCELED) return Status::error(std::string(kCopyStopped));
+  return Status::error(std::generic_category().message(err));
+}
 
 Status existsStatus(const fs::path& to) {
   return Status::error("an item named \"" + to.filename().string() + "\" already exists");
@@ -110,10 +114,12 @@ int createTemporaryBeside(const fs::path& to, fs::path* temp) {
   return fd;
 }
 
-// Writes all of `in` to `out`; 0 or an errno value.
-int copyBytes(int in, int out) {
+// Writes all of `in` to `out`; 0, an errno value, or ECANCELED when `stop`
+// asked to stop (looked at before each chunk).
+int copyBytes(int in, int out, const StopRequested& stop) {
   char buffer[1 << 16];
   for (;;) {
+    if (stop && stop()) return ECANCELED;
     const ssize_t got = ::read(in, buffer, sizeof buffer);
     if (got == 0) return 0;
     if (got < 0) {
@@ -130,22 +136,23 @@ int copyBytes(int in, int out) {
 
 // Copies the contents, then the permissions and the modification time
 // (where the file system keeps them: FAT has no permissions).
-int fillCopy(int in, int out) {
+int fillCopy(int in, int out, const StopRequested& stop) {
   struct ::stat st;
   if (::fstat(in, &st) != 0) return errno;
-  if (const int err = copyBytes(in, out); err != 0) return err;
+  if (const int err = copyBytes(in, out, stop); err != 0) return err;
   (void)::fchmod(out, st.st_mode & 07777);
   const struct ::timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
   (void)::futimens(out, times);
   return 0;
 }
 
-Status copyFile(const fs::path& from, const fs::path& to, const PlacingSteps& steps) {
+Status copyFile(const fs::path& from, const fs::path& to, const PlacingSteps& steps,
+                const StopRequested& stop) {
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return errnoStatus(errno);
   fs::path temp;
   const int out = createTemporaryBeside(to, &temp);
-  int err = out < 0 ? errno : fillCopy(in, out);
+  int err = out < 0 ? errno : fillCopy(in, out, stop);
   ::close(in);
   if (out < 0) return errnoStatus(err);
   const int flushed = err == 0 ? steps.flush(out) : 0;
@@ -157,13 +164,16 @@ Status copyFile(const fs::path& from, const fs::path& to, const PlacingSteps& st
   return placed;
 }
 
-Status copyTree(const fs::path& from, const fs::path& to, const PlacingSteps& steps);
+Status copyTree(const fs::path& from, const fs::path& to, const PlacingSteps& steps,
+                const StopRequested& stop);
 
-Status copyFolderContents(const fs::path& from, const fs::path& to, const PlacingSteps& steps) {
+Status copyFolderContents(const fs::path& from, const fs::path& to, const PlacingSteps& steps,
+                          const StopRequested& stop) {
   std::error_code ec;
   for (fs::directory_iterator it(from, ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
-    Status s = copyTree(it->path(), to / it->path().filename(), steps);
+    if (stop && stop()) return errnoStatus(ECANCELED);
+    Status s = copyTree(it->path(), to / it->path().filename(), steps, stop);
     if (!s.ok()) return s;
   }
   return ec ? Status::error(ec.message()) : Status();
@@ -173,9 +183,9 @@ Status copyFolderContents(const fs::path& from, const fs::path& to, const Placin
 // source's permissions and modification time once nothing more is added;
 // on failure removes what it made.
 Status copyFolder(const fs::path& from, const struct ::stat& st, const fs::path& to,
-                  const PlacingSteps& steps) {
+                  const PlacingSteps& steps, const StopRequested& stop) {
   if (::mkdir(to.c_str(), 0700) != 0) return placingStatus(errno, to);
-  if (Status s = copyFolderContents(from, to, steps); !s.ok()) {
+  if (Status s = copyFolderContents(from, to, steps, stop); !s.ok()) {
     std::error_code ignored;
     fs::remove_all(to, ignored);
     return s;
@@ -191,11 +201,12 @@ Status copyFolder(const fs::path& from, const struct ::stat& st, const fs::path&
   return {};
 }
 
-Status copyTree(const fs::path& from, const fs::path& to, const PlacingSteps& steps) {
+Status copyTree(const fs::path& from, const fs::path& to, const PlacingSteps& steps,
+                const StopRequested& stop) {
   struct ::stat st;
   if (::lstat(from.c_str(), &st) != 0) return errnoStatus(errno);
-  if (S_ISREG(st.st_mode)) return copyFile(from, to, steps);
-  if (S_ISDIR(st.st_mode)) return copyFolder(from, st, to, steps);
+  if (S_ISREG(st.st_mode)) return copyFile(from, to, steps, stop);
+  if (S_ISDIR(st.st_mode)) return copyFolder(from, st, to, steps, stop);
   if (!S_ISLNK(st.st_mode)) {
     return Status::error("\"" + from.filename().string() + "\" is not a file, folder or link");
   }
@@ -209,9 +220,9 @@ Status copyTree(const fs::path& from, const fs::path& to, const PlacingSteps& st
 PlacingSteps systemPlacingSteps() { return {renameNoReplace, hardLink, flushDescriptor}; }
 
 Status copyItemWithoutReplacing(const fs::path& from, const fs::path& to,
-                                const PlacingSteps& steps) {
+                                const PlacingSteps& steps, const StopRequested& stop) {
   if (occupied(to)) return existsStatus(to);
-  if (Status s = copyTree(from, to, steps); !s.ok()) return s;
+  if (Status s = copyTree(from, to, steps, stop); !s.ok()) return s;
   // The copy is in place; its name is kept once the folder is flushed.
   const fs::path folder = to.parent_path().empty() ? fs::path(".") : to.parent_path();
   if (const int err = flushPath(folder, O_DIRECTORY, steps.flush); err != 0) {
@@ -318,8 +329,8 @@ Status RealEnv::makeUniqueFolder(const fs::path& parent, const std::string& pref
   return {};
 }
 
-Status RealEnv::copyItem(const fs::path& from, const fs::path& to) {
-  return copyItemWithoutReplacing(from, to, systemPlacingSteps());
+Status RealEnv::copyItem(const fs::path& from, const fs::path& to, const StopRequested& stop) {
+  return copyItemWithoutReplacing(from, to, systemPlacingSteps(), stop);
 }
 
 bool RealEnv::isFinderAlias(const fs::path& path) {

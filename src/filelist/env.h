@@ -35,6 +35,13 @@ struct FileInfo {
   std::uint64_t inode = 0;
 };
 
+// Asked between the chunks and items of a copy; true stops it. Empty: the
+// copy runs to its end.
+using StopRequested = std::function<bool()>;
+
+// The message of a copy that a StopRequested stopped.
+inline constexpr std::string_view kCopyStopped = "the copy was stopped";
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -59,8 +66,11 @@ class Env {
 
   // Copies a file, or a folder with its contents, to a location that must
   // not exist yet. Symbolic links are copied as links; files keep their
-  // modification time. Never overwrites; a failed copy leaves nothing.
-  virtual Status copyItem(const fs::path& from, const fs::path& to) = 0;
+  // modification time. Never overwrites; a failed copy leaves nothing. A
+  // copy that `stop` ends (asked every 64 KB and before each item of a
+  // folder) fails with kCopyStopped and leaves nothing either.
+  virtual Status copyItem(const fs::path& from, const fs::path& to,
+                          const StopRequested& stop = {}) = 0;
 
   // True when the item is a Finder alias file (not a symbolic link).
   virtual bool isFinderAlias(const fs::path& path) = 0;
@@ -98,7 +108,8 @@ class RealEnv : public Env {
   fs::path resolve(const fs::path& path) override;
   Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) override;
   Status createDirectories(const fs::path& dir) override;
-  Status copyItem(const fs::path& from, const fs::path& to) override;
+  Status copyItem(const fs::path& from, const fs::path& to,
+                  const StopRequested& stop = {}) override;
 
   // A Finder alias copied from a Mac keeps its bookmark data as contents:
   // a regular file starting with "book\0\0\0\0mark\0\0\0\0".
@@ -133,8 +144,8 @@ PlacingSteps systemPlacingSteps();
 // know neither, as some FAT and exFAT drivers) a look that `to` is free
 // followed by a plain rename. Every file is flushed before it is placed,
 // and every folder that gained an item after it did; a copy that cannot be
-// flushed fails and leaves nothing.
+// flushed fails and leaves nothing, as does one that `stop` ends.
 Status copyItemWithoutReplacing(const fs::path& from, const fs::path& to,
-                                const PlacingSteps& steps);
+                                const PlacingSteps& steps, const StopRequested& stop = {});
 
 }  // namespace morvane

@@ -50,6 +50,29 @@ PlacingSteps refusing(int renameError, int linkError, std::vector<std::string>* 
   return steps;
 }
 
+// A copy asked to stop, in the middle of a large file or between the items
+// of a folder, fails saying so and leaves nothing, not even its hidden
+// temporary file; one never asked copies to the end.
+TEST(CopyItemTest, AStoppedCopyLeavesNothing) {
+  TempDir tmp;
+  const fs::path big = tmp.write("in/big.bin", std::string(1 << 20, 'x'));  // 16 chunks
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) tmp.write(std::string("in/Folder/") + name);
+  const fs::path out = tmp.mkdir("out");
+  RealEnv env;
+  for (const fs::path& from : {big, tmp.path() / "in/Folder"}) {
+    int asked = 0;
+    const StopRequested stopSoon = [&asked] { return ++asked > 2; };
+    EXPECT_EQ(env.copyItem(from, out / from.filename(), stopSoon).message(), kCopyStopped)
+        << from;
+    EXPECT_GT(asked, 2) << from;
+    EXPECT_TRUE(allNames(out).empty()) << from;
+  }
+  int asked = 0;
+  ASSERT_TRUE(env.copyItem(big, out / "big.bin", [&asked] { return ++asked < 0; }).ok());
+  EXPECT_EQ(fs::file_size(out / "big.bin"), 1u << 20);
+  EXPECT_GE(asked, 16);  // looked at before every chunk
+}
+
 TEST(CopyItemTest, FileKeepsContentsPermissionsAndModificationTime) {
   TempDir tmp;
   const fs::path from = tmp.write("in/report.txt", "contents");

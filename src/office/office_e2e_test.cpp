@@ -551,8 +551,12 @@ TEST_F(OfficeEndToEndTest, ASignalCancelsACommandLineRunCleanly) {
   for (const auto& [name, status] : {std::pair{"INT", "130"}, {"TERM", "143"}}) {
     const fs::path out = tmp_.path() / ("out-" + std::string(name));
     const fs::path temporary = tmp_.mkdir("tmp-" + std::string(name));
+    // A shell starts a command with "&" ignoring SIGINT, which morvane-cli
+    // then leaves ignored; "env --default-signal" gives it back, as for a
+    // run in the foreground of a terminal.
     const std::string script =
-        "TMPDIR='" + temporary.string() + "' '" MORVANE_TEST_CLI "' --pdf --yes --target '" +
+        "TMPDIR='" + temporary.string() + "' env --default-signal=INT '" MORVANE_TEST_CLI
+        "' --pdf --yes --target '" +
         out.string() + "' '" + in.string() + "' >/dev/null 2>&1 & pid=$!; "
         "for i in $(seq 3600); do [ \"$(ls '" + out.string() + "' 2>/dev/null | grep -c 'pdf$')\" "
         "-ge 2 ] && break; sleep 0.05; done; kill -" + name + " $pid; sleep 0.05; kill -" + name +

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cctype>
 #include <condition_variable>
+#include <exception>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -111,42 +112,6 @@ void discard(Env& env, const std::vector<PendingExport>& exports) {
   for (const PendingExport& e : exports) env.removeAll(e.partial);
 }
 
-// The workers an execution has running, so that a cancel, from any
-// thread, ends them at once; a worker started after the cancel is ended
-// as it comes.
-class RunningWorkers {
- public:
-  void add(OfficeWorker* worker) {
-    std::lock_guard lock(mutex_);
-    workers_.insert(worker);
-    if (cancelled_) worker->abort();
-  }
-  void remove(OfficeWorker* worker) {
-    std::lock_guard lock(mutex_);
-    workers_.erase(worker);
-  }
-  void cancel() {
-    std::lock_guard lock(mutex_);
-    cancelled_ = true;
-    for (OfficeWorker* worker : workers_) worker->abort();
-  }
-  bool cancelled() const {
-    std::lock_guard lock(mutex_);
-    return cancelled_;
-  }
-  std::vector<pid_t> pids() const {
-    std::lock_guard lock(mutex_);
-    std::vector<pid_t> all;
-    for (const OfficeWorker* worker : workers_) all.push_back(worker->pid());
-    return all;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::set<OfficeWorker*> workers_;
-  bool cancelled_ = false;
-};
-
 // The worker process that one lane of the pool (or a block run in order)
 // sends its statements to: started when a statement first needs it, and
 // replaced between documents once it has served its share of them or holds
@@ -156,14 +121,13 @@ class LaneWorker {
  public:
   LaneWorker(const OfficeConfig& config, RunningWorkers* running)
       : config_(config), running_(running) {}
-  ~LaneWorker() { forget(); }  // the worker, if any, is ended with it
+  // The worker, if any, is ended with the lane.
 
-  // Starts a worker when there is none.
+  // Starts a worker when there is none; a cancel reaches it while it starts.
   Status ensure() {
     if (worker_) return {};
-    if (Status s = OfficeWorker::start(config_, &worker_); !s.ok()) return s;
+    if (Status s = OfficeWorker::start(config_, &worker_, running_); !s.ok()) return s;
     served_ = 0;
-    if (running_ != nullptr) running_->add(worker_.get());
     return {};
   }
 
@@ -181,24 +145,21 @@ class LaneWorker {
 
   // A worker that has ended is let go; the next statement starts another.
   void dropIfEnded() {
-    if (worker_ && !worker_->running()) {
-      forget();
-      worker_.reset();
-    }
+    if (worker_ && !worker_->running()) worker_.reset();
   }
 
   Status quit() {
     if (!worker_) return {};
     Status s = worker_->quit();
-    forget();
     worker_.reset();
     return s;
   }
 
+  // Ends the worker at once (after an unexpected error, its state is not
+  // known); the next statement starts another.
+  void drop() { worker_.reset(); }
+
  private:
-  void forget() {
-    if (worker_ && running_ != nullptr) running_->remove(worker_.get());
-  }
 
   // Whether the worker holds more memory than allowed between documents:
   // the limit, or half of what it may hold while serving one, so that the
@@ -697,7 +658,26 @@ class OfficeScript : public Script {
   OfficeScript(ParsedScript parsed, const OfficeConfig& config, const ProgressObserver& progress)
       : parsed_(std::move(parsed)), config_(config), progress_(progress) {}
 
+  // Whatever is thrown on this thread or a lane's ends the run as an error
+  // carrying its message, once every lane has ended.
   bool execute(ScriptError* error) override {
+    try {
+      return executeStatements(error);
+    } catch (const std::exception& e) {
+      return endedByException(e.what(), error);
+    } catch (...) {
+      return endedByException("unknown exception", error);
+    }
+  }
+
+  void cancel() override { running_.cancel(); }
+  void continueAfterFailures() override { keepGoing_ = true; }
+  void reportWrittenFiles(std::function<void(const std::string&)> written) override {
+    written_ = std::move(written);
+  }
+
+ private:
+  bool executeStatements(ScriptError* error) {
     std::size_t total = 0, documents = 0;
     for (const TellBlock& block : parsed_.blocks) {
       total += block.statements.size();
@@ -708,7 +688,13 @@ class OfficeScript : public Script {
     ProgressCounter progress(progress_, total, documents);
     std::vector<QuitMark> quits;
     if (const std::optional<std::vector<WorkItem>> items = workItems(parsed_, &quits)) {
-      if (!items->empty() && !runPool(*items, quits, progress, error)) return failed(error);
+      const bool ran = items->empty() || runPool(*items, quits, progress, error);
+      if (std::optional<ScriptError> broken = laneException()) {
+        *error = std::move(*broken);
+        error->converted = converted_.load();
+        return false;
+      }
+      if (!ran) return failed(error);
     } else {
       for (const TellBlock& block : parsed_.blocks) {
         if (!runInOrder(block, documentRuns(block), progress, error)) return failed(error);
@@ -722,13 +708,41 @@ class OfficeScript : public Script {
     return false;
   }
 
-  void cancel() override { running_.cancel(); }
-  void continueAfterFailures() override { keepGoing_ = true; }
-  void reportWrittenFiles(std::function<void(const std::string&)> written) override {
-    written_ = std::move(written);
+  // The end of a run where something was thrown on the executing thread:
+  // the lanes are ended and waited for, and the run fails with the message.
+  bool endedByException(const std::string& what, ScriptError* error) {
+    running_.cancel();  // ends the workers, so the lanes end at once
+    joinLanes();
+    *error = ScriptError{};
+    error->info = {{"message", "the conversion stopped on an unexpected error: " + what}};
+    error->converted = converted_.load();
+    return false;
   }
 
- private:
+  // What was thrown on a lane, as the run's error naming the document the
+  // lane served; the other lanes are ended.
+  void recordLaneException(const WorkItem* item, const std::string& what) {
+    ScriptError error;
+    if (item != nullptr) {
+      error.info.emplace_back("application", item->block->application);
+      for (std::size_t k = item->run.first; k < item->run.end; ++k) {
+        const ScriptStatement& st = item->block->statements[k];
+        if (st.kind == ScriptStatement::Kind::open) error.info.emplace_back("document", st.path);
+      }
+    }
+    error.info.emplace_back("message", "the conversion stopped on an unexpected error: " + what);
+    {
+      std::lock_guard lock(laneExceptionMutex_);
+      if (!laneException_) laneException_ = std::move(error);
+    }
+    running_.cancel();  // the run ends: no other lane serves another document
+  }
+
+  std::optional<ScriptError> laneException() const {
+    std::lock_guard lock(laneExceptionMutex_);
+    return laneException_;
+  }
+
   // The end of a run that stopped: cancelled, or at its first failure
   // (*error tells it).
   bool failed(ScriptError* error) const {
@@ -806,10 +820,10 @@ class OfficeScript : public Script {
     const std::size_t workers = workerCountFor(config_, items.size());
     const OfficeConfig config = withMemoryCap(config_, workers);
     std::atomic<std::size_t> lanesLeft{workers};
-    auto lane = [&] {
-      LaneWorker worker(config, &running_);
+    auto serve = [&](LaneWorker& worker, const WorkItem** serving) {
       for (std::size_t i = next++; i < items.size() && i < firstFailure; i = next++) {
         if (running_.cancelled() || committer.stopped()) break;
+        *serving = &items[i];
         BlockState state(*items[i].block, config, worker, written_);
         runDocument(items[i], state, progress, &outcomes[i]);
         if (outcomes[i].error && keepGoing) state.abandonDocument();
@@ -818,13 +832,40 @@ class OfficeScript : public Script {
           for (std::size_t f = firstFailure; i < f && !firstFailure.compare_exchange_weak(f, i);) {
           }
         }
+        *serving = nullptr;  // the commits may be of other lanes' documents
         committer.ended(i);
         if (outcomes[i].error && !keepGoing) break;
       }
       if (firstFailure == items.size() && !running_.cancelled()) worker.quit();
+    };
+    // Nothing thrown leaves the lane's thread: it ends the run instead.
+    auto lane = [&] {
+      const WorkItem* serving = nullptr;
+      {
+        LaneWorker worker(config, &running_);
+        try {
+          serve(worker, &serving);
+        } catch (const std::exception& e) {
+          worker.drop();
+          recordLaneException(serving, e.what());
+        } catch (...) {
+          worker.drop();
+          recordLaneException(serving, "unknown exception");
+        }
+      }
       --lanesLeft;
       progress.notify();
     };
+    // Whatever unwinds this frame first ends and waits for the lanes that
+    // use it.
+    struct JoinOnUnwind {
+      ~JoinOnUnwind() {
+        if (script.lanes_.empty()) return;
+        script.running_.cancel();
+        script.joinLanes();
+      }
+      OfficeScript& script;
+    } joinOnUnwind{*this};
     startLanes(lane, lanesLeft);
     progress.follow([&] { return lanesLeft == 0; });
     joinLanes();
@@ -901,6 +942,8 @@ class OfficeScript : public Script {
   std::optional<ScriptError> firstFailure_;
   std::atomic<std::size_t> converted_{0};  // documents whose exports all landed
   std::vector<std::thread> lanes_;
+  mutable std::mutex laneExceptionMutex_;
+  std::optional<ScriptError> laneException_;  // the first thing a lane threw
 };
 
 }  // namespace

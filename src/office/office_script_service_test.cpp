@@ -2,16 +2,23 @@
 
 #include <mutex>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "filelist/regular_files.h"
 #include "testing/fault_injection_env.h"
+#include "testing/processes.h"
 #include "testing/temp_dir.h"
 
 namespace morvane {
@@ -669,6 +676,126 @@ TEST_F(OfficeServiceTest, AWorkerIsReplacedAfterItsDocumentsOrItsMemory) {
   ASSERT_TRUE(run(block("Pages", documentBlocks(docNames(3)) + "  quit\n")))
       << error_.description();
   EXPECT_EQ(countRequests("start"), 1);
+}
+
+// Executes `script` on a thread of its own and cancels it once `ready`
+// holds (looked at for up to 30 s). Returns whether the execution then
+// ended within `bound`; it is waited for in any case, `release` being
+// called first when it did not end in time.
+bool cancelEndsItWithin(Script& script, ScriptError* error, const std::function<bool()>& ready,
+                        std::chrono::seconds bound, const std::function<void()>& release = {}) {
+  std::atomic<bool> done{false};
+  std::thread running([&] {
+    script.execute(error);
+    done = true;
+  });
+  for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+       !ready() && std::chrono::steady_clock::now() < deadline;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  script.cancel();
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  while (!done && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const bool ended = done;
+  if (!ended && release) release();
+  running.join();
+  return ended;
+}
+
+// A cancel reaches a worker while it starts, before LibreOffice says it is
+// ready, whether it is the run's own or the one making the profile template:
+// the run ends cancelled at once, not at the statement limit.
+TEST_F(OfficeServiceTest, ACancelEndsAWorkerThatIsStillStarting) {
+  config_.statementLimit = std::chrono::seconds(120);
+  writeWorker("echo ok", "text", "sleep 600");
+  for (bool makesTemplate : {false, true}) {
+    fs::remove(tmp_.path() / "worker.pid");
+    config_.profileTemplate = makesTemplate ? (tmp_.path() / "cache" / "template").string() : "";
+    OfficeScriptService service(config_);
+    std::unique_ptr<Script> script = service.create(block("Pages", exportPdf()), &error_);
+    ASSERT_TRUE(script);
+    error_ = {};
+    const auto started = [&] { return fs::exists(tmp_.path() / "worker.pid"); };
+    EXPECT_TRUE(cancelEndsItWithin(*script, &error_, started, std::chrono::seconds(60)))
+        << makesTemplate;
+    EXPECT_TRUE(error_.cancelled) << makesTemplate << error_.description();
+    EXPECT_TRUE(processGone(tmp_.path() / "worker.pid")) << makesTemplate;
+    EXPECT_TRUE(outFiles().empty());
+    EXPECT_FALSE(fs::exists(config_.profileTemplate + "/.morvane-profile-5"));
+  }
+}
+
+// A worker that waits for another run to finish the profile template (its
+// lock held) stops waiting when the run is cancelled, and starts nothing.
+TEST_F(OfficeServiceTest, ACancelEndsTheWaitForTheProfileTemplate) {
+  writeWorker("echo ok");
+  config_.profileTemplate = (tmp_.path() / "template").string();
+  const int lock = ::open((config_.profileTemplate + ".lock").c_str(),
+                          O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(lock, 0);
+  ASSERT_EQ(::flock(lock, LOCK_EX), 0);  // another run builds the template
+  OfficeScriptService service(config_);
+  std::unique_ptr<Script> script = service.create(block("Pages", exportPdf()), &error_);
+  ASSERT_TRUE(script);
+  // Most likely waiting for the lock by then; a cancel before that ends the start too.
+  const auto waiting = [start = std::chrono::steady_clock::now()] {
+    return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(300);
+  };
+  EXPECT_TRUE(cancelEndsItWithin(*script, &error_, waiting, std::chrono::seconds(60),
+                                 [lock] { ::flock(lock, LOCK_UN); }));
+  ::close(lock);
+  EXPECT_TRUE(error_.cancelled) << error_.description();
+  EXPECT_FALSE(fs::exists(tmp_.path() / "worker.pid"));  // no worker was started
+}
+
+// What a lane's thread throws (here the front end's callback for a written
+// file, while the lane commits) ends the run as an error with the message,
+// with every worker ended; nothing escapes the thread.
+TEST_F(OfficeServiceTest, AnExceptionOnALaneEndsTheRunWithItsMessage) {
+  config_.workers = 2;
+  writeWorker("echo ok");
+  fs::create_directories(tmp_.path() / "out");
+  OfficeScriptService service(config_);
+  std::unique_ptr<Script> script =
+      service.create(block("Pages", documentBlocks(docNames(6)) + "  quit\n"), &error_);
+  ASSERT_TRUE(script);
+  script->reportWrittenFiles([](const std::string& path) {
+    if (path.ends_with("doc2.pdf")) throw std::runtime_error("the status line broke");
+  });
+  EXPECT_FALSE(script->execute(&error_));
+  EXPECT_FALSE(error_.cancelled);
+  EXPECT_EQ(info(error_, "message"),
+            "the conversion stopped on an unexpected error: the status line broke");
+  EXPECT_EQ(error_.converted, 1u);  // doc1; doc2 landed, but was never counted
+  EXPECT_TRUE(processGone(tmp_.path() / "worker.pid"));
+  EXPECT_EQ(testing::childProcesses(), 0);
+  for (const std::string& name : outFiles()) EXPECT_FALSE(name.starts_with(".")) << name;
+}
+
+// What the executing thread throws (here the progress observer) ends the
+// run the same way, after the lanes that use its frame have ended; in a
+// pool and statement by statement.
+TEST_F(OfficeServiceTest, AnExceptionOnTheExecutingThreadEndsTheRunWithItsMessage) {
+  writeWorker("sleep 0.2; echo ok");
+  fs::create_directories(tmp_.path() / "out");
+  const std::string pooled = block("Pages", documentBlocks(docNames(4)) + "  quit\n");
+  const std::string inOrder = block("Pages", "  activate\n  activate\n  quit\n");
+  for (const std::string& text : {pooled, inOrder}) {
+    config_.workers = 2;
+    OfficeScriptService service(config_, [](const ScriptProgress& p) {
+      if (p.done >= 1) throw std::runtime_error("no room for the progress");
+    });
+    error_ = {};
+    std::unique_ptr<Script> script = service.create(text, &error_);
+    ASSERT_TRUE(script);
+    EXPECT_FALSE(script->execute(&error_));
+    EXPECT_FALSE(error_.cancelled);
+    EXPECT_EQ(info(error_, "message"),
+              "the conversion stopped on an unexpected error: no room for the progress");
+    EXPECT_EQ(testing::childProcesses(), 0);  // a worker may be ended before it wrote its pid
+  }
 }
 
 TEST(OfficeWorkerCountTest, OnePerCoreWithinMemoryDocumentsAndTheUsersChoice) {

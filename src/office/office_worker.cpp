@@ -18,6 +18,7 @@
 #include <limits>
 #include <sstream>
 #include <string_view>
+#include <thread>
 
 #include "filelist/regular_files.h"
 #include "office/failure_reasons.h"
@@ -199,7 +200,39 @@ void sweepStaleWorkFolders(const std::filesystem::path& root) {
   });
 }
 
-Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWorker>* out) {
+void RunningWorkers::add(OfficeWorker* worker) {
+  std::lock_guard lock(mutex_);
+  workers_.push_back(worker);
+  if (cancelled_) worker->abort();
+}
+
+void RunningWorkers::remove(OfficeWorker* worker) {
+  std::lock_guard lock(mutex_);
+  std::erase(workers_, worker);
+}
+
+void RunningWorkers::cancel() {
+  std::lock_guard lock(mutex_);
+  cancelled_ = true;
+  for (OfficeWorker* worker : workers_) worker->abort();
+}
+
+bool RunningWorkers::cancelled() const {
+  std::lock_guard lock(mutex_);
+  return cancelled_;
+}
+
+std::vector<pid_t> RunningWorkers::pids() const {
+  std::lock_guard lock(mutex_);
+  std::vector<pid_t> all;
+  for (const OfficeWorker* worker : workers_) {
+    if (worker->pid() > 0) all.push_back(worker->pid());
+  }
+  return all;
+}
+
+Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWorker>* out,
+                           RunningWorkers* running) {
   const std::filesystem::path root = workerFolderRoot();
   sweepStaleWorkFolders(root);
   std::filesystem::path folder;
@@ -210,7 +243,11 @@ Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWor
   }
   const std::string dir = folder.string();
   std::unique_ptr<OfficeWorker> worker(new OfficeWorker(config, dir));
-  prepareProfile(config, dir + "/profile");
+  if (running != nullptr) {
+    worker->running_ = running;
+    running->add(worker.get());  // from here on a cancel reaches it
+  }
+  worker->prepareProfile(dir + "/profile");
   if (Status s = worker->launch(dir + "/profile", dir + "/worker.log"); !s.ok()) return s;
   *out = std::move(worker);
   return {};
@@ -219,14 +256,21 @@ Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWor
 Status OfficeWorker::launch(const std::string& profile, const std::string& log) {
   const std::vector<std::string> argv = {config_.workerPath, config_.installPath,
                                          fileUrlFromPath(profile)};
+  if (aborted()) return Status::error("the LibreOffice worker was ended before it started");
   // LibreOffice's own temporary files go into the worker's private folder,
   // which is removed with the worker whatever ends it.
   officeEnv(config_).createDirectories(workDir_ + "/tmp");
   const std::vector<std::string> environment = workerEnvironment();
-  if (Status s = Subprocess::start(argv, log, &process_, &environment); !s.ok()) {
+  std::unique_ptr<Subprocess> process;
+  if (Status s = Subprocess::start(argv, log, &process, &environment); !s.ok()) {
     return Status::error("cannot start the LibreOffice worker", s.message());
   }
-  pid_ = process_->pid();
+  {
+    std::lock_guard lock(processMutex_);
+    process_ = std::move(process);
+    pid_ = process_->pid();
+    if (aborted_) process_->abort();  // aborted while it was being started
+  }
   std::vector<std::string> ready;
   Status started = awaitAnswer(&ready);
   if (!started.ok() && lastEnding_ == Ending::stopped) {
@@ -253,13 +297,17 @@ std::vector<std::string> OfficeWorker::workerEnvironment() const {
   return environment;
 }
 
-void OfficeWorker::prepareProfile(const OfficeConfig& config, const std::string& profile) {
+void OfficeWorker::prepareProfile(const std::string& profile) {
   namespace fs = std::filesystem;
+  const OfficeConfig& config = config_;
   if (!config.profileTemplate.empty()) {
     const fs::path done = fs::path(config.profileTemplate) / kTemplateMarker;
     std::error_code ec;
-    if (!fs::exists(done, ec)) makeProfileTemplateOnce(config);
-    if (fs::exists(done, ec) && !officeEnv(config).copyItem(config.profileTemplate, profile).ok()) {
+    if (!fs::exists(done, ec)) makeProfileTemplateOnce();
+    if (aborted()) return;  // the launch gives up
+    const StopRequested stop = [this] { return aborted(); };
+    if (fs::exists(done, ec) &&
+        !officeEnv(config).copyItem(config.profileTemplate, profile, stop).ok()) {
       officeEnv(config).removeAll(profile);  // LibreOffice starts afresh
     }
   }
@@ -268,11 +316,32 @@ void OfficeWorker::prepareProfile(const OfficeConfig& config, const std::string&
   emptyMenuBars(officeEnv(config), profile);
 }
 
+bool OfficeWorker::aborted() const {
+  std::lock_guard lock(processMutex_);
+  return aborted_;
+}
+
+bool OfficeWorker::lockTemplate(int fd, bool* locked) {
+  // Polled rather than waited for, so that an abort ends the wait.
+  constexpr std::chrono::milliseconds kPoll{50};
+  *locked = false;
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      *locked = true;
+      return true;
+    }
+    if (errno != EWOULDBLOCK && errno != EINTR) return true;  // no locks here: build unlocked
+    if (aborted()) return false;
+    std::this_thread::sleep_for(kPoll);
+  }
+}
+
 // One template at a time per machine: workers and runs side by side wait
 // for the one that builds it (a lock on a file beside the template), then
-// find it made.
-void OfficeWorker::makeProfileTemplateOnce(const OfficeConfig& config) {
+// find it made. An abort ends the wait, and the building.
+void OfficeWorker::makeProfileTemplateOnce() {
   namespace fs = std::filesystem;
+  const OfficeConfig& config = config_;
   std::error_code ec;
   if (!officeEnv(config).createDirectories(fs::path(config.profileTemplate).parent_path()).ok()) {
     return;  // no cache folder: every worker starts afresh
@@ -280,10 +349,10 @@ void OfficeWorker::makeProfileTemplateOnce(const OfficeConfig& config) {
   const int lock = ::open((config.profileTemplate + ".lock").c_str(),
                           O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (lock < 0) return;  // no lock, no building beside others: start afresh
-  while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
-  }
-  if (!fs::exists(fs::path(config.profileTemplate) / kTemplateMarker, ec)) {
-    makeProfileTemplate(config);
+  bool locked = false;
+  if (lockTemplate(lock, &locked) &&
+      !fs::exists(fs::path(config.profileTemplate) / kTemplateMarker, ec)) {
+    makeProfileTemplate();
   }
   ::close(lock);  // releases the lock
 }
@@ -292,8 +361,9 @@ void OfficeWorker::makeProfileTemplateOnce(const OfficeConfig& config) {
 // LibreOffice down properly, which leaves a profile that starts at once.
 // It becomes the template under its final name in one rename, so runs side
 // by side never see half of one.
-void OfficeWorker::makeProfileTemplate(const OfficeConfig& config) {
+void OfficeWorker::makeProfileTemplate() {
   namespace fs = std::filesystem;
+  const OfficeConfig& config = config_;
   Env& env = officeEnv(config);
   std::error_code ec;
   const std::string base = config.profileTemplate + ".new-" + std::to_string(::getpid());
@@ -303,6 +373,19 @@ void OfficeWorker::makeProfileTemplate(const OfficeConfig& config) {
   OfficeConfig once = config;
   once.profileTemplate.clear();
   OfficeWorker maker(once, base);  // removes what is left of `base`
+  // While it lives, an abort of this worker ends the maker too.
+  struct MakerInView {
+    MakerInView(OfficeWorker& owner, OfficeWorker& maker) : owner(owner) {
+      std::lock_guard lock(owner.processMutex_);
+      owner.maker_ = &maker;
+      if (owner.aborted_) maker.abort();
+    }
+    ~MakerInView() {
+      std::lock_guard lock(owner.processMutex_);
+      owner.maker_ = nullptr;
+    }
+    OfficeWorker& owner;
+  } inView(*this, maker);
   if (!env.writeFile(warmUp, kWarmUpDocument).ok()) return;
   std::vector<std::string> answer;
   std::string office, reader;
@@ -328,6 +411,7 @@ void OfficeWorker::makeProfileTemplate(const OfficeConfig& config) {
 }
 
 OfficeWorker::~OfficeWorker() {
+  if (running_ != nullptr) running_->remove(this);  // no abort reaches it from now on
   dropProcess();  // kills the group when it is still running
   officeEnv(config_).removeAll(workDir_);
 }
@@ -390,7 +474,9 @@ Subprocess::ReadResult OfficeWorker::readWatched(std::string* line, bool* tooLar
 
 void OfficeWorker::abort() {
   std::lock_guard lock(processMutex_);
+  aborted_ = true;
   if (process_) process_->abort();
+  if (maker_ != nullptr) maker_->abort();
 }
 
 void OfficeWorker::dropProcess() {

@@ -70,10 +70,34 @@ std::filesystem::path workerFolderRoot();
 // (MemAvailable of /proc/meminfo), in bytes; nothing when unknown.
 std::optional<std::uint64_t> availableMemory();
 
+class OfficeWorker;
+
+// The workers of one execution, so that a cancel from any thread ends them
+// at once: each is told here from the moment it starts (before LibreOffice
+// is up, while it waits for the profile template) until it is dropped; one
+// that starts after the cancel gives up at once. Thread-safe.
+class RunningWorkers {
+ public:
+  void add(OfficeWorker* worker);
+  void remove(OfficeWorker* worker);
+  void cancel();
+  bool cancelled() const;
+  // The process ids of the workers started so far.
+  std::vector<pid_t> pids() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<OfficeWorker*> workers_;
+  bool cancelled_ = false;
+};
+
 class OfficeWorker {
  public:
   // Starts the worker and waits (within the limit) until LibreOffice is up.
-  static Status start(const OfficeConfig& config, std::unique_ptr<OfficeWorker>* out);
+  // With `running`, the worker is told there from the start (see
+  // RunningWorkers) and an abort ends its start at once.
+  static Status start(const OfficeConfig& config, std::unique_ptr<OfficeWorker>* out,
+                      RunningWorkers* running = nullptr);
   ~OfficeWorker();
 
   // Sends one request; on an "ok" answer its further fields go to *answer.
@@ -114,7 +138,8 @@ class OfficeWorker {
   Status quit();
 
   // Ends the worker's process group at once, from any thread; the thread
-  // that uses the worker then sees its request fail.
+  // that uses the worker then sees its request fail. While the worker
+  // starts, the start gives up (a wait for the profile template included).
   void abort();
 
  private:
@@ -131,9 +156,13 @@ class OfficeWorker {
   // This process's environment with the reader's folder first on the
   // library path.
   std::vector<std::string> workerEnvironment() const;
-  static void prepareProfile(const OfficeConfig& config, const std::string& profile);
-  static void makeProfileTemplateOnce(const OfficeConfig& config);
-  static void makeProfileTemplate(const OfficeConfig& config);
+  void prepareProfile(const std::string& profile);
+  void makeProfileTemplateOnce();
+  void makeProfileTemplate();
+  // Waits for the lock on `fd`: true once held, false when the worker is
+  // aborted meanwhile or the lock cannot be taken at all (*locked false).
+  bool lockTemplate(int fd, bool* locked);
+  bool aborted() const;
   // Ends the worker. The failure tells `known` (with the worker's last
   // message in its details), or that the worker stopped, and how.
   Status failure(const std::optional<FailureReason>& known);
@@ -144,8 +173,12 @@ class OfficeWorker {
 
   OfficeConfig config_;
   std::string workDir_;  // holds the profile and the worker's log
-  std::mutex processMutex_;  // guards process_ against abort() from other threads
+  // Guards process_, aborted_ and maker_ against abort() from other threads.
+  mutable std::mutex processMutex_;
   std::unique_ptr<Subprocess> process_;
+  bool aborted_ = false;
+  OfficeWorker* maker_ = nullptr;  // the template's maker while it runs
+  RunningWorkers* running_ = nullptr;  // where the worker is told; may be null
   std::atomic<pid_t> pid_{0};
   Ending lastEnding_ = Ending::answered;
   int lastExitStatus_ = 0;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -20,6 +21,72 @@ namespace {
 
 Status errnoStatus(const std::string& what) { return Status::error(what + ": " + std::strerror(errno)); }
 
+// The file actions and attributes of one posix_spawn, each call's result
+// looked at: a child started with any of them missing would share this
+// process's group or signal mask, or write its errors over our output.
+class SpawnSetup {
+ public:
+  SpawnSetup() = default;
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+  ~SpawnSetup() {
+    if (hasActions_) posix_spawn_file_actions_destroy(&actions_);
+    if (hasAttributes_) posix_spawnattr_destroy(&attributes_);
+  }
+
+  // The child's standard input and output are `socket`, its standard error
+  // goes to `stderrPath`; it leads a process group of its own, with SIGPIPE
+  // handled by default and no signal blocked (a front end blocks some for
+  // itself). An error names the step that failed.
+  Status prepare(int socket, const std::string& stderrPath) {
+    if (const int err = posix_spawn_file_actions_init(&actions_); err != 0) {
+      return failed("posix_spawn_file_actions_init", err);
+    }
+    hasActions_ = true;
+    if (const int err = posix_spawnattr_init(&attributes_); err != 0) {
+      return failed("posix_spawnattr_init", err);
+    }
+    hasAttributes_ = true;
+    sigset_t defaults, none;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigemptyset(&none);
+    const std::pair<const char*, int> steps[] = {
+        {"posix_spawn_file_actions_adddup2",
+         posix_spawn_file_actions_adddup2(&actions_, socket, STDIN_FILENO)},
+        {"posix_spawn_file_actions_adddup2",
+         posix_spawn_file_actions_adddup2(&actions_, socket, STDOUT_FILENO)},
+        {"posix_spawn_file_actions_addopen",
+         posix_spawn_file_actions_addopen(&actions_, STDERR_FILENO,
+                                          stderrPath.empty() ? "/dev/null" : stderrPath.c_str(),
+                                          O_WRONLY | O_CREAT | O_TRUNC, 0600)},
+        {"posix_spawnattr_setpgroup", posix_spawnattr_setpgroup(&attributes_, 0)},
+        {"posix_spawnattr_setsigdefault", posix_spawnattr_setsigdefault(&attributes_, &defaults)},
+        {"posix_spawnattr_setsigmask", posix_spawnattr_setsigmask(&attributes_, &none)},
+        {"posix_spawnattr_setflags",
+         posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
+                                                    POSIX_SPAWN_SETSIGMASK)},
+    };
+    for (const auto& [what, err] : steps) {
+      if (err != 0) return failed(what, err);
+    }
+    return {};
+  }
+
+  const posix_spawn_file_actions_t* actions() const { return &actions_; }
+  const posix_spawnattr_t* attributes() const { return &attributes_; }
+
+ private:
+  static Status failed(const char* what, int err) {
+    return Status::error(std::string(what) + ": " + std::strerror(err));
+  }
+
+  posix_spawn_file_actions_t actions_;
+  posix_spawnattr_t attributes_;
+  bool hasActions_ = false;
+  bool hasAttributes_ = false;
+};
+
 }  // namespace
 
 Status Subprocess::start(const std::vector<std::string>& argv, const std::string& stderrPath,
@@ -27,26 +94,6 @@ Status Subprocess::start(const std::vector<std::string>& argv, const std::string
                          const std::vector<std::string>* environment) {
   int fds[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return errnoStatus("socketpair");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO,
-                                   stderrPath.empty() ? "/dev/null" : stderrPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  posix_spawnattr_setpgroup(&attr, 0);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  sigset_t none;  // signals a front end blocks for itself are not the child's
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
-                                      POSIX_SPAWN_SETSIGMASK);
-
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -56,14 +103,17 @@ Status Subprocess::start(const std::vector<std::string>& argv, const std::string
     env.push_back(nullptr);
   }
   pid_t pid = 0;
-  const int rc = posix_spawn(&pid, args[0], &actions, &attr, args.data(),
-                             environment != nullptr ? env.data() : environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
+  SpawnSetup setup;
+  Status prepared = setup.prepare(fds[1], stderrPath);
+  const int rc = !prepared.ok() ? 0
+                                : posix_spawn(&pid, args[0], setup.actions(), setup.attributes(),
+                                              args.data(),
+                                              environment != nullptr ? env.data() : environ);
   ::close(fds[1]);
-  if (rc != 0) {
+  if (!prepared.ok() || rc != 0) {
     ::close(fds[0]);
-    return Status::error("cannot start " + argv[0] + ": " + std::strerror(rc));
+    return Status::error("cannot start " + argv[0] + ": " +
+                         (prepared.ok() ? std::string(std::strerror(rc)) : prepared.message()));
   }
   out->reset(new Subprocess(pid, fds[0]));
   return {};
@@ -95,7 +145,9 @@ Subprocess::ReadResult Subprocess::fill(std::chrono::steady_clock::time_point de
   if (ready < 0 && errno == EINTR) return fill(deadline);
   if (ready == 0) return ReadResult::timedOut;
   char chunk[65536];
-  const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+  ssize_t n;
+  do n = ::read(fd_, chunk, sizeof chunk);
+  while (n < 0 && errno == EINTR);  // a signal is no end of the worker's output
   if (n <= 0) return ReadResult::closed;
   buffer_.append(chunk, static_cast<std::size_t>(n));
   return ReadResult::line;

@@ -62,9 +62,10 @@ Status FaultInjectionEnv::makeUniqueFolder(const fs::path& parent, const std::st
   return RealEnv::makeUniqueFolder(parent, prefix, out);
 }
 
-Status FaultInjectionEnv::copyItem(const fs::path& from, const fs::path& to) {
+Status FaultInjectionEnv::copyItem(const fs::path& from, const fs::path& to,
+                                   const StopRequested& stop) {
   if (Status s = injected(Op::copy, to); !s.ok()) return s;
-  return RealEnv::copyItem(from, to);
+  return RealEnv::copyItem(from, to, stop);
 }
 
 Status FaultInjectionEnv::syncFile(const fs::path& path) {

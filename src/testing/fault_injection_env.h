@@ -34,7 +34,8 @@ class FaultInjectionEnv : public RealEnv {
   Status createDirectories(const fs::path& dir) override;
   Status makeUniqueFolder(const fs::path& parent, const std::string& prefix,
                           fs::path* out) override;
-  Status copyItem(const fs::path& from, const fs::path& to) override;
+  Status copyItem(const fs::path& from, const fs::path& to,
+                  const StopRequested& stop = {}) override;
   Status syncFile(const fs::path& path) override;
   Status syncFolder(const fs::path& dir) override;
 

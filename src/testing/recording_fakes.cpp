@@ -12,10 +12,11 @@ Status RecordingEnv::createDirectories(const fs::path& dir) {
   return RealEnv::createDirectories(dir);
 }
 
-Status RecordingEnv::copyItem(const fs::path& from, const fs::path& to) {
+Status RecordingEnv::copyItem(const fs::path& from, const fs::path& to,
+                              const StopRequested& stop) {
   copies.emplace_back(from, to);
   if (uncopyable.contains(from)) return Status::error("Permission denied");
-  return RealEnv::copyItem(from, to);
+  return RealEnv::copyItem(from, to, stop);
 }
 
 bool RecordingEnv::isFinderAlias(const fs::path& path) {

@@ -23,7 +23,8 @@ class RecordingEnv : public RealEnv {
   void log(std::string_view line) override { lines.emplace_back(line); }
   Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) override;
   Status createDirectories(const fs::path& dir) override;
-  Status copyItem(const fs::path& from, const fs::path& to) override;
+  Status copyItem(const fs::path& from, const fs::path& to,
+                  const StopRequested& stop = {}) override;
   bool isFinderAlias(const fs::path& path) override;
 
   // Lines logged so far that contain `text`.
