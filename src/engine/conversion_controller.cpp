@@ -64,7 +64,11 @@ void ConversionController::logStart() {
 void ConversionController::convertItem(const NQFileDataObject& entry) {
   Env& env = services_.env;
   const std::string path = entry.url.string();
-  if (isIworkPackage(entry)) {
+  if (entry.isSpecial) {
+    // Opening one to read could wait for ever (a FIFO without a writer).
+    env.log("\t" + path +
+            " is neither a regular file nor a folder (a FIFO, socket or device) => skipped");
+  } else if (isIworkPackage(entry)) {
     env.log("\t" + path + " is a document package => convert");
     scriptRunner_.planConversion(entry);
   } else if (entry.isDir) {
@@ -123,6 +127,8 @@ bool ConversionController::copyOnce(const fs::path& from, const fs::path& locati
     services_.env.log("\t" + location.string() + " is already a target of this run => not copied");
     return false;
   }
+  // A copy would fail there, or land in a folder made again in its place.
+  if (scriptRunner_.lostTargetFolder()) return false;
   if (!services_.env.copyItem(from, location).ok()) return false;
   scriptRunner_.addTargetOfRun(location);
   scriptRunner_.noteCopied();
