@@ -68,8 +68,13 @@ Status commit(Env& env, const PendingExport& e, const WrittenFile& written) {
     return Status::error("cannot write " + e.target.string() + ": " + why.message());
   };
   if (Status synced = env.syncFile(e.partial); !synced.ok()) {
+    // Gone from its folder: someone is removing the folder or files in it.
+    const bool removed = !env.stat(e.partial).exists;
     env.removeAll(e.partial);
-    return failed(Status::error("it could not be flushed to the disk: " + synced.message()));
+    return failed(Status::error(removed ? "the finished export was removed from its folder "
+                                          "before it could take its place"
+                                        : "it could not be flushed to the disk: " +
+                                              synced.message()));
   }
   if (Status there = e.folders->check(env, e.target); !there.ok()) {
     env.removeAll(e.partial);
