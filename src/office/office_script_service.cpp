@@ -67,22 +67,25 @@ Status commit(Env& env, const PendingExport& e, const WrittenFile& written) {
     if (Status there = e.folders->check(env, e.target); !there.ok()) return there;
     return Status::error("cannot write " + e.target.string() + ": " + why.message());
   };
+  // Gone from its folder: someone is removing the folder or files in it.
+  const auto removed = [&] { return !env.stat(e.partial).exists; };
+  const Status removedStatus = Status::error(
+      "the finished export was removed from its folder before it could take its place");
   if (Status synced = env.syncFile(e.partial); !synced.ok()) {
-    // Gone from its folder: someone is removing the folder or files in it.
-    const bool removed = !env.stat(e.partial).exists;
+    const bool gone = removed();
     env.removeAll(e.partial);
-    return failed(Status::error(removed ? "the finished export was removed from its folder "
-                                          "before it could take its place"
-                                        : "it could not be flushed to the disk: " +
-                                              synced.message()));
+    return failed(gone ? removedStatus
+                       : Status::error("it could not be flushed to the disk: " +
+                                       synced.message()));
   }
   if (Status there = e.folders->check(env, e.target); !there.ok()) {
     env.removeAll(e.partial);
     return there;
   }
   if (Status renamed = env.renameFile(e.partial, e.target); !renamed.ok()) {
+    const bool gone = removed();
     env.removeAll(e.partial);
-    return failed(renamed);
+    return failed(gone ? removedStatus : renamed);
   }
   if (Status synced = env.syncFolder(e.target.parent_path()); !synced.ok()) {
     return failed(

@@ -25,9 +25,14 @@ void FaultInjectionEnv::before(Op op, std::string pathPart, std::function<void()
 }
 
 void FaultInjectionEnv::removeBefore(Op op, std::string pathPart, fs::path folder) {
+  // Moved aside first, so that it is gone at once even while a worker
+  // writes into it (remove_all alone would then fail half way).
   before(op, std::move(pathPart), [folder = std::move(folder)] {
+    fs::path aside = folder;
+    aside += ".removed";
     std::error_code ignored;
-    fs::remove_all(folder, ignored);
+    fs::rename(folder, aside, ignored);
+    fs::remove_all(aside, ignored);
   });
 }
 
