@@ -166,6 +166,21 @@ TEST_F(MorvaneCliTest, RunsWithTheChosenClassesAndOptions) {
                                    ": it exists but is not a folder");
 }
 
+// An export skipped because its target is a document of the run: the run
+// succeeds, and its summary says how many and names each.
+TEST_F(MorvaneCliTest, TheSummaryCountsAndNamesSkippedExports) {
+  const fs::path docx = tmp_.write("Work/a.docx");
+  const fs::path pages = tmp_.write("Work/a.pages");
+  const fs::path work = tmp_.path() / "Work";
+  EXPECT_EQ(run({"--office", "--pdf", "--yes", "--target", work.string(), docx.string(),
+                 pages.string()}),
+            kExitSuccess);
+  EXPECT_NE(err_.str().find("2 documents converted, 1 export skipped: its target is a document "
+                            "of this run\nNot written: " + docx.string() + "\n"),
+            std::string::npos)
+      << err_.str();
+}
+
 TEST_F(MorvaneCliTest, ScriptOutWritesTheScriptInsteadOfRunningIt) {
   const fs::path doc = tmp_.write("a.xlsx");
   const fs::path file = tmp_.path() / "run.applescript";

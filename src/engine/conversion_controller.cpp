@@ -68,7 +68,11 @@ void ConversionController::logStart() {
 void ConversionController::convertItem(const NQFileDataObject& entry) {
   Env& env = services_.env;
   const std::string path = entry.url.string();
-  if (isIworkPackage(entry)) {
+  if (entry.isSpecial) {
+    // Opening one to read could wait for ever (a FIFO without a writer).
+    env.log("\t" + path +
+            " is neither a regular file nor a folder (a FIFO, socket or device) => skipped");
+  } else if (isIworkPackage(entry)) {
     env.log("\t" + path + " is a document package => convert");
     scriptRunner_.planConversion(entry);
   } else if (entry.isDir) {
@@ -130,6 +134,8 @@ bool ConversionController::copyOnce(const fs::path& from, const fs::path& locati
     services_.env.log("\t" + location.string() + " is already a target of this run => not copied");
     return false;
   }
+  // A copy would fail there, or land in a folder made again in its place.
+  if (scriptRunner_.lostTargetFolder()) return false;
   ScriptCancellation* cancellation = services_.cancellation;
   const StopRequested stop = [cancellation] {
     return cancellation != nullptr && cancellation->cancelled();

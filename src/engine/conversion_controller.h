@@ -24,7 +24,8 @@ class ConversionController {
   RunOutcome runBatchConversion();
 
   // One entry: a document package or a convertible file is planned, a
-  // folder walked, an alias copied or skipped, anything else copied or left.
+  // folder walked, an alias copied or skipped, a special file (FIFO,
+  // socket, device) skipped with a line, anything else copied or left.
   void convertItem(const NQFileDataObject& entry);
   void convertFolder(const NQFileDataObject& entry);
 
@@ -38,7 +39,8 @@ class ConversionController {
 
   // Copies the entry's file below the target folder, keeping its folder
   // structure below the root-level folder. Never overwrites, neither a file
-  // that was there nor another output of this run.
+  // that was there nor another output of this run, and copies nothing once
+  // the target folder was removed during the run. A failure is logged.
   void copyToTarget(const NQFileDataObject& entry);
 
  private:

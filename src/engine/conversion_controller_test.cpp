@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
 
+#include "engine/export_formats.h"
 #include "testing/engine_fixture.h"
+#include "testing/fault_injection_env.h"
 
 namespace morvane {
 namespace {
@@ -372,6 +375,70 @@ TEST_F(ConversionControllerTest, FailedCopyIsLoggedAndTheWalkGoesOn) {
   EXPECT_FALSE(fs::exists(out() / "locked.txt"));
   EXPECT_FALSE(fs::exists(out() / "locked.txt.morvane-partial"));
   EXPECT_EQ(runner().conversionConfigs().at("Numbers").size(), 1u);
+}
+
+// FIFOs, sockets and devices are never opened (a FIFO without a writer
+// would hold the run for ever), neither copied nor converted, whatever
+// their names; each is named in a line, and the run goes on.
+TEST_F(ConversionControllerTest, SpecialFilesAreNamedAndNeverOpened) {
+  const fs::path docs = tmp_.mkdir("Docs");
+  ASSERT_EQ(::mkfifo((docs / "pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((docs / "pipe.docx").c_str(), 0600), 0);
+  const fs::path top = tmp_.path() / "top.pages";
+  ASSERT_EQ(::mkfifo(top.c_str(), 0600), 0);
+  tmp_.write("Docs/a.txt", "text");
+  options_.addFile(docs);
+  options_.addFile(top);
+  options_.setTargetFolder(out());
+  options_.setCopyNonconvertibleFiles(true);
+  options_.setPdfExport(true);
+  EXPECT_EQ(run(), RunOutcome::succeeded);
+  const std::string skipped =
+      " is neither a regular file nor a folder (a FIFO, socket or device) => skipped";
+  EXPECT_EQ(env_.linesContaining(skipped),
+            (std::vector<std::string>{"\t" + (docs / "pipe").string() + skipped,
+                                      "\t" + (docs / "pipe.docx").string() + skipped,
+                                      "\t" + top.string() + skipped}));
+  EXPECT_TRUE(fs::is_regular_file(out() / "a.txt"));
+  EXPECT_FALSE(fs::exists(out() / "pipe"));
+  EXPECT_EQ(createdScript(), "");
+  EXPECT_EQ(alerts_.shown.back().summary, "No document was converted, 1 file copied");
+  EXPECT_EQ(runTreatment(options_.fileList()[1], options_.exportClassFlags()),
+            RunTreatment::notConverted);
+}
+
+// A target folder removed while the walk copies into it is not made again:
+// the copies after it fail, and the run ends with the error alert naming
+// the folder before anything is converted.
+TEST_F(ConversionControllerTest, ATargetFolderRemovedWhileCopyingEndsTheRun) {
+  struct LoggingFaultEnv : testing::FaultInjectionEnv {
+    void log(std::string_view line) override { lines.emplace_back(line); }
+    std::vector<std::string> lines;
+  } env;
+  using Op = testing::FaultInjectionEnv::Op;
+  for (const char* name : {"1.txt", "2.txt", "3.txt", "4.txt", "b.docx"}) {
+    tmp_.write(std::string("Docs/") + name, "x");
+  }
+  MorvaneOptions options(version_, env);
+  options.addFile(tmp_.path() / "Docs");
+  options.setTargetFolder(out());
+  options.setCopyNonconvertibleFiles(true);
+  options.setPdfExport(true);
+  env.removeBefore(Op::copy, "/3.txt", out());
+  const EngineServices services{env, scripts_, alerts_, version_};
+  ScriptRunner runner(options, services);
+  EXPECT_EQ(ConversionController(options, runner, services).runBatchConversion(),
+            RunOutcome::failed);
+  EXPECT_FALSE(fs::exists(out()));
+  EXPECT_EQ(runner.lostTargetFolder(), out());
+  EXPECT_TRUE(scripts_.created.empty());
+  EXPECT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Error"}));
+  EXPECT_TRUE(alerts_.shown.back().summary.starts_with(
+      "The target folder " + out().string() + " was removed during the run"))
+      << alerts_.shown.back().summary;
+  std::size_t failedCopies = 0;
+  for (const std::string& line : env.lines) failedCopies += line.starts_with("ERROR: could not copy");
+  EXPECT_EQ(failedCopies, 2u);  // 3.txt, whose copy found it gone, and 4.txt
 }
 
 }  // namespace

@@ -49,6 +49,7 @@ RunTreatment runTreatment(const NQFileDataObject& entry,
                           const std::map<std::string, bool>& exportClassFlags) {
   const bool package = ConversionController::isIworkPackage(entry);
   if (entry.isDir && !package) return RunTreatment::walked;
+  if (entry.isSpecial) return RunTreatment::notConverted;
   const std::string ext = pathExtension(entry.url);
   if (!package && !isConvertibleExtension(ext)) return RunTreatment::notConverted;
   return exportTargets(ext, exportClassFlags).empty() ? RunTreatment::notConverted

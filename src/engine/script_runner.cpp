@@ -45,7 +45,13 @@ void ScriptRunner::planConversion(const NQFileDataObject& entry) {
   const std::string& app =
       (creatorStudio ? creatorStudioAppsForExtensions_ : appsForExtensions_).at(ext);
   std::vector<fs::path> paths = targetPathsFor(entry, formats);
+  const bool hadTargets = !paths.empty();
   dropSourcesOfRun(entry, &paths, &formats);
+  if (hadTargets && paths.empty()) {
+    services_.env.log("Not converting " + entry.url.string() +
+                      ": every target of it is a source document of this run");
+    return;
+  }
   for (fs::path& path : paths) path = claimTarget(path);
   const FileConversionConfig& config =
       conversionConfigs_.at(app).emplace_back(entry, app, std::move(paths), std::move(formats));
@@ -60,6 +66,7 @@ void ScriptRunner::dropSourcesOfRun(const NQFileDataObject& entry, std::vector<f
     if (!isSourceOfRun((*paths)[i])) continue;
     services_.env.log("Skipping target " + (*paths)[i].string() + " of " + entry.url.string() +
                       ": it is a source document of this run and would be overwritten");
+    summary_.skippedExports.push_back((*paths)[i].string());
     paths->erase(paths->begin() + static_cast<std::ptrdiff_t>(i));
     formats->erase(formats->begin() + static_cast<std::ptrdiff_t>(i));
   }
@@ -140,11 +147,54 @@ std::vector<fs::path> ScriptRunner::targetPathsFor(const NQFileDataObject& entry
 }
 
 void ScriptRunner::createFolder(const fs::path& location) {
-  if (services_.env.stat(location).exists) return;
+  if (lostTarget_) return;
+  if (services_.env.stat(location).exists) {
+    rememberTargetFolder();
+    return;
+  }
+  if (targetFolderLost()) return;
   if (Status s = services_.env.createDirectories(location); !s.ok()) {
     services_.env.log("ERROR when trying to create folder at " + location.string() +
                       " LocalizedDescription: " + s.message());
   }
+  rememberTargetFolder();
+}
+
+void ScriptRunner::rememberTargetFolder() {
+  if (targetIdentity_ || !options_.targetFolder()) return;
+  const FileInfo info = services_.env.stat(*options_.targetFolder());
+  if (!info.exists || !info.isDir) return;
+  targetIdentity_.emplace(info.device, info.inode);
+  heldTarget_ = HeldFolder::open(*options_.targetFolder());
+}
+
+bool ScriptRunner::targetFolderLost() {
+  if (lostTarget_) return true;
+  if (!targetIdentity_) return false;
+  const FileInfo info = services_.env.stat(*options_.targetFolder());
+  const bool same = heldTarget_ ? heldTarget_->isAt(info)
+                                : info.exists && info.isDir &&
+                                      std::pair(info.device, info.inode) == *targetIdentity_;
+  if (same) return false;
+  lostTarget_ = *options_.targetFolder();
+  services_.env.log("ERROR: " + lostTargetMessage());
+  return true;
+}
+
+std::string ScriptRunner::lostTargetMessage() const {
+  if (!lostTarget_) return {};
+  return "The target folder " + lostTarget_->string() +
+         " was removed during the run; it was not made again, and what the run wrote into it "
+         "is gone";
+}
+
+// The run ends with the error alert naming the folder; what the script
+// did, if it ran, stays in the counts below it.
+RunOutcome ScriptRunner::reportLostTarget() {
+  const std::string message = lostTargetMessage();
+  runFailureAlert(services_.alerts, services_.version, message,
+                  message + "\n" + describeRunWithNames(summary_), message);
+  return RunOutcome::failed;
 }
 
 bool ScriptRunner::isSourceOfRun(const fs::path& target) {
@@ -189,7 +239,10 @@ std::string ScriptRunner::composeScript() const {
   return text;
 }
 
-RunOutcome ScriptRunner::runConversions() { return executeScript(composeScript()); }
+RunOutcome ScriptRunner::runConversions() {
+  if (lostTarget_) return reportLostTarget();
+  return executeScript(composeScript());
+}
 
 RunOutcome ScriptRunner::executeScript(const std::string& text) {
   ScriptError error;
@@ -214,9 +267,10 @@ RunOutcome ScriptRunner::executeScript(const std::string& text) {
   if (!executed) return reportFailure(error, text);
   services_.env.log("did finish conversion");
   summary_.converted = plannedDocuments();
+  if (targetFolderLost()) return reportLostTarget();
   Alert success = makeAlert({"Success", "Alert title when conversion completed successfully"},
                             {"Did complete conversion.", "Alert message when conversion completed"});
-  success.summary = describeRun(summary_);
+  success.summary = describeRunWithNames(summary_);
   success.informational = true;
   services_.alerts.runModal(success);
   return RunOutcome::succeeded;
@@ -235,6 +289,18 @@ std::string describeRun(const RunSummary& summary) {
                                                     " documents converted";
   if (summary.copied == 1) text += ", 1 file copied";
   if (summary.copied > 1) text += ", " + std::to_string(summary.copied) + " files copied";
+  const std::size_t skipped = summary.skippedExports.size();
+  if (skipped == 1) text += ", 1 export skipped: its target is a document of this run";
+  if (skipped > 1) {
+    text += ", " + std::to_string(skipped) +
+            " exports skipped: their targets are documents of this run";
+  }
+  return text;
+}
+
+std::string describeRunWithNames(const RunSummary& summary) {
+  std::string text = describeRun(summary);
+  for (const std::string& target : summary.skippedExports) text += "\nNot written: " + target;
   return text;
 }
 
@@ -246,7 +312,7 @@ RunOutcome ScriptRunner::reportCancel(const ScriptError& error) {
       {"Conversion cancelled", "Alert title when the user cancelled a conversion"},
       {converted == "1" ? "1 document was converted." : converted + " documents were converted.",
        "Alert message when the user cancelled a conversion"});
-  cancelled.summary = describeRun(summary_);
+  cancelled.summary = describeRunWithNames(summary_);
   cancelled.informational = true;
   services_.alerts.runModal(cancelled);
   return RunOutcome::cancelled;
@@ -268,8 +334,9 @@ RunOutcome ScriptRunner::reportFailure(const ScriptError& error, const std::stri
   for (const auto& [key, value] : error.info) {
     if (key == "message" && error.failedDocuments.empty()) failed += value + "\n";
   }
+  if (targetFolderLost()) failed = lostTargetMessage() + "\n" + failed;
   runFailureAlert(services_.alerts, services_.version, description + " \n" + text,
-                  failed + describeRun(summary_), description);
+                  failed + describeRunWithNames(summary_), description);
   return RunOutcome::failed;
 }
 

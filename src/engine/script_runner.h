@@ -17,6 +17,7 @@
 #include "engine/alerts.h"
 #include "engine/script_service.h"
 #include "filelist/env.h"
+#include "filelist/held_folder.h"
 #include "filelist/nq_file_data_object.h"
 #include "options/morvane_options.h"
 #include "options/system_version.h"
@@ -62,10 +63,19 @@ struct RunSummary {
   std::size_t failed = 0;     // documents that failed
   // With "continue after a failed document": each failed one and why.
   std::vector<std::pair<std::string, std::string>> failures = {};
+  // Exports not written because their target is one of the run's own
+  // source documents, by target; how many is their count.
+  std::vector<std::string> skippedExports = {};
 };
 
-// "42 documents converted, 3 files copied"; "No document was converted".
+// "42 documents converted, 3 files copied"; "No document was converted";
+// with skipped exports ", 1 export skipped: its target is a document of
+// this run".
 std::string describeRun(const RunSummary& summary);
+
+// describeRun and, below it, one line per skipped export naming its
+// target: the text under a run's alert.
+std::string describeRunWithNames(const RunSummary& summary);
 
 class ScriptRunner {
  public:
@@ -84,10 +94,11 @@ class ScriptRunner {
 
   // Appends one record under the entry's application, unless its extension
   // is in no table. Creates the target folders. A target that is one of
-  // the run's own source documents is left out of the record (logged). A
-  // target that an earlier record or copy of this run already took gets
-  // the first free number before its extension (logged), so that no
-  // output of the run writes over another.
+  // the run's own source documents is left out of the record (logged and
+  // counted in the summary's skippedExports); a document that loses every
+  // target so is not planned at all. A target that an earlier record or
+  // copy of this run already took gets the first free number before its
+  // extension (logged), so that no output of the run writes over another.
   void planConversion(const NQFileDataObject& entry);
 
   // Whether a location is already written by this run: a planned target
@@ -104,15 +115,24 @@ class ScriptRunner {
                                        const std::vector<std::string>& formats);
 
   // Creates the folder with its parents unless something exists there.
-  // A failure is logged, never returned.
+  // A failure is logged, never returned. Once the target folder has been
+  // there during this run, it is never made again: when it is gone (or
+  // another folder took its place) nothing is created, and the run
+  // remembers it as lost.
   void createFolder(const fs::path& location);
+
+  // The target folder, when it was removed during the run (seen by
+  // createFolder or at the end of the script). A run with a lost target
+  // folder ends with the error alert naming it.
+  const std::optional<fs::path>& lostTargetFolder() const { return lostTarget_; }
 
   // The script text for everything planned so far; logs each target's
   // format. Planning has already written each record's statements, so
   // this joins them under their tell blocks.
   std::string composeScript() const;
 
-  // Composes the script and executes it; succeeded or failed.
+  // Composes the script and executes it; succeeded or failed. A target
+  // folder lost while planning fails the run before anything executes.
   RunOutcome runConversions();
 
   // A non-convertible file was copied into the target.
@@ -122,7 +142,8 @@ class ScriptRunner {
 
   // Executes the text and ends the run with the success or error alert; a
   // run cancelled before (during its walk) executes nothing and ends with
-  // the cancel alert.
+  // the cancel alert; a target folder removed while the script ran makes
+  // it the error alert.
   RunOutcome executeScript(const std::string& text);
 
  private:
@@ -139,6 +160,14 @@ class ScriptRunner {
   fs::path claimTarget(const fs::path& planned);
   void appendStatements(const FileConversionConfig& config, PlannedScript* plan);
   RunOutcome reportFailure(const ScriptError& error, const std::string& text);
+  // Holds the target folder the first time it is there; later looks
+  // compare against it.
+  void rememberTargetFolder();
+  // True when the remembered target folder is gone or was replaced; sets
+  // lostTarget_ and logs it the first time.
+  bool targetFolderLost();
+  std::string lostTargetMessage() const;
+  RunOutcome reportLostTarget();
   // The alert of a cancelled run, with how many documents were converted
   // (the error's "converted" field).
   RunOutcome reportCancel(const ScriptError& error);
@@ -158,6 +187,12 @@ class ScriptRunner {
   std::optional<std::set<std::pair<std::uint64_t, std::uint64_t>>> sourceFiles_;
   // Every location this run writes (planned targets, copies made), as text.
   std::unordered_set<std::string> runTargets_;
+  // The target folder once it was there: held open (so that one made
+  // again under its name is told apart), and its device and inode, for
+  // a folder that cannot be opened.
+  std::optional<std::pair<std::uint64_t, std::uint64_t>> targetIdentity_;
+  std::optional<HeldFolder> heldTarget_;
+  std::optional<fs::path> lostTarget_;
   RunSummary summary_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/target_paths.h"
 #include "testing/engine_fixture.h"
 
@@ -286,6 +288,114 @@ TEST_F(ScriptRunnerTest, NeverTargetsASourceDocumentOfTheRun) {
   const std::string second = "Skipping target " + docx.string() + " of " + pages.string();
   EXPECT_TRUE((skipped[0].starts_with(first) && skipped[1].starts_with(second)) ||
               (skipped[0].starts_with(second) && skipped[1].starts_with(first)));
+}
+
+// An export left out because its target is a source document of the run is
+// counted and named in the run's summary; a document that loses every
+// target so is not planned at all, and does not count as converted.
+TEST_F(ScriptRunnerTest, SkippedExportsAreCountedAndNamed) {
+  const fs::path folder = tmp_.mkdir("Work");
+  const fs::path docx = tmp_.write("Work/a.docx");
+  const fs::path pages = tmp_.write("Work/a.pages");
+  options_.addFile(folder);
+  options_.setTargetFolder(folder);
+  options_.setIworkExport(true);
+  for (const NQFileDataObject& e : *options_.fileList()[0].dirContents) runner().planConversion(e);
+  EXPECT_TRUE(runner().conversionConfigs().at("Pages").empty());
+  EXPECT_EQ(env_.linesContaining("Not converting ").size(), 2u);
+  std::vector<std::string> skipped = runner().summary().skippedExports;
+  std::sort(skipped.begin(), skipped.end());
+  EXPECT_EQ(skipped, (std::vector<std::string>{docx.string(), pages.string()}));
+  EXPECT_EQ(runner().runConversions(), RunOutcome::succeeded);
+  EXPECT_EQ(createdScript(), "");
+  const std::string summary = alerts_.shown.back().summary;
+  EXPECT_TRUE(summary.starts_with(
+      "No document was converted, 2 exports skipped: their targets are documents of this run\n"))
+      << summary;
+  EXPECT_NE(summary.find("\nNot written: " + docx.string()), std::string::npos) << summary;
+  EXPECT_NE(summary.find("\nNot written: " + pages.string()), std::string::npos) << summary;
+
+  RunSummary one{1, 0, 0};
+  one.skippedExports = {"/t/a.pages"};
+  EXPECT_EQ(describeRun(one), "1 document converted, 1 export skipped: its target is a document "
+                              "of this run");
+  EXPECT_EQ(describeRunWithNames(one), describeRun(one) + "\nNot written: /t/a.pages");
+  // A failed run tells them too.
+  runner_.reset();
+  scripts_.executeError = ScriptError{{{"message", "broken"}}};
+  runner().planConversion(NQFileDataObject(docx, 1, false, env_));
+  runner().runConversions();
+  EXPECT_NE(alerts_.shown.back().summary.find("1 export skipped: its target is a document of "
+                                              "this run\nNot written: " + pages.string()),
+            std::string::npos)
+      << alerts_.shown.back().summary;
+}
+
+// Planning makes the target folder; once it was there, the run never makes
+// it again. A target folder removed while the walk goes on ends the run
+// with the error alert naming it, before anything is executed.
+TEST_F(ScriptRunnerTest, ATargetFolderRemovedWhilePlanningIsNotMadeAgain) {
+  const fs::path out = tmp_.path() / "Out";
+  options_.setTargetFolder(out);
+  options_.setRebuildStruct(true);
+  options_.setPdfExport(true);
+  runner().planConversion(entry(tmp_.write("a.docx")));
+  ASSERT_TRUE(fs::is_directory(out));
+  EXPECT_FALSE(runner().lostTargetFolder());
+  fs::remove_all(out);
+  runner().planConversion(NQFileDataObject(tmp_.write("In/Sub/b.docx"), 2, false, env_));
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(runner().lostTargetFolder(), out);
+  const std::string message = "The target folder " + out.string() +
+                              " was removed during the run; it was not made again, and what the "
+                              "run wrote into it is gone";
+  EXPECT_EQ(env_.linesContaining("ERROR: The target folder"),
+            std::vector<std::string>{"ERROR: " + message});
+  EXPECT_EQ(runner().runConversions(), RunOutcome::failed);
+  EXPECT_TRUE(scripts_.created.empty());
+  ASSERT_EQ(alerts_.titles(), std::vector<std::string>{"Error"});
+  EXPECT_TRUE(alerts_.shown[0].summary.starts_with(message + "\n")) << alerts_.shown[0].summary;
+  EXPECT_FALSE(fs::exists(out));
+}
+
+// Removed while the script runs (and, as LibreOffice does when it saves
+// into a missing folder, made again at once): the run that would have
+// succeeded ends with the error alert naming the folder.
+TEST_F(ScriptRunnerTest, ATargetFolderRemovedWhileTheScriptRunsFailsTheRun) {
+  struct RemovingExecutor : ScriptExecutor {
+    bool execute(Script& script, ScriptError* error) override {
+      fs::remove_all(folder);
+      if (makeAgain) fs::create_directory(folder);
+      return script.execute(error);
+    }
+    fs::path folder;
+    bool makeAgain = false;
+  };
+  const fs::path out = tmp_.path() / "Out";
+  options_.setTargetFolder(out);
+  options_.setPdfExport(true);
+  const fs::path doc = tmp_.write("a.docx");
+  for (bool makeAgain : {false, true}) {
+    RemovingExecutor executor;
+    executor.folder = out;
+    executor.makeAgain = makeAgain;
+    EngineServices withExecutor = services();
+    withExecutor.executor = &executor;
+    ScriptRunner runner(options_, withExecutor);
+    runner.planConversion(entry(doc));
+    alerts_.shown.clear();
+    EXPECT_EQ(runner.runConversions(), RunOutcome::failed) << makeAgain;
+    ASSERT_EQ(alerts_.titles(), std::vector<std::string>{"Error"}) << makeAgain;
+    EXPECT_TRUE(alerts_.shown[0].summary.starts_with("The target folder " + out.string() +
+                                                     " was removed during the run"))
+        << alerts_.shown[0].summary;
+    EXPECT_EQ(runner.lostTargetFolder(), out);
+  }
+  // Left in place, it is the same folder however much the run wrote into it.
+  ScriptRunner untouched(options_, services());
+  untouched.planConversion(entry(doc));
+  fs::create_directory(out / "Sub");
+  EXPECT_EQ(untouched.runConversions(), RunOutcome::succeeded);
 }
 
 // Documents of one run that share a name must not share an output.

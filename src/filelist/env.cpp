@@ -148,8 +148,15 @@ int fillCopy(int in, int out, const StopRequested& stop) {
 
 Status copyFile(const fs::path& from, const fs::path& to, const PlacingSteps& steps,
                 const StopRequested& stop) {
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking, in case a FIFO took the file's place since it was
+  // looked at: opening one to read would wait for a writer.
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return errnoStatus(errno);
+  struct ::stat st;
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return Status::error("\"" + from.filename().string() + "\" is not a regular file");
+  }
   fs::path temp;
   const int out = createTemporaryBeside(to, &temp);
   int err = out < 0 ? errno : fillCopy(in, out, stop);
@@ -248,6 +255,7 @@ FileInfo RealEnv::stat(const fs::path& path) {
   info.exists = true;
   info.isDir = S_ISDIR(st.st_mode);
   info.isLink = isLink;
+  info.isSpecial = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
   info.device = static_cast<std::uint64_t>(st.st_dev);
   info.inode = static_cast<std::uint64_t>(st.st_ino);
   return info;
@@ -271,6 +279,20 @@ Status RealEnv::syncFolder(const fs::path& dir) {
   return err == 0 ? Status() : errnoStatus(err);
 }
 
+namespace {
+
+// The kind of an item that is no link, from the type its listing cached.
+DirectoryItem::Kind listedKind(const fs::directory_entry& item) {
+  std::error_code ec;
+  if (item.is_directory(ec)) return DirectoryItem::Kind::directory;
+  if (ec) return DirectoryItem::Kind::needsStat;
+  if (item.is_regular_file(ec)) return DirectoryItem::Kind::other;
+  if (ec) return DirectoryItem::Kind::needsStat;
+  return item.exists(ec) && !ec ? DirectoryItem::Kind::special : DirectoryItem::Kind::needsStat;
+}
+
+}  // namespace
+
 Status RealEnv::listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) {
   std::error_code ec;
   fs::directory_iterator it(dir, ec);
@@ -280,11 +302,7 @@ Status RealEnv::listDirectory(const fs::path& dir, std::vector<DirectoryItem>* o
     // The listing's own type answers need no extra system call.
     std::error_code typeError;
     DirectoryItem::Kind kind = DirectoryItem::Kind::needsStat;
-    if (!it->is_symlink(typeError) && !typeError) {
-      kind = it->is_directory(typeError) ? DirectoryItem::Kind::directory
-                                         : DirectoryItem::Kind::other;
-      if (typeError) kind = DirectoryItem::Kind::needsStat;
-    }
+    if (!it->is_symlink(typeError) && !typeError) kind = listedKind(*it);
     out->push_back({it->path(), kind});
   }
   if (ec) return Status::error(ec.message());

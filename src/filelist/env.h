@@ -18,11 +18,12 @@ namespace morvane {
 namespace fs = std::filesystem;
 
 // One item of a folder listing, with what the listing already knows of
-// its type: a symbolic link, or a type the file system did not report,
-// needs a stat to tell.
+// its type: a folder, a regular file ("other"), a special file (a FIFO,
+// socket or device, never to be opened as a document), or, for a symbolic
+// link or a type the file system did not report, one that needs a stat.
 struct DirectoryItem {
   fs::path path;
-  enum class Kind { directory, other, needsStat } kind = Kind::needsStat;
+  enum class Kind { directory, other, special, needsStat } kind = Kind::needsStat;
 };
 
 // What a stat of one location found. Symbolic links are followed; isLink
@@ -31,6 +32,8 @@ struct FileInfo {
   bool exists = false;
   bool isDir = false;
   bool isLink = false;
+  // Neither a regular file nor a folder: a FIFO, socket or device.
+  bool isSpecial = false;
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
 };

@@ -1,7 +1,9 @@
 #include "filelist/env.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,8 +11,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <sstream>
 
+#include "filelist/held_folder.h"
+#include "filelist/nq_file_data_object.h"
+#include "filelist/regular_files.h"
+#include "testing/recording_fakes.h"
 #include "testing/temp_dir.h"
 
 namespace morvane {
@@ -273,6 +281,81 @@ TEST(EnvTest, StatTellsLinksAndResolveFollowsThem) {
   EXPECT_FALSE(env.stat(tmp.path() / "dangling").exists);
   EXPECT_EQ(env.resolve(tmp.path() / "link/../link"), fs::canonical(dir));
   EXPECT_TRUE(env.resolve(tmp.path() / "dangling").empty());
+}
+
+// FIFOs, sockets and devices are told apart from files and folders by the
+// listing, a stat and the scan, are never opened (a FIFO without a writer
+// would block), cannot be copied, and are named when a folder is flattened.
+TEST(EnvTest, SpecialFilesAreToldApartAndNeverOpened) {
+  TempDir tmp;
+  const fs::path dir = tmp.mkdir("dir");
+  const fs::path fifo = dir / "pipe.docx";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path socketPath = dir / "sock";
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ::sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.native().size(), sizeof address.sun_path);
+  std::copy(socketPath.native().begin(), socketPath.native().end(), address.sun_path);
+  ASSERT_EQ(::bind(sock, reinterpret_cast<::sockaddr*>(&address), sizeof address), 0);
+  ::close(sock);
+  tmp.write("dir/a.txt");
+  tmp.mkdir("dir/sub");
+  fs::create_symlink(fifo, dir / "link");
+  RealEnv env;
+  std::vector<DirectoryItem> items;
+  ASSERT_TRUE(env.listDirectory(dir, &items).ok());
+  std::map<std::string, DirectoryItem::Kind> kinds;
+  for (const DirectoryItem& item : items) kinds[item.path.filename().string()] = item.kind;
+  using Kind = DirectoryItem::Kind;
+  EXPECT_EQ(kinds, (std::map<std::string, Kind>{{"a.txt", Kind::other},
+                                                 {"link", Kind::needsStat},
+                                                 {"pipe.docx", Kind::special},
+                                                 {"sock", Kind::special},
+                                                 {"sub", Kind::directory}}));
+  EXPECT_TRUE(env.stat(fifo).isSpecial);
+  EXPECT_TRUE(env.stat(dir / "link").isSpecial);
+  EXPECT_TRUE(env.stat("/dev/null").isSpecial);
+  EXPECT_FALSE(env.stat(dir / "a.txt").isSpecial || env.stat(dir).isSpecial);
+
+  const NQFileDataObject scanned(dir, 0, true, env);
+  std::vector<std::string> special;
+  for (const NQFileDataObject& e : *scanned.dirContents) {
+    if (e.isSpecial) special.push_back(e.url.filename().string());
+  }
+  EXPECT_EQ(special, (std::vector<std::string>{"link", "pipe.docx", "sock"}));
+  EXPECT_TRUE(NQFileDataObject(fifo, 0, true, env).isSpecial);
+
+  const Status copied = env.copyItem(fifo, tmp.path() / "copy");
+  EXPECT_EQ(copied.message(), "\"pipe.docx\" is not a file, folder or link");
+  EXPECT_FALSE(fs::exists(tmp.path() / "copy"));
+
+  testing::RecordingEnv recording;
+  EXPECT_EQ(regularFilesIn(dir, recording), std::vector<fs::path>{dir / "a.txt"});
+  EXPECT_EQ(recording.linesContaining("neither a regular file nor a folder"),
+            (std::vector<std::string>{
+                "Not adding " + fifo.string() +
+                    ": it is neither a regular file nor a folder (a FIFO, socket or device)",
+                "Not adding " + socketPath.string() +
+                    ": it is neither a regular file nor a folder (a FIFO, socket or device)"}));
+}
+
+// A held folder is told apart from one made again under its name, though
+// the file system would give the new one the same inode number.
+TEST(EnvTest, AHeldFolderIsNotTheOneMadeAgainInItsPlace) {
+  TempDir tmp;
+  const fs::path dir = tmp.mkdir("out");
+  RealEnv env;
+  std::optional<HeldFolder> held = HeldFolder::open(dir);
+  ASSERT_TRUE(held);
+  tmp.write("out/a.pdf");
+  EXPECT_TRUE(held->isAt(env.stat(dir)));
+  EXPECT_FALSE(held->isAt(env.stat(tmp.path())));
+  fs::remove_all(dir);
+  EXPECT_FALSE(held->isAt(env.stat(dir)));
+  fs::create_directory(dir);
+  EXPECT_FALSE(held->isAt(env.stat(dir)));
+  EXPECT_FALSE(HeldFolder::open(tmp.path() / "missing"));
 }
 
 TEST(EnvTest, SyncFlushesFilesAndFoldersAndNamesWhatIsMissing) {

@@ -34,6 +34,7 @@ NQFileDataObject::NQFileDataObject(fs::path url_, std::int64_t level, bool topLe
     : id(Uuid::random()), dirLevel(level), url(std::move(url_)) {
   const FileInfo info = env.stat(url);
   isDir = info.isDir;
+  isSpecial = info.isSpecial;
   if (!isDir) return;
   EnteredFolders entered;
   scan(env, info, topLevel, entered, env.resolve(url));
@@ -45,8 +46,13 @@ NQFileDataObject::NQFileDataObject(DirectoryItem item, std::int64_t level, Env& 
   // Files take their type from the listing; a folder is looked at once,
   // for the device and inode that guard against scanning in circles.
   if (item.kind == DirectoryItem::Kind::other) return;
+  if (item.kind == DirectoryItem::Kind::special) {
+    isSpecial = true;
+    return;
+  }
   const FileInfo info = env.stat(url);
   isDir = info.isDir;
+  isSpecial = info.isSpecial;
   if (!isDir) return;
   if (info.isLink && !leadsInside(env, url, bound)) {
     dirContents.emplace();

@@ -1,7 +1,7 @@
 // NQFileDataObject: one entry of the file list, a file or a folder with the
 // whole tree below it, scanned once when the entry is made and frozen.
-// The engine reads url, isDir, dirLevel and dirContents; the list views
-// show displayValue("filename") and select by id.
+// The engine reads url, isDir, isSpecial, dirLevel and dirContents; the
+// list views show displayValue("filename") and select by id.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +37,9 @@ class NQFileDataObject {
   std::optional<std::vector<NQFileDataObject>> dirContents;
   std::int64_t dirCount = 0;
   bool isDir = false;
+  // Neither a regular file nor a folder (a FIFO, socket or device; a link
+  // counts as what it leads to): never opened, converted or copied.
+  bool isSpecial = false;
 
   // The text of a list column; "filename" (the only column) is the last
   // path component. Prints the wrapper error line when the item is gone.

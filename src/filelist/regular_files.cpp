@@ -70,6 +70,10 @@ void collect(const fs::path& dir, bool top, fs::path bound, Env& env,
       isDir = fs::is_directory(status);
       isRegular = fs::is_regular_file(status);  // a symbolic link is not
       if (fs::is_symlink(status)) noteLinkOut(item.path, bound, env);
+      if (fs::is_other(status)) {
+        env.log("Not adding " + item.path.string() +
+                ": it is neither a regular file nor a folder (a FIFO, socket or device)");
+      }
     }
     if (isDir && !isDocumentPackage(item.path)) collect(item.path, false, bound, env, files);
     if (isRegular) files->push_back(item.path);

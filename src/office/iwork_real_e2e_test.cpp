@@ -223,15 +223,20 @@ double wordTop(const fs::path& pdf, int page, const std::string& word) {
 TEST_F(IworkRealDocumentsTest, TablesSitAndStackAsInPages) {
   SAMPLES_OR_SKIP();
   // 008's table sits under the paragraph that holds it, indented with it
-  // (30 pt: 602 twips), and its cells draw no paragraph spacing: rows of
-  // one line of 14 pt text stand about 23 pt apart, as Pages draws them.
+  // (30 pt: 602 twips), and its cells draw no paragraph spacing and no
+  // line gap below their 14 pt Calibri: rows stand 23.4 pt apart, as Pages
+  // draws them (26 pt with the gap). The paragraph's 12 pt space after
+  // follows the table: Pages draws the note 38.6 pt below the last row.
   const std::string docx = officeXml(output("008-pages.docx"), "word/document.xml");
   EXPECT_NE(docx.find("<w:jc w:val=\"left\"/><w:tblInd w:w=\"602\""), std::string::npos);
   const fs::path pdf = output("008-pages.pdf");
   const double organization = wordTop(pdf, 1, "Organization:"), project = wordTop(pdf, 1, "Project:");
+  const double covered = wordTop(pdf, 1, "Covered"), note = wordTop(pdf, 1, "Note:");
   ASSERT_GT(organization, 0);
-  EXPECT_GT(project - organization, 20);
-  EXPECT_LT(project - organization, 30);
+  EXPECT_GT(project - organization, 22.5);
+  EXPECT_LT(project - organization, 24.5);
+  EXPECT_GT(note - covered, 36);
+  EXPECT_LT(note - covered, 41);
 }
 
 TEST_F(IworkRealDocumentsTest, FirstPagesKeepTheirOwnHeadersAndFooters) {

@@ -593,6 +593,34 @@ TEST_F(OfficeEndToEndTest, ARunThatGoesOnConvertsEveryGoodDocument) {
   EXPECT_EQ(childProcesses(), 0);
 }
 
+// The target folder removed while the command line converts into it: the
+// run ends with status 1 and an error naming the folder, and the folder is
+// not made again (LibreOffice would make it, saving the next document).
+TEST_F(OfficeEndToEndTest, ATargetFolderRemovedDuringARunIsNamedAndNotMadeAgain) {
+  const fs::path in = tmp_.mkdir("in"), out = tmp_.path() / "out";
+  makeOfficeDocuments(in);
+  for (int i = 10; i < 90; ++i) fs::copy_file(in / "a.docx", in / ("d" + std::to_string(i) + ".docx"));
+  const std::string script =
+      "MORVANE_OFFICE_WORKERS=1 '" MORVANE_TEST_CLI "' --pdf --keep-going --yes --target '" +
+      out.string() + "' '" + in.string() + "' >'" + (tmp_.path() / "log").string() +
+      "' 2>&1 & pid=$!; for i in $(seq 3600); do [ \"$(ls '" + out.string() +
+      "' 2>/dev/null | grep -c 'pdf$')\" -ge 2 ] && break; sleep 0.05; done; mv '" +
+      out.string() + "' '" + out.string() + ".removed'; rm -rf '" + out.string() +
+      ".removed'; wait $pid; echo $?";
+  EXPECT_EQ(commandOutput(script), "1\n");
+  EXPECT_FALSE(fs::exists(out));
+  std::ifstream logFile(tmp_.path() / "log");
+  const std::string log{std::istreambuf_iterator<char>(logFile), {}};
+  EXPECT_NE(log.find("The target folder " + out.string() + " was removed during the run"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("the target folder " + out.string() + " was removed during the run; " +
+                     out.string() + "/d89.pdf was not written"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(childProcesses(), 0);
+}
+
 // A document that grows LibreOffice past the memory a worker may hold (set
 // small by the environment) fails alone, by name and with the cap; the
 // run goes on with the next documents on a fresh worker.

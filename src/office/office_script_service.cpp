@@ -19,6 +19,7 @@
 #include "office/document_census.h"
 #include "office/failure_reasons.h"
 #include "office/script_parser.h"
+#include "office/target_folders.h"
 
 namespace morvane {
 
@@ -32,6 +33,7 @@ struct PendingExport {
   fs::path partial;
   fs::path target;
   const ScriptStatement* statement = nullptr;
+  TargetFolders* folders = nullptr;  // the folders of the execution
 };
 
 // A hidden name beside `target`, unique in this process (workers of one
@@ -59,20 +61,34 @@ using WrittenFile = std::function<void(const std::string& path)>;
 // folder, so that a power loss cannot leave an empty file under the
 // target's name. Only then is it told as written. An export that cannot be
 // flushed is removed; one whose folder cannot be is in place but not
-// counted.
+// counted. Nothing is placed in a folder that was removed (or replaced)
+// since the export started: that fails naming the folder.
 Status commit(Env& env, const PendingExport& e, const WrittenFile& written) {
   const auto failed = [&](const Status& why) {
+    if (Status there = e.folders->check(env, e.target); !there.ok()) return there;
     return explainFileError(e.target.string(), true,
                             "cannot write " + e.target.string() + ": " + why.message())
         .status();
   };
+  // Gone from its folder: someone is removing the folder or files in it.
+  const auto removed = [&] { return !env.stat(e.partial).exists; };
+  const Status removedStatus = Status::error(
+      "the finished export was removed from its folder before it could take its place");
   if (Status synced = env.syncFile(e.partial); !synced.ok()) {
+    const bool gone = removed();
     env.removeAll(e.partial);
-    return failed(Status::error("it could not be flushed to the disk: " + synced.message()));
+    return failed(gone ? removedStatus
+                       : Status::error("it could not be flushed to the disk: " +
+                                       synced.message()));
+  }
+  if (Status there = e.folders->check(env, e.target); !there.ok()) {
+    env.removeAll(e.partial);
+    return there;
   }
   if (Status renamed = env.renameFile(e.partial, e.target); !renamed.ok()) {
+    const bool gone = removed();
     env.removeAll(e.partial);
-    return failed(renamed);
+    return failed(gone ? removedStatus : renamed);
   }
   if (Status synced = env.syncFolder(e.target.parent_path()); !synced.ok()) {
     return failed(
@@ -219,8 +235,8 @@ ScriptError describeStatement(const TellBlock& tell, const ScriptStatement& st,
 class BlockState {
  public:
   BlockState(const TellBlock& tell, const OfficeConfig& config, LaneWorker& lane,
-             const WrittenFile& written)
-      : tell_(tell), config_(config), lane_(lane), written_(written) {}
+             const WrittenFile& written, TargetFolders& folders)
+      : tell_(tell), config_(config), lane_(lane), written_(written), folders_(folders) {}
 
   // Runs one statement. Exports are left pending in *pending when given,
   // else renamed over their targets at once.
@@ -367,7 +383,8 @@ class BlockState {
     // Written under a hidden temporary name beside the target, then renamed
     // over it: a failed export leaves no half-written file behind.
     const fs::path finalPath(target);
-    const PendingExport e{partialPathFor(finalPath), finalPath, &statement};
+    if (Status s = folders_.enter(officeEnv(config_), finalPath); !s.ok()) return s;
+    const PendingExport e{partialPathFor(finalPath), finalPath, &statement, &folders_};
     std::vector<std::string> answer;
     const pid_t pid = worker()->pid();
     if (Status s = worker()->call({"save", e.partial.string(), format}, &answer); !s.ok()) {
@@ -390,6 +407,7 @@ class BlockState {
   const OfficeConfig& config_;
   LaneWorker& lane_;
   const WrittenFile& written_;
+  TargetFolders& folders_;
   std::vector<std::string> documents_;  // open documents, document 1 last
 };
 
@@ -760,7 +778,7 @@ class OfficeScript : public Script {
                   ProgressCounter& progress, ScriptError* error) {
     const OfficeConfig config = withMemoryCap(config_, 1);
     LaneWorker lane(config, &running_);  // ends the worker: no close or quit after an error
-    BlockState state(block, config, lane, written_);
+    BlockState state(block, config, lane, written_, folders_);
     for (std::size_t k = 0; k < block.statements.size(); ++k) {
       const ScriptStatement& st = block.statements[k];
       if (running_.cancelled()) return false;
@@ -824,7 +842,7 @@ class OfficeScript : public Script {
       for (std::size_t i = next++; i < items.size() && i < firstFailure; i = next++) {
         if (running_.cancelled() || committer.stopped()) break;
         *serving = &items[i];
-        BlockState state(*items[i].block, config, worker, written_);
+        BlockState state(*items[i].block, config, worker, written_, folders_);
         runDocument(items[i], state, progress, &outcomes[i]);
         if (outcomes[i].error && keepGoing) state.abandonDocument();
         if (!outcomes[i].error || keepGoing) worker.documentServed();
@@ -938,6 +956,7 @@ class OfficeScript : public Script {
   RunningWorkers running_;
   std::atomic<bool> keepGoing_{false};
   WrittenFile written_;  // set before execute
+  TargetFolders folders_;  // the folders exported into, as first seen
   std::vector<std::pair<std::string, std::string>> failures_;  // of a run that goes on
   std::optional<ScriptError> firstFailure_;
   std::atomic<std::size_t> converted_{0};  // documents whose exports all landed

@@ -408,10 +408,9 @@ TEST_F(OfficeServiceTest, InjectedFaultsNameTheDocumentAndLeaveNoPartialFile) {
   writeWorker("rm -rf \"$(dirname \"$a\")\"; echo ok");
   ASSERT_FALSE(run(block("Pages", exportPdf())));
   EXPECT_EQ(info(error_, "document"), source_);
-  EXPECT_EQ(info(error_, "message"),
-            "the folder " + (tmp_.path() / "out").string() + " no longer exists");
-  EXPECT_NE(info(error_, "details").find("No such file or directory"), std::string::npos)
-      << info(error_, "details");
+  EXPECT_EQ(info(error_, "message"), "the target folder " + (tmp_.path() / "out").string() +
+                                         " was removed during the run; " + target_ +
+                                         " was not written");
   EXPECT_FALSE(fs::exists(tmp_.path() / "out"));
 
   // A cache folder that cannot be written or is full: the run goes on
@@ -430,6 +429,77 @@ TEST_F(OfficeServiceTest, InjectedFaultsNameTheDocumentAndLeaveNoPartialFile) {
     }
     fs::remove_all(tmp_.path() / "cache");
   }
+}
+
+// The target folder removed while a run goes on is never made again: the
+// export that finds it gone fails naming it, and so does every later one
+// of a run that goes on after failures, with one worker or two; what
+// landed before is told as written.
+TEST_F(OfficeServiceTest, ATargetFolderRemovedDuringTheRunIsNeverMadeAgain) {
+  using Op = testing::FaultInjectionEnv::Op;
+  const fs::path out = tmp_.path() / "out";
+  const auto gone = [&](const std::string& name) {
+    return "the target folder " + out.string() + " was removed during the run; " +
+           (out / name).string() + ".pdf was not written";
+  };
+  writeWorker("echo ok");
+  for (std::size_t workers : {1u, 2u}) {
+    for (bool keepGoing : {false, true}) {
+      config_.workers = workers;
+      testing::FaultInjectionEnv env;
+      config_.env = &env;
+      fs::create_directories(out);
+      env.removeBefore(Op::rename, "/out/doc2.pdf", out);
+      OfficeScriptService service(config_);
+      error_ = {};
+      std::unique_ptr<Script> script =
+          service.create(block("Pages", documentBlocks(docNames(4)) + "  quit\n"), &error_);
+      if (keepGoing) script->continueAfterFailures();
+      written_.clear();
+      script->reportWrittenFiles([this](const std::string& path) {
+        std::lock_guard lock(writtenMutex_);
+        written_.push_back(fs::path(path).filename().string());
+      });
+      const std::string label = std::to_string(workers) + (keepGoing ? " going on" : "");
+      ASSERT_FALSE(script->execute(&error_)) << label;
+      EXPECT_EQ(info(error_, "document"), (tmp_.path() / "doc2.docx").string()) << label;
+      EXPECT_EQ(info(error_, "message"), gone("doc2")) << label;
+      if (keepGoing) {
+        ASSERT_EQ(error_.failedDocuments.size(), 3u) << label;
+        EXPECT_EQ(error_.failedDocuments[2],
+                  std::pair((tmp_.path() / "doc4.docx").string(), gone("doc4")));
+      }
+      EXPECT_EQ(error_.converted, 1u) << label;
+      EXPECT_EQ(written_, std::vector<std::string>{"doc1.pdf"}) << label;
+      EXPECT_FALSE(fs::exists(out)) << label;
+    }
+  }
+  config_.env = nullptr;
+}
+
+// LibreOffice makes a missing folder again when it saves into it: the
+// export into the new folder, and every later one into it, fail naming
+// the folder, and nothing of theirs is left there.
+TEST_F(OfficeServiceTest, AnExportIntoATargetFolderMadeAgainFails) {
+  const fs::path out = tmp_.path() / "out";
+  config_.workers = 1;
+  writeWorker("case \"$a\" in */.doc2.pdf.*) rm -rf \"$(dirname \"$a\")\";"
+              " mkdir \"$(dirname \"$a\")\"; echo partial > \"$a\" ;; esac; echo ok");
+  fs::create_directories(out);
+  OfficeScriptService service(config_);
+  std::unique_ptr<Script> script =
+      service.create(block("Pages", documentBlocks(docNames(3)) + "  quit\n"), &error_);
+  script->continueAfterFailures();
+  ASSERT_FALSE(script->execute(&error_));
+  ASSERT_EQ(error_.failedDocuments.size(), 2u);
+  for (const auto& [document, reason] : error_.failedDocuments) {
+    EXPECT_NE(reason.find("the target folder " + out.string() +
+                          " was removed during the run and another one made in its place"),
+              std::string::npos)
+        << document << ": " << reason;
+  }
+  EXPECT_EQ(error_.converted, 1u);
+  EXPECT_TRUE(outFiles().empty());
 }
 
 // An export counts only once it is on the disk: the file is flushed before

@@ -19,9 +19,39 @@ std::vector<std::string> FaultInjectionEnv::steps() const {
   return steps_;
 }
 
+void FaultInjectionEnv::before(Op op, std::string pathPart, std::function<void()> action) {
+  std::lock_guard lock(mutex_);
+  hooks_.push_back({op, std::move(pathPart), std::move(action)});
+}
+
+void FaultInjectionEnv::removeBefore(Op op, std::string pathPart, fs::path folder) {
+  // Moved aside first, so that it is gone at once even while a worker
+  // writes into it (remove_all alone would then fail half way).
+  before(op, std::move(pathPart), [folder = std::move(folder)] {
+    fs::path aside = folder;
+    aside += ".removed";
+    std::error_code ignored;
+    fs::rename(folder, aside, ignored);
+    fs::remove_all(aside, ignored);
+  });
+}
+
 Status FaultInjectionEnv::injected(Op op, const fs::path& path) {
   static const char* const kNames[] = {"rename",     "remove", "write",    "createDirectories",
                                        "makeFolder", "copy",   "syncFile", "syncFolder"};
+  std::vector<std::function<void()>> actions;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto it = hooks_.begin(); it != hooks_.end();) {
+      if (it->op != op || path.string().find(it->pathPart) == std::string::npos) {
+        ++it;
+        continue;
+      }
+      actions.push_back(std::move(it->action));
+      it = hooks_.erase(it);
+    }
+  }
+  for (const auto& action : actions) action();  // unlocked: it may use the file system
   std::lock_guard lock(mutex_);
   if (op == Op::rename || op == Op::syncFile || op == Op::syncFolder) {
     steps_.push_back(std::string(kNames[static_cast<int>(op)]) + " " + path.string());

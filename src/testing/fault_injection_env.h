@@ -1,9 +1,11 @@
 // FaultInjectionEnv: the machine's file system with chosen operations
 // failing, in the manner of an EnvWrapper: each fault names an operation,
-// a part of the path it strikes and the errno it fails with. Safe to use
-// from the service's worker threads.
+// a part of the path it strikes and the errno it fails with. Chosen
+// operations can also first change the file system under the caller (a
+// folder removed mid-run). Safe to use from the service's worker threads.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,6 +22,14 @@ class FaultInjectionEnv : public RealEnv {
 
   // From now on, `op` on a path that contains `pathPart` fails with `err`.
   void fail(Op op, std::string pathPart, int err);
+
+  // The next `op` on a path that contains `pathPart` first calls `action`
+  // (once; then the operation goes on as it would).
+  void before(Op op, std::string pathPart, std::function<void()> action);
+
+  // The next `op` on a path that contains `pathPart` first removes
+  // `folder` with everything in it, as a user might while a run goes on.
+  void removeBefore(Op op, std::string pathPart, fs::path folder);
 
   // The operations that failed, as "rename PATH: message".
   std::vector<std::string> failures() const;
@@ -45,11 +55,18 @@ class FaultInjectionEnv : public RealEnv {
     std::string pathPart;
     int err;
   };
-  // The injected failure for `op` on `path`, or ok.
+  struct Hook {
+    Op op;
+    std::string pathPart;
+    std::function<void()> action;
+  };
+  // Runs the hooks `op` on `path` strikes; then the injected failure for
+  // it, or ok.
   Status injected(Op op, const fs::path& path);
 
   mutable std::mutex mutex_;
   std::vector<Fault> faults_;
+  std::vector<Hook> hooks_;
   std::vector<std::string> failures_;
   std::vector<std::string> steps_;
 };

@@ -1,0 +1,40 @@
+#include "office/target_folders.h"
+
+namespace morvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+Status folderGone(const fs::path& target, bool replaced) {
+  return Status::error("the target folder " + folderOf(target).string() +
+                       (replaced ? " was removed during the run and another one made in its "
+                                   "place; "
+                                 : " was removed during the run; ") +
+                       target.string() + " was not written");
+}
+
+}  // namespace
+
+fs::path folderOf(const fs::path& target) {
+  return target.parent_path().empty() ? fs::path(".") : target.parent_path();
+}
+
+Status TargetFolders::enter(Env& env, const fs::path& target) {
+  const fs::path folder = folderOf(target);
+  const FileInfo info = env.stat(folder);
+  if (!info.exists || !info.isDir) return folderGone(target, false);
+  std::lock_guard lock(mutex_);
+  const auto [it, first] = seen_.try_emplace(folder.native());
+  Seen& seen = it->second;
+  if (first) {
+    seen.device = info.device;
+    seen.inode = info.inode;
+    if (held_ < kMostHeld && (seen.held = HeldFolder::open(folder))) ++held_;
+  }
+  const bool same = seen.held ? seen.held->isAt(info)
+                              : info.device == seen.device && info.inode == seen.inode;
+  return same ? Status() : folderGone(target, true);
+}
+
+}  // namespace morvane
