@@ -95,6 +95,7 @@ int runBatch(const CliOptions& cli, const CliContext& context) {
     context.err << "morvane-cli: " << error << "\n";
     return kExitUsage;
   }
+  if (context.showLog) context.showLog(cli.log);
   MorvaneOptions options(context.version, context.env);
   applyChoices(cli, *paths, options);
   std::unique_ptr<ScriptFileService> scriptFile;
@@ -106,7 +107,7 @@ int runBatch(const CliOptions& cli, const CliContext& context) {
     }
     scriptFile = std::make_unique<ScriptFileService>(*paths->scriptOut);
   }
-  TerminalAlertService alerts(context.in, context.err, context.interactive, cli.yes);
+  TerminalAlertService alerts(context.in, context.out, context.err, context.interactive, cli.yes);
   StatusLine plain(context.err, false);
   StatusLine& status = context.status != nullptr ? *context.status : plain;
   EngineServices services{context.env, scriptFile ? *scriptFile : context.scripts, alerts,

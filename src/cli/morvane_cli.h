@@ -29,8 +29,8 @@ struct CliContext {
   ScriptService& scripts;         // runs the script (unless --script-out)
   const SystemVersion& version;
   std::istream& in;               // answers to the questions
-  std::ostream& out;              // --help and --version
-  std::ostream& err;              // questions and usage errors
+  std::ostream& out;              // --help, --version and what a run did
+  std::ostream& err;              // questions, failures and usage errors
   bool interactive;               // a terminal is there to answer on
   // For --version: what converts the documents (one line each); unset
   // when there is nothing to tell.
@@ -40,6 +40,9 @@ struct CliContext {
   // Where lines about written files go; none: straight to `err`, and only
   // with --verbose. On a terminal they are told without --verbose too.
   StatusLine* status = nullptr;
+  // Turns env's diagnostic lines on standard output on (--log) or off,
+  // before the run; none: they go wherever env sends them.
+  std::function<void(bool on)> showLog = {};
 };
 
 int runCli(const std::vector<std::string>& args, CliContext context);

@@ -1,7 +1,9 @@
 // TerminalAlertService: the alerts and the folder chooser of a run on a
-// terminal. Questions go to standard error and are answered on standard
-// input; with --yes every question is answered OK, and without a terminal
-// every question is answered Cancel.
+// terminal. What a run did (the success and cancel alerts) goes to
+// standard output; questions and failures go to standard error and are
+// answered on standard input. With --yes every question is answered OK,
+// without a terminal every question is answered Cancel; an alert with
+// nothing to choose is only told.
 #pragma once
 
 #include <iosfwd>
@@ -14,7 +16,8 @@ namespace morvane {
 
 class TerminalAlertService : public AlertService {
  public:
-  TerminalAlertService(std::istream& in, std::ostream& err, bool interactive, bool yes);
+  TerminalAlertService(std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
+                       bool yes);
 
   int runModal(const Alert& alert) override;
   std::optional<std::filesystem::path> showOpenTargetFolderPanel() override;
@@ -25,6 +28,7 @@ class TerminalAlertService : public AlertService {
   std::optional<std::string> ask(const std::string& prompt);
 
   std::istream& in_;
+  std::ostream& out_;
   std::ostream& err_;
   bool interactive_;
   bool yes_;

@@ -210,10 +210,10 @@ RunOutcome ScriptRunner::executeScript(const std::string& text) {
   if (!executed) return reportFailure(error, text);
   services_.env.log("did finish conversion");
   summary_.converted = plannedDocuments();
-  Alert success = makeAlert({"Success", "Alert title when conversion completed successfully"},
-                            {"Did complete conversion.", "Alert message when conversion completed"});
+  Alert success =
+      makeResultAlert(AlertKind::success, {"Success", "Alert title when conversion completed successfully"},
+                      {"Did complete conversion.", "Alert message when conversion completed"});
   success.summary = describeRun(summary_);
-  success.informational = true;
   services_.alerts.runModal(success);
   return RunOutcome::succeeded;
 }
@@ -237,15 +237,29 @@ std::string describeRun(const RunSummary& summary) {
 RunOutcome ScriptRunner::reportCancel(const ScriptError& error) {
   services_.env.log("conversion cancelled");
   summary_.converted = error.converted.value_or(0);
-  const std::string converted = std::to_string(summary_.converted);
-  Alert cancelled = makeAlert(
+  // The summary below tells how many were converted.
+  Alert cancelled = makeResultAlert(
+      AlertKind::cancelled,
       {"Conversion cancelled", "Alert title when the user cancelled a conversion"},
-      {converted == "1" ? "1 document was converted." : converted + " documents were converted.",
+      {"What was converted before the cancel stays in the target folder.",
        "Alert message when the user cancelled a conversion"});
   cancelled.summary = describeRun(summary_);
-  cancelled.informational = true;
   services_.alerts.runModal(cancelled);
   return RunOutcome::cancelled;
+}
+
+std::string describeFailure(const ScriptError& error) {
+  std::string text;
+  for (const auto& [document, reason] : error.failedDocuments) {
+    text += "Document: " + document + "\nReason: " + reason + "\n\n";
+  }
+  if (!error.failedDocuments.empty()) return text;
+  // Where in the script it failed means nothing to the user.
+  for (const auto& [key, value] : error.info) {
+    if (key == "application" || key == "statement" || key == "line") continue;
+    text += (key == "document" ? "Document: " : "Reason: ") + value + "\n";
+  }
+  return text;
 }
 
 RunOutcome ScriptRunner::reportFailure(const ScriptError& error, const std::string& text) {
@@ -265,7 +279,7 @@ RunOutcome ScriptRunner::reportFailure(const ScriptError& error, const std::stri
     if (key == "message" && error.failedDocuments.empty()) failed += value + "\n";
   }
   runFailureAlert(services_.alerts, services_.version, description + " \n" + text,
-                  failed + describeRun(summary_), description);
+                  failed + describeRun(summary_), describeFailure(error));
   return RunOutcome::failed;
 }
 

@@ -67,6 +67,11 @@ struct RunSummary {
 // "42 documents converted, 3 files copied"; "No document was converted".
 std::string describeRun(const RunSummary& summary);
 
+// The failure in the user's words, for the error alert's details: each
+// failed document and why ("Document: …", "Reason: …"), without where in
+// the script it failed.
+std::string describeFailure(const ScriptError& error);
+
 class ScriptRunner {
  public:
   ScriptRunner(MorvaneOptions& options, EngineServices services);
