@@ -353,6 +353,12 @@ TEST_F(ContentViewTest, LastRunLineTellsACancelAndKeepsRunInPlace) {
   runQueued();
   EXPECT_EQ(side->lastRunLabel()->text(), "Last run: 5 converted, 0 copied, 0 failed");
   EXPECT_EQ(side->runButton()->geometry(), runBefore);
+  // Large counts, in longer words, still fit in the room kept.
+  content_->showLastRun("12345 konvertiert, 1234 kopiert, 123 fehlgeschlagen", "/tmp");
+  runQueued();
+  QLabel* line = side->lastRunLabel();
+  EXPECT_LE(line->heightForWidth(line->width()), line->height()) << line->width();
+  EXPECT_EQ(side->runButton()->geometry(), runBefore);
 }
 
 // Show in Folder says so when no file manager takes the folder.

@@ -105,14 +105,17 @@ QWidget* SideBarView::makeLastRunRow() {
   showInFolder_ = new QPushButton(tr("Show in Folder", "Button that opens the target folder"),
                                   lastRunRow_);
   connect(showInFolder_, &QPushButton::clicked, this, &SideBarView::showFolder);
-  auto* row = new QHBoxLayout(lastRunRow_);
+  // The line across the side bar's width, Show in Folder below it.
+  auto* row = new QVBoxLayout(lastRunRow_);
   row->setContentsMargins(0, 0, 0, 0);
-  row->addWidget(lastRun_, 1);
-  row->addWidget(showInFolder_);
-  // Its room is kept from the start (two lines of text, or the button),
+  row->setSpacing(4);
+  row->addWidget(lastRun_);
+  row->addWidget(showInFolder_, 0, Qt::AlignRight);
+  // Its room is kept from the start (two lines of text and the button),
   // so that Run stays where it is when the line appears.
-  lastRunRow_->setFixedHeight(std::max(showInFolder_->sizeHint().height(),
-                                       2 * lastRun_->fontMetrics().lineSpacing() + 4));
+  lastRun_->setFixedHeight(2 * lastRun_->fontMetrics().lineSpacing() + 2);
+  lastRunRow_->setFixedHeight(lastRun_->height() + row->spacing() +
+                              showInFolder_->sizeHint().height());
   QSizePolicy keep = lastRunRow_->sizePolicy();
   keep.setRetainSizeWhenHidden(true);
   lastRunRow_->setSizePolicy(keep);
