@@ -42,7 +42,9 @@ install(FILES resources/completion/morvane-cli
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME morvane)
 set(CPACK_PACKAGE_VENDOR "The Morvane developers")
-set(CPACK_PACKAGE_CONTACT "The Morvane developers <${MORVANE_SUPPORT_ADDRESS}>")
+# The maintainer answers where error reports go (MORVANE_SUPPORT_ADDRESS).
+set(CPACK_PACKAGE_CONTACT "${CPACK_PACKAGE_VENDOR} <${MORVANE_SUPPORT_ADDRESS}>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch converter between iWork and Microsoft Office documents")
 # The long description, below the summary.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
@@ -68,6 +70,10 @@ fonts-urw-base35, fonts-adf-gillius, fonts-linuxlibertine, fonts-dejavu-core, fo
 # Qt's own German texts for the standard dialogs; mail and folders opened
 # through the desktop.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils")
+# The licences of the package and of what it bundles (the patched iWork
+# reader and ODF writer), in Debian's machine-readable copyright format.
+configure_file(resources/package/copyright.in ${CMAKE_BINARY_DIR}/copyright @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/morvane)
 include(CPack)
 
 if(MORVANE_BUILD_TESTS)
@@ -86,6 +92,7 @@ if(MORVANE_BUILD_TESTS)
   target_compile_definitions(morvane_package_tests PRIVATE
     MORVANE_VERSION="${PROJECT_VERSION}"
     MORVANE_APP_ID="${MORVANE_APP_ID}"
+    MORVANE_PACKAGE_CONTACT="${CPACK_PACKAGE_CONTACT}"
     MORVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     MORVANE_BUILD_DIR="${CMAKE_BINARY_DIR}"
     MORVANE_CONFIGURED_WORKER="${CMAKE_INSTALL_FULL_LIBEXECDIR}/morvane/morvane-office"

@@ -54,19 +54,9 @@
         <translation>Fehler</translation>
     </message>
     <message>
-        <source>There was an error during the conversion. Please try again.</source>
-        <comment>Alert message when conversion failed</comment>
-        <translation>Bei der Konvertierung ist ein Fehler aufgetreten. Bitte versuchen Sie es erneut.</translation>
-    </message>
-    <message>
         <source>Conversion cancelled</source>
         <comment>Alert title when the user cancelled a conversion</comment>
         <translation>Konvertierung abgebrochen</translation>
-    </message>
-    <message>
-        <source>1 document was converted.</source>
-        <comment>Alert message when the user cancelled a conversion</comment>
-        <translation>1 Dokument wurde konvertiert.</translation>
     </message>
     <message>
         <source>A conversion is running</source>
@@ -92,6 +82,16 @@
         <source>Choose Target Folder</source>
         <comment>Title of the target folder chooser</comment>
         <translation>Zielordner wählen</translation>
+    </message>
+    <message>
+        <source>There was an error during the conversion.</source>
+        <comment>Alert message when conversion failed</comment>
+        <translation>Bei der Konvertierung ist ein Fehler aufgetreten.</translation>
+    </message>
+    <message>
+        <source>What was converted before the cancel stays in the target folder.</source>
+        <comment>Alert message when the user cancelled a conversion</comment>
+        <translation>Was vor dem Abbruch konvertiert wurde, bleibt im Zielordner.</translation>
     </message>
 </context>
 <context>
@@ -174,6 +174,11 @@
         <comment>Open panel: the place of the root folder</comment>
         <translation>Rechner</translation>
     </message>
+    <message>
+        <source>Location</source>
+        <comment>Open panel: accessible name of the typed path</comment>
+        <translation>Ort</translation>
+    </message>
 </context>
 <context>
     <name>morvane::AppDelegate</name>
@@ -243,14 +248,19 @@
         <translation>Morvane hat die Konvertierung beendet.</translation>
     </message>
     <message>
-        <source>Plus</source>
-        <comment>Accessible name of the toolbar item that adds files</comment>
-        <translation>Hinzufügen</translation>
-    </message>
-    <message>
         <source>About %1</source>
         <comment>Menu command that shows the About window</comment>
         <translation>Über %1</translation>
+    </message>
+    <message>
+        <source>Add files</source>
+        <comment>Accessible name of the toolbar item that adds files</comment>
+        <translation>Dateien hinzufügen</translation>
+    </message>
+    <message>
+        <source>Cancelled after %1 of %2</source>
+        <comment>The last run&apos;s line when it was cancelled: documents converted, documents planned</comment>
+        <translation>Abgebrochen nach %1 von %2</translation>
     </message>
 </context>
 <context>
@@ -263,16 +273,6 @@
 </context>
 <context>
     <name>morvane::ContentView</name>
-    <message>
-        <source>Plus</source>
-        <comment>Toolbar button that adds files</comment>
-        <translation>Hinzufügen</translation>
-    </message>
-    <message>
-        <source>Delete</source>
-        <comment>Toolbar button that removes the selected files</comment>
-        <translation>Entfernen</translation>
-    </message>
     <message>
         <source>Files to convert</source>
         <comment>Accessible name of the file list</comment>
@@ -287,6 +287,16 @@
         <source>Remove the selected entries from the list</source>
         <comment>Tooltip for the button that removes the selected files</comment>
         <translation>Die ausgewählten Einträge aus der Liste entfernen</translation>
+    </message>
+    <message>
+        <source>Add files</source>
+        <comment>Toolbar button that adds files</comment>
+        <translation>Dateien hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove from list</source>
+        <comment>Toolbar button that removes the selected files</comment>
+        <translation>Aus der Liste entfernen</translation>
     </message>
 </context>
 <context>
@@ -318,6 +328,14 @@
         <source>Export formats</source>
         <comment>Heading in the export options</comment>
         <translation>Exportformate</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::FileListModel</name>
+    <message>
+        <source>Name</source>
+        <comment>Header of the file list&apos;s one column, read by a screen reader</comment>
+        <translation>Name</translation>
     </message>
 </context>
 <context>
@@ -413,6 +431,11 @@
         <comment>Progress: the document being converted, how many there are</comment>
         <translation>Dokument %1 von %2 wird konvertiert</translation>
     </message>
+    <message>
+        <source>No file manager opened the folder.</source>
+        <comment>Message when Show in Folder found no program to open the folder</comment>
+        <translation>Kein Dateimanager hat den Ordner geöffnet.</translation>
+    </message>
 </context>
 <context>
     <name>morvane::TargetOptionsView</name>
@@ -460,16 +483,6 @@
         <translation>-</translation>
     </message>
     <message>
-        <source>Plus</source>
-        <comment>Accessible name of the button that adds files</comment>
-        <translation>Hinzufügen</translation>
-    </message>
-    <message>
-        <source>Delete</source>
-        <comment>Accessible name of the button that removes files</comment>
-        <translation>Entfernen</translation>
-    </message>
-    <message>
         <source>Add files for conversion…</source>
         <comment>Tooltip for add files button</comment>
         <translation>Dateien zum Konvertieren hinzufügen …</translation>
@@ -478,6 +491,16 @@
         <source>Remove the selected entries from the list</source>
         <comment>Tooltip for the button that removes the selected files</comment>
         <translation>Die ausgewählten Einträge aus der Liste entfernen</translation>
+    </message>
+    <message>
+        <source>Add files</source>
+        <comment>Accessible name of the button that adds files</comment>
+        <translation>Dateien hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove from list</source>
+        <comment>Accessible name of the button that removes files</comment>
+        <translation>Aus der Liste entfernen</translation>
     </message>
 </context>
 </TS>

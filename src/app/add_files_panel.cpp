@@ -96,6 +96,7 @@ AddFilesPanel::AddFilesPanel(QWidget* parent)
   view_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   view_->setAccessibleName(tr("Folder contents", "Open panel: accessible name of the listing"));
   places_->setAccessibleName(tr("Places", "Open panel: accessible name of the places list"));
+  location_->setAccessibleName(tr("Location", "Open panel: accessible name of the typed path"));
   up_->setIcon(symbol("go-up", QStyle::SP_FileDialogToParent));
   places_->setIconSize(QSize(16, 16));
   fillPlaces();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAbstractButton>
 #include <QDir>
 #include <QLineEdit>
 #include <QTest>
@@ -44,6 +46,22 @@ class AddFilesPanelTest : public ::testing::Test {
 
   testing::TempDir tmp_;
 };
+
+// Every control of the panel says to a screen reader what it is.
+TEST_F(AddFilesPanelTest, EveryControlHasAnAccessibleName) {
+  AddFilesPanel panel;
+  panel.show();
+  show(panel, tmp_.path());
+  for (QWidget* widget : panel.findChildren<QWidget*>()) {
+    const bool control = (widget->focusPolicy() & Qt::TabFocus) != 0 ||
+                         qobject_cast<QAbstractButton*>(widget) != nullptr;
+    if (!control || !widget->isVisibleTo(&panel)) continue;
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_FALSE(accessible->text(QAccessible::Name).trimmed().isEmpty())
+        << widget->metaObject()->className();
+  }
+}
 
 TEST_F(AddFilesPanelTest, ChoosesFilesAndFoldersTogetherInSelectionOrder) {
   AddFilesPanel panel;

@@ -54,9 +54,12 @@ void AppDelegate::setUpMainWindow() {
   window_->setMinimumSize(800, 600);
   QApplication::setWindowIcon(applicationIcon());
   window_->setWindowIcon(QApplication::windowIcon());
+  // The toolbar comes before the content, so that Tab goes as the window
+  // reads, from the top left: the toolbar's buttons, the list, the side bar.
+  QToolBar* toolbar = installWindowToolbar();
   contentView_ = services_.makeContentView(*this);
   window_->setCentralWidget(contentView_);
-  installToolbar();
+  installToolbar(toolbar);
   installMenus();
   showRunInTitle();
   showRunInContent();
@@ -76,10 +79,10 @@ void AppDelegate::setUpMainWindow() {
 }
 
 // One add/remove pair: the window toolbar's own "+" stands for the
-// content's "Plus" too. The unified toolbar has no remove item of its own
-// and takes the content's "Delete"; the older form's "-" is its remove.
-void AppDelegate::installToolbar() {
-  QToolBar* toolbar = installWindowToolbar();
+// content's "Add files" too. The unified toolbar has no remove item of its
+// own and takes the content's "Remove from list"; the older form's "-" is
+// its remove.
+void AppDelegate::installToolbar(QToolBar* toolbar) {
   auto* content = qobject_cast<ContentView*>(contentView_);
   if (toolbar->objectName() != "MainToolbar" || content == nullptr) return;
   toolbar->addAction(content->deleteAction());
@@ -95,9 +98,9 @@ QToolBar* AppDelegate::installWindowToolbar() {
       QAction* item = itemForItemIdentifier(id, toolbar);
       if (item == nullptr) continue;
       toolbar->addAction(item);
-      // Shown by its sign; named for a screen reader like the content's "Plus".
+      // Shown by its sign; named for a screen reader by what it does.
       toolbar->widgetForAction(item)->setAccessibleName(
-          tr("Plus", "Accessible name of the toolbar item that adds files"));
+          tr("Add files", "Accessible name of the toolbar item that adds files"));
     }
     window_->addToolBar(toolbar);
     return toolbar;
@@ -186,7 +189,7 @@ void AppDelegate::openURLs(const QList<QUrl>& urls) {
 void AppDelegate::openFileURL(const QUrl& url) {
   if (!url.isLocalFile()) return;
   const std::filesystem::path path = url.toLocalFile().toStdString();
-  if (services_.env.stat(path).isDir) {
+  if (services_.env.stat(path).isDir && !isDocumentPackage(path)) {
     addRegularFilesInFolder(path);
   } else {
     options_->addFile(path);
@@ -194,12 +197,53 @@ void AppDelegate::openFileURL(const QUrl& url) {
 }
 
 void AppDelegate::addRegularFilesInFolder(const std::filesystem::path& folder) {
-  for (const std::filesystem::path& file : regularFilesIn(folder, services_.env)) {
+  for (const std::filesystem::path& file : documentsIn(folder, services_.env)) {
     options_->addFile(file);
   }
 }
 
-void AppDelegate::removeSelectedFiles() { options_->removeSelectedEntries(); }
+namespace {
+
+// The entry that takes the selection once the selected ones are gone: in
+// the list holding the first selected entry (depth first), the next
+// unselected sibling after it, else the nearest one before it, else the
+// folder holding it (when that stays).
+std::optional<Uuid> entryAfterRemoval(const std::vector<NQFileDataObject>& list,
+                                      const std::unordered_set<Uuid>& selected,
+                                      const NQFileDataObject* holder = nullptr) {
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (selected.contains(list[i].id)) {
+      for (std::size_t j = i + 1; j < list.size(); ++j) {
+        if (!selected.contains(list[j].id)) return list[j].id;
+      }
+      if (i > 0) return list[i - 1].id;
+      if (holder != nullptr) return holder->id;
+      return std::nullopt;
+    }
+    if (list[i].dirContents) {
+      if (auto found = entryAfterRemoval(*list[i].dirContents, selected, &list[i])) return found;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void AppDelegate::removeSelectedFiles() {
+  const std::optional<Uuid> next = entryAfterRemoval(options_->fileList(), options_->selection());
+  options_->removeSelectedEntries();
+  if (next) options_->setSelection({*next});
+}
+
+namespace {
+
+std::size_t plannedDocuments(const ScriptRunner& runner) {
+  std::size_t documents = 0;
+  for (const auto& [app, configs] : runner.conversionConfigs()) documents += configs.size();
+  return documents;
+}
+
+}  // namespace
 
 void AppDelegate::runConversion() {
   if (runMonitor_.running() || terminating_) return;  // one run at a time
@@ -213,11 +257,18 @@ void AppDelegate::runConversion() {
     const QString folder = options_->targetFolder()
                                ? QString::fromStdString(options_->targetFolder()->string())
                                : QString();
-    emit lastRunChanged(tr("%1 converted, %2 copied, %3 failed",
-                           "The last run's counts: documents converted, files copied, failed")
-                            .arg(done.converted)
-                            .arg(done.copied)
-                            .arg(done.failed),
+    emit lastRunChanged(outcome == RunOutcome::cancelled
+                            ? tr("Cancelled after %1 of %2",
+                                 "The last run's line when it was cancelled: documents "
+                                 "converted, documents planned")
+                                  .arg(done.converted)
+                                  .arg(plannedDocuments(runner))
+                            : tr("%1 converted, %2 copied, %3 failed",
+                                 "The last run's counts: documents converted, files copied, "
+                                 "failed")
+                                  .arg(done.converted)
+                                  .arg(done.copied)
+                                  .arg(done.failed),
                         folder);
   }
   if (closeAfterRun_ && window_) {

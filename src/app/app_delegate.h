@@ -101,7 +101,9 @@ class AppDelegate : public QObject, public ContentCommands {
   std::vector<std::filesystem::path> showAddFilesPanel();
 
   // Open requests from the desktop: a folder is flattened into the regular
-  // files below it, anything else (a missing path too) becomes one entry.
+  // files and document packages below it (as the add-files panel chooses
+  // them), anything else (a document package, a missing path too) becomes
+  // one entry.
   // Texts are paths or URLs; URLs other than file URLs are ignored.
   void openFiles(const QStringList& pathsOrUrls);
   void openURLs(const QList<QUrl>& urls);
@@ -109,7 +111,8 @@ class AppDelegate : public QObject, public ContentCommands {
   void addRegularFilesInFolder(const std::filesystem::path& folder);
 
  signals:
-  // A run has ended: "42 converted, 3 copied, 1 failed" and its target.
+  // A run has ended: "42 converted, 3 copied, 1 failed" (a cancelled one:
+  // "Cancelled after 47 of 100") and its target.
   void lastRunChanged(const QString& summary, const QString& targetFolder);
 
  public slots:
@@ -117,6 +120,7 @@ class AppDelegate : public QObject, public ContentCommands {
   void addFilesFromPanel() override;
   // The Open command: adds the chosen items at once.
   void openDocument();
+  // Removes the selected entries and selects the row that follows them.
   void removeSelectedFiles() override;
   void runConversion() override;
   void cancelConversion() override { runMonitor_.cancel(); }
@@ -140,7 +144,8 @@ class AppDelegate : public QObject, public ContentCommands {
   void showRunInContent();
   void showRunOnDesktop();
   void notifyEnd(RunOutcome outcome);
-  void installToolbar();
+  // Adds the content's remove command to the window's toolbar.
+  void installToolbar(QToolBar* toolbar);
   QToolBar* installWindowToolbar();
   void installMenus();
 

@@ -96,7 +96,9 @@ TEST_F(AppDelegateTest, TitleBarButtonsBeforeSystem26) {
   buttons->minusButton()->click();
   EXPECT_EQ(listNames(*delegate), std::vector<std::string>{"F"});
   EXPECT_TRUE((*delegate->options().fileList()[0].dirContents)[0].dirContents->empty());
-  EXPECT_TRUE(delegate->options().selection().empty());
+  // The selection moves on to F, the next row after top.docx.
+  EXPECT_EQ(delegate->options().selection(),
+            std::unordered_set<Uuid>{delegate->options().fileList()[0].id});
   EXPECT_TRUE(fs::exists(tmp_.path() / "F/Sub/deep.docx"));
 }
 
@@ -143,14 +145,20 @@ TEST_F(AppDelegateTest, OpenRequestsFlattenFolders) {
                        QUrl::fromLocalFile(QString::fromStdString(single.string())).toString(),
                        QString::fromStdString((tmp_.path() / "gone.docx").string())});
   std::vector<std::string> names = listNames(*delegate);
-  std::sort(names.begin(), names.begin() + 2);  // the file system's order
-  EXPECT_EQ(names, (std::vector<std::string>{"a.xlsx", "b.docx", "single.pptx", "gone.docx"}));
+  std::sort(names.begin(), names.begin() + 3);  // the file system's order
+  // The package document comes as one entry, as the add-files panel adds it.
+  EXPECT_EQ(names, (std::vector<std::string>{"Report.pages", "a.xlsx", "b.docx", "single.pptx",
+                                             "gone.docx"}));
   for (const auto& e : delegate->options().fileList()) {
     EXPECT_EQ(e.dirLevel, 0);
-    EXPECT_FALSE(e.isDir);
+    EXPECT_EQ(e.isDir, e.url.filename() == "Report.pages") << e.url;
   }
   delegate->openURLs({QUrl("mailto:someone@example.com")});
-  EXPECT_EQ(delegate->options().fileList().size(), 4u);
+  EXPECT_EQ(delegate->options().fileList().size(), 5u);
+  // A package named by itself is one entry too, not its insides.
+  delegate->openFiles({QString::fromStdString((tmp_.path() / "Drop/Report.pages").string())});
+  EXPECT_EQ(delegate->options().fileList().size(), 6u);
+  EXPECT_EQ(delegate->options().fileList().back().url.filename(), "Report.pages");
   // A relative path is taken from the current folder.
   const fs::path here = fs::current_path();
   fs::current_path(tmp_.path());

@@ -1,4 +1,6 @@
 // morvane: the desktop application.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QMainWindow>
@@ -7,6 +9,7 @@
 #include "app/add_files_panel.h"
 #include "app/app_delegate.h"
 #include "app/command_line.h"
+#include "app/diagnostics_log.h"
 #include "app/open_request_handler.h"
 #include "app/qt_alert_service.h"
 #include "app/single_instance.h"
@@ -51,7 +54,9 @@ int main(int argc, char** argv) {
   installTranslations(app);
   useInstalledIconThemeAsFallback();
 
-  RealEnv env;
+  // Diagnostic lines to the journal, not among the terminal's output.
+  quietDiagnosticsOnTerminal(::isatty(STDERR_FILENO) != 0);
+  RealEnv env(diagnosticsCategorySink());
   PosixSystemVersion version;
   // The service tells its progress from its own threads; the delegate's
   // run monitor passes it on to the window.

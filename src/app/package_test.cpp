@@ -12,10 +12,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/translations.h"
 #include "testing/temp_dir.h"
@@ -92,6 +94,67 @@ void expectInstalledWorker(const std::string& version, const fs::path& prefix) {
   }
 }
 
+// The paragraphs of a Debian copyright file: each field's first line by
+// its name ("Files", "License"), continuation lines left out.
+std::vector<std::map<std::string, std::string>> paragraphsOf(const std::string& text) {
+  std::vector<std::map<std::string, std::string>> paragraphs(1);
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.empty()) {
+      if (!paragraphs.back().empty()) paragraphs.emplace_back();
+    } else if (line[0] != ' ' && line.find(':') != std::string::npos) {
+      const std::size_t colon = line.find(':');
+      const std::size_t value = line.find_first_not_of(' ', colon + 1);
+      paragraphs.back()[line.substr(0, colon)] =
+          value == std::string::npos ? "" : line.substr(value);
+    }
+  }
+  if (paragraphs.back().empty()) paragraphs.pop_back();
+  return paragraphs;
+}
+
+// The copyright file in Debian's machine-readable format: the project's
+// licence (the one the metainfo names) and those of the bundled reader and
+// ODF writer, each licence named once with its text, the maintainer as
+// contact, nothing left to fill in.
+void expectCopyrightFile(const fs::path& file) {
+  const std::string text = readFile(file);
+  ASSERT_FALSE(text.empty()) << file;
+  EXPECT_FALSE(std::regex_search(text, std::regex("@[A-Z_]+@"))) << text;
+  const auto paragraphs = paragraphsOf(text);
+  ASSERT_GE(paragraphs.size(), 4u);
+  EXPECT_EQ(paragraphs[0].at("Format"),
+            "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/");
+  EXPECT_EQ(paragraphs[0].at("Upstream-Contact"), MORVANE_PACKAGE_CONTACT);
+  std::map<std::string, std::string> licenceOf;  // by Files pattern
+  std::set<std::string> named, given;
+  for (const auto& paragraph : paragraphs) {
+    if (!paragraph.contains("License")) continue;
+    if (paragraph.contains("Files")) {
+      EXPECT_TRUE(paragraph.contains("Copyright")) << paragraph.at("Files");
+      licenceOf[paragraph.at("Files")] = paragraph.at("License");
+      std::string rest = paragraph.at("License");
+      for (std::size_t or_; (or_ = rest.find(" or ")) != std::string::npos;) {
+        named.insert(rest.substr(0, or_));
+        rest = rest.substr(or_ + 4);
+      }
+      named.insert(rest);
+    } else {
+      given.insert(paragraph.at("License"));
+    }
+  }
+  EXPECT_EQ(named, given) << "each licence a Files paragraph names has its own text";
+  std::smatch project;
+  const std::string metainfo =
+      readFile(MORVANE_SOURCE_DIR "/resources/" MORVANE_APP_ID ".metainfo.xml");
+  ASSERT_TRUE(std::regex_search(metainfo, project,
+                                std::regex("<project_license>([^<]+)</project_license>")));
+  EXPECT_EQ(licenceOf["*"], project[1]);
+  EXPECT_EQ(licenceOf["third_party/libetonyek/*"], "MPL-2.0");
+  EXPECT_EQ(licenceOf["third_party/libodfgen/*"], "MPL-2.0 or LGPL-2.1+");
+}
+
 TEST(Install, ProgramsUnderAnyPrefixFindTheirWorker) {
   if (!lookupIsProvable(MORVANE_CONFIGURED_WORKER)) {
     GTEST_SKIP() << "Morvane is installed at " MORVANE_CONFIGURED_WORKER
@@ -104,6 +167,7 @@ TEST(Install, ProgramsUnderAnyPrefixFindTheirWorker) {
       shell("cmake --install " MORVANE_BUILD_DIR " --prefix " + shellQuoted(prefix), &output), 0)
       << output;
   EXPECT_TRUE(fs::exists(prefix / "share/morvane/translations/morvane_de.qm"));
+  expectCopyrightFile(prefix / "share/doc/morvane/copyright");
   if (MORVANE_READER_BUNDLED) {
     // The reader and the ODF writer LibreOffice reads it through, together.
     for (const char* library : {"libetonyek-0.1.so.1", "libodfgen-0.1.so.1"}) {
@@ -200,6 +264,13 @@ TEST_F(DebianPackage, HoldsEverythingWhereItIsLookedFor) {
   EXPECT_FALSE(fs::exists(usr() / "include"));
 }
 
+// The maintainer is the address error reports go to; the copyright file is
+// where Debian's tools look for it.
+TEST_F(DebianPackage, NamesItsMaintainerAndItsLicences) {
+  EXPECT_EQ(field("Maintainer"), MORVANE_PACKAGE_CONTACT);
+  expectCopyrightFile(usr() / "share/doc/morvane/copyright");
+}
+
 TEST_F(DebianPackage, DesktopFilesPointAtInstalledFiles) {
   const fs::path entry = usr() / "share/applications/" MORVANE_APP_ID ".desktop";
   const std::string group = "Desktop Entry";
@@ -260,7 +331,10 @@ TEST_F(DebianPackage, ProgramsRunAndTheirManPagesKnowEveryOption) {
               0);
     EXPECT_NE(manual.find("\"Morvane " MORVANE_VERSION "\""), std::string::npos);
     const std::set<std::string> options = optionsOf(help);
-    EXPECT_GE(options.size(), program == "morvane" ? 4u : 14u) << help;
+    EXPECT_GE(options.size(), program == "morvane" ? 4u : 15u) << help;
+    if (program == "morvane-cli") {
+      EXPECT_TRUE(options.contains("--log")) << help;
+    }
     for (const std::string& name : options) {
       EXPECT_NE(manual.find(roff(name)), std::string::npos) << name << " in " << program << ".1";
     }

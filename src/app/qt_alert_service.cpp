@@ -4,10 +4,17 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
-#include <QLabel>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QIcon>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <algorithm>
+#include <vector>
 #include <QPushButton>
 #include <QUrl>
 #include <QUrlQuery>
@@ -42,34 +49,102 @@ void QtAlertService::end() {
   }
 }
 
+namespace {
+
+QMessageBox::Icon iconFor(AlertKind kind) {
+  switch (kind) {
+    case AlertKind::question: return QMessageBox::Warning;
+    case AlertKind::success: return QMessageBox::Information;
+    case AlertKind::cancelled: return QMessageBox::NoIcon;  // a symbol of its own, set below
+    case AlertKind::failure: return QMessageBox::Critical;
+  }
+  return QMessageBox::Warning;
+}
+
+// A cancelled run stopped at the user's word: neither success nor error.
+void showKind(QMessageBox& box, AlertKind kind) {
+  box.setIcon(iconFor(kind));
+  if (kind != AlertKind::cancelled) return;
+  const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+  box.setIconPixmap(QIcon::fromTheme(QStringLiteral("process-stop"),
+                                     box.style()->standardIcon(QStyle::SP_BrowserStop))
+                        .pixmap(size, size));
+}
+
+void makeTitleBold(QMessageBox& box) {
+  if (auto* title = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+  }
+}
+
+}  // namespace
+
+void addSummary(QMessageBox& box, const QString& summary) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+  if (grid == nullptr || informative == nullptr || summary.isEmpty()) return;
+  int infoRow = 0, textColumn = 0, span = 0;
+  grid->getItemPosition(grid->indexOf(informative), &infoRow, &textColumn, &span, &span);
+  const int room = box.screen()->availableGeometry().height() * 2 / 3 - box.sizeHint().height();
+  // What lies below the text (the buttons, the details) moves down a row.
+  struct Placed { QLayoutItem* item; int row, column, rowSpan, columnSpan; };
+  std::vector<Placed> below;
+  for (int i = grid->count() - 1; i >= 0; --i) {
+    Placed p{nullptr, 0, 0, 0, 0};
+    grid->getItemPosition(i, &p.row, &p.column, &p.rowSpan, &p.columnSpan);
+    if (p.row <= infoRow) continue;
+    p.item = grid->takeAt(i);
+    below.push_back(p);
+  }
+  auto* label = new QLabel(summary);
+  label->setObjectName(QStringLiteral("morvane_alert_summary"));
+  label->setTextFormat(Qt::PlainText);
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  auto* scroll = new QScrollArea(&box);
+  scroll->setObjectName(QStringLiteral("morvane_alert_summary_area"));
+  scroll->setWidget(label);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  const int wanted = label->sizeHint().height() + 2;
+  const int height = std::min(wanted, std::max(room, 4 * label->fontMetrics().lineSpacing()));
+  if (height < wanted) scroll->setFrameShape(QFrame::StyledPanel);  // it scrolls: show its edge
+  scroll->setFixedHeight(height + (height < wanted ? 2 * scroll->frameWidth() : 0));
+  scroll->setMinimumWidth(std::min(label->sizeHint().width() + 24, 560));
+  grid->addWidget(scroll, infoRow + 1, textColumn, 1, 1);
+  for (auto it = below.rbegin(); it != below.rend(); ++it) {
+    grid->addItem(it->item, it->row + 1, it->column, it->rowSpan, it->columnSpan);
+  }
+}
+
 int QtAlertService::runModal(const Alert& alert) {
   if (ended_) return kAlertSecondButtonReturn;
   QMessageBox box(parent_);
-  box.setIcon(alert.informational ? QMessageBox::Information : QMessageBox::Warning);
+  showKind(box, alert.kind);
   // The title line is the box's own text, where it wraps; the window's
   // title bar, which the window manager may cut short, names the
   // application only.
   box.setWindowTitle(QApplication::applicationDisplayName());
   box.setText(localized(alert.title));
   box.setTextFormat(Qt::PlainText);
-  if (auto* title = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-  }
-  QString informative = localized(alert.message);
-  if (!alert.summary.empty()) informative += "\n\n" + QString::fromStdString(alert.summary);
-  box.setInformativeText(informative);
+  makeTitleBold(box);
+  box.setInformativeText(localized(alert.message));
   if (!alert.details.empty()) box.setDetailedText(QString::fromStdString(alert.details));
   std::vector<QPushButton*> buttons;
-  for (const LocalizedText& title : alert.buttons) {
-    buttons.push_back(box.addButton(localized(title), QMessageBox::ActionRole));
+  QPushButton* cancel = nullptr;
+  for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
+    buttons.push_back(box.addButton(localized(alert.buttons[i]), QMessageBox::ActionRole));
+    if (alertResponse(alert, i) == kAlertSecondButtonReturn) cancel = buttons.back();
   }
   if (!buttons.empty()) box.setDefaultButton(buttons.front());
-  if (buttons.size() > 1) box.setEscapeButton(buttons[1]);  // Escape answers Cancel
+  // Escape answers Cancel; where there is none, it closes as OK.
+  if (cancel != nullptr || !buttons.empty()) box.setEscapeButton(cancel ? cancel : buttons.front());
+  addSummary(box, QString::fromStdString(alert.summary));
   if (!showModally(box)) return kAlertSecondButtonReturn;
   for (std::size_t i = 0; i < buttons.size(); ++i) {
-    if (box.clickedButton() == buttons[i]) return kAlertFirstButtonReturn + static_cast<int>(i);
+    if (box.clickedButton() == buttons[i]) return alertResponse(alert, i);
   }
   return kAlertSecondButtonReturn;  // closed without a button: as Cancel
 }

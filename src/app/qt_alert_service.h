@@ -1,8 +1,9 @@
-// QtAlertService: the run's alerts as warning message boxes, the target
-// folder chooser as a folder-only file dialog, "Choose Target Folder",
-// that opens in the current target folder, and the error report handed to
-// the desktop's mail composer as a mailto: link. Once the application is
-// ending, it shows nothing more.
+// QtAlertService: the run's alerts as message boxes (an icon for their
+// kind, a long summary scrolling inside), the target folder chooser as a
+// folder-only file dialog, "Choose Target Folder", that opens in the
+// current target folder, and the error report handed to the desktop's
+// mail composer as a mailto: link. Once the application is ending, it
+// shows nothing more.
 #pragma once
 
 #include <QList>
@@ -13,6 +14,7 @@
 #include "engine/alerts.h"
 
 class QDialog;
+class QMessageBox;
 class QWidget;
 class QUrl;
 
@@ -62,6 +64,12 @@ class QtAlertService : public AlertService {
 // Where the folder chooser opens: `target` when it is an existing folder,
 // else the home folder.
 QString targetChooserStart(const std::optional<std::filesystem::path>& target);
+
+// Puts the summary of a run below the box's body, in a part that scrolls
+// where it is long: the whole box stays within about two thirds of the
+// screen's available height, its buttons in reach. Call it when the box
+// has its texts and buttons.
+void addSummary(QMessageBox& box, const QString& summary);
 
 // The mailto: link for a mail: recipient, subject and body encoded.
 QUrl mailtoUrl(const ErrorReportMail& mail);

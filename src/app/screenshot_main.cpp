@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: morvane-screenshot OUT.png TARGET_DIR [FILE_OR_FOLDER...]\n");
     return 2;
   }
-  RealEnv env;
+  RealEnv env(LogSink{});  // the screenshots need no diagnostic lines
   PosixSystemVersion version;
   NoScripts scripts;
   QtAlertService alerts;

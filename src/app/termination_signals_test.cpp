@@ -83,6 +83,8 @@ class ChildProcessScripts : public ScriptService {
     ++created;
     return std::make_unique<Running>(*this);
   }
+  // Asks before the run, as osascript does: a signal may come meanwhile.
+  bool drivesUserApplications() const override { return true; }
   std::atomic<int> created = 0;
   std::atomic<bool> childRunning = false;
   std::atomic<bool> cancelled = false;

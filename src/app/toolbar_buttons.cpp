@@ -22,9 +22,10 @@ ToolbarButtons::ToolbarButtons(AppDelegate& delegate, QWidget* parent)
     b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   }
   // The signs alone say little to a screen reader: the buttons are named
-  // like the content's commands.
-  plus_->setAccessibleName(tr("Plus", "Accessible name of the button that adds files"));
-  minus_->setAccessibleName(tr("Delete", "Accessible name of the button that removes files"));
+  // by what they do.
+  plus_->setAccessibleName(tr("Add files", "Accessible name of the button that adds files"));
+  minus_->setAccessibleName(
+      tr("Remove from list", "Accessible name of the button that removes files"));
   plus_->setToolTip(tr("Add files for conversion…", "Tooltip for add files button"));
   minus_->setToolTip(tr("Remove the selected entries from the list",
                         "Tooltip for the button that removes the selected files"));

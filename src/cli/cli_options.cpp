@@ -7,7 +7,7 @@ namespace morvane {
 
 const char kCliUsage[] =
     "usage: morvane-cli [--office] [--iwork] [--pdf] [--creator-studio] [--rebuild] [--copy]\n"
-    "                   [--keep-going] [--verbose]\n"
+    "                   [--keep-going] [--verbose] [--log]\n"
     "                   [--target DIR] [--yes] [--script-out FILE] PATH...\n"
     "\n"
     "Converts the documents in each PATH (a file, or a folder with everything below\n"
@@ -23,11 +23,15 @@ const char kCliUsage[] =
     "  --keep-going       after a failed document, go on with the next one\n"
     "  --verbose          name each file written, on standard error (the default\n"
     "                     when standard error is a terminal)\n"
+    "  --log              write the run's diagnostic lines on standard output\n"
     "  --target DIR       the target folder (asked for when missing)\n"
     "  --yes              answer OK to every question\n"
     "  --script-out FILE  write the conversion script to FILE instead of running it\n"
     "  -h, --help         show this help\n"
     "  --version          show the version\n"
+    "\n"
+    "What a run did goes to standard output; questions, failures and errors go to\n"
+    "standard error.\n"
     "\n"
     "Exit status: 0 success, 1 conversion error, 2 usage error, 3 ended at a question.\n";
 
@@ -39,7 +43,7 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args,
       {"--pdf", &CliOptions::pdf},         {"--creator-studio", &CliOptions::creatorStudio},
       {"--rebuild", &CliOptions::rebuild}, {"--copy", &CliOptions::copy},
       {"--keep-going", &CliOptions::keepGoing},
-      {"--verbose", &CliOptions::verbose},
+      {"--verbose", &CliOptions::verbose}, {"--log", &CliOptions::log},
       {"--yes", &CliOptions::yes},         {"--help", &CliOptions::help},
       {"-h", &CliOptions::help},
       {"--version", &CliOptions::version}};

@@ -17,6 +17,7 @@ struct CliOptions {
   bool copy = false;
   bool keepGoing = false;
   bool verbose = false;  // one line per written file (the default on a terminal)
+  bool log = false;      // the diagnostic lines on standard output
   bool yes = false;
   bool help = false;
   bool version = false;

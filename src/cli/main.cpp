@@ -18,13 +18,16 @@ int main(int argc, char** argv) {
                             p.statement.substr(0, 100),
                         p.done + 1 == p.total);
   };
-  RealEnv env;
+  RealEnv env(LogSink{});  // diagnostic lines only with --log
   PosixSystemVersion version;
   std::unique_ptr<ScriptService> scripts = makeDefaultScriptService(progress);
   const std::vector<std::string> args(argv + 1, argv + argc);
   const int status = runCli(args, {env, *scripts, version, std::cin, std::cout, std::cerr,
                                    ::isatty(STDIN_FILENO) != 0, describeScriptBackend,
-                                   &cancellation, &statusLine, &signals.interruptible()});
+                                   &cancellation, &statusLine, &signals.interruptible(),
+                                   [&env](bool on) {
+                                     env.setLogSink(on ? LogSink(logToStandardOutput) : LogSink());
+                                   }});
   std::cout.flush();
   std::fflush(stdout);
   return signals.signal() != 0 ? 128 + signals.signal() : status;

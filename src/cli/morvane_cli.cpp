@@ -95,6 +95,7 @@ int runBatch(const CliOptions& cli, const CliContext& context) {
     context.err << "morvane-cli: " << error << "\n";
     return kExitUsage;
   }
+  if (context.showLog) context.showLog(cli.log);
   MorvaneOptions options(context.version, context.env);
   {
     Interruptible::Scope scanning(context.interruptible);  // reads, writes nothing
@@ -109,7 +110,7 @@ int runBatch(const CliOptions& cli, const CliContext& context) {
     }
     scriptFile = std::make_unique<ScriptFileService>(*paths->scriptOut);
   }
-  TerminalAlertService alerts(context.in, context.err, context.interactive, cli.yes,
+  TerminalAlertService alerts(context.in, context.out, context.err, context.interactive, cli.yes,
                               context.interruptible);
   StatusLine plain(context.err, false);
   StatusLine& status = context.status != nullptr ? *context.status : plain;

@@ -30,8 +30,8 @@ struct CliContext {
   ScriptService& scripts;         // runs the script (unless --script-out)
   const SystemVersion& version;
   std::istream& in;               // answers to the questions
-  std::ostream& out;              // --help and --version
-  std::ostream& err;              // questions and usage errors
+  std::ostream& out;              // --help, --version and what a run did
+  std::ostream& err;              // questions, failures and usage errors
   bool interactive;               // a terminal is there to answer on
   // For --version: what converts the documents (one line each); unset
   // when there is nothing to tell.
@@ -44,6 +44,9 @@ struct CliContext {
   // Where a signal may end the program at once (questions, the scan of
   // the folders given); none: nowhere is marked.
   Interruptible* interruptible = nullptr;
+  // Turns env's diagnostic lines on standard output on (--log) or off,
+  // before the run; none: they go wherever env sends them.
+  std::function<void(bool on)> showLog = {};
 };
 
 int runCli(const std::vector<std::string>& args, CliContext context);

@@ -1,11 +1,14 @@
 #include "cli/morvane_cli.h"
+#include "cli/cli_options.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -336,6 +339,100 @@ TEST_F(MorvaneCliTest, TerminalAnswersChooseTheTarget) {
   EXPECT_EQ(run({"--target", out.string(), doc.string()}, true, "o\ns\n"), kExitFailure);
   EXPECT_NE(err_.str().find("Subject: Morvane Error Report"), std::string::npos);
 }
+
+}  // namespace
+}  // namespace morvane
+
+namespace morvane {
+namespace {
+
+// What a run did goes to standard output, where scripts read results;
+// questions, failures and errors go to standard error.
+TEST_F(MorvaneCliTest, ResultsOnStandardOutputErrorsOnStandardError) {
+  const fs::path doc = tmp_.write("a.docx");
+  const std::string target = (tmp_.path() / "out").string();
+  out_.str("");
+  EXPECT_EQ(run({"--yes", "--target", target, doc.string()}), kExitSuccess);
+  EXPECT_EQ(out_.str(), "Success\nDid complete conversion.\n1 document converted\n");
+  EXPECT_EQ(err_.str().find("Success"), std::string::npos) << err_.str();
+
+  out_.str("");
+  scripts_.executeError = ScriptError{{{"document", doc.string()}, {"message", "broken"}}};
+  EXPECT_EQ(run({"--yes", "--target", target, doc.string()}), kExitFailure);
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_NE(err_.str().find("Error\nThere was an error during the conversion.\nNot converted: " +
+                            doc.string() + "\nbroken\n"),
+            std::string::npos)
+      << err_.str();
+  // Without a terminal, nothing is asked of an alert that has no Cancel.
+  EXPECT_EQ(err_.str().find("-> Cancel"), std::string::npos) << err_.str();
+
+  out_.str("");
+  ScriptError cancelled{{{"message", "the conversion was cancelled"}}};
+  cancelled.cancelled = true;
+  cancelled.converted = 0;
+  scripts_.executeError = cancelled;
+  EXPECT_EQ(run({"--yes", "--target", target, doc.string()}), kExitCancelled);
+  EXPECT_NE(out_.str().find("Conversion cancelled\n"), std::string::npos) << out_.str();
+}
+
+// --log turns the diagnostic lines on; without it they are off.
+TEST_F(MorvaneCliTest, LogOptionTurnsTheDiagnosticLinesOn) {
+  const fs::path doc = tmp_.write("a.docx");
+  std::vector<bool> asked;
+  auto runWith = [&](std::vector<std::string> args) {
+    return runCli(args, {env_, scripts_, version_, in_, out_, err_, false, backend_, nullptr,
+                         nullptr, [&asked](bool on) { asked.push_back(on); }});
+  };
+  const std::string target = (tmp_.path() / "out").string();
+  EXPECT_EQ(runWith({"--yes", "--target", target, doc.string()}), kExitSuccess);
+  EXPECT_EQ(runWith({"--log", "--yes", "--target", target, doc.string()}), kExitSuccess);
+  EXPECT_EQ(asked, (std::vector<bool>{false, true}));
+  EXPECT_NE(std::string(kCliUsage).find("--log"), std::string::npos);
+}
+
+#ifdef MORVANE_TEST_CLI
+// Runs the real program; its standard output and standard error apart.
+int runProgram(const std::string& arguments, const fs::path& scratch, std::string* out,
+               std::string* err) {
+  const fs::path outFile = scratch / "stdout", errFile = scratch / "stderr";
+  const std::string command = std::string(MORVANE_TEST_CLI) + " " + arguments + " >" +
+                              outFile.string() + " 2>" + errFile.string() + " </dev/null";
+  const int status = std::system(command.c_str());
+  std::ifstream o(outFile), e(errFile);
+  std::stringstream os, es;
+  os << o.rdbuf();
+  es << e.rdbuf();
+  *out = os.str();
+  *err = es.str();
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The program as a script meets it: standard output holds the result and
+// nothing else; the diagnostic lines, exactly as before, only with --log.
+TEST(MorvaneCliProgramTest, StandardOutputHoldsResultsAndLinesOnlyWithLog) {
+  testing::TempDir tmp;
+  tmp.write("Docs/a.docx");
+  const fs::path scratch = tmp.mkdir("scratch");
+  const std::string common = "--yes --target '" + (tmp.path() / "out").string() +
+                             "' --script-out '" + (tmp.path() / "run.applescript").string() +
+                             "' '" + (tmp.path() / "Docs").string() + "'";
+  std::string out, err;
+  ASSERT_EQ(runProgram(common, scratch, &out, &err), 0) << err;
+  EXPECT_EQ(out, "Success\nDid complete conversion.\n1 document converted\n");
+  EXPECT_EQ(err.find("Before we start conversion"), std::string::npos) << err;
+
+  ASSERT_EQ(runProgram("--log " + common, scratch, &out, &err), 0) << err;
+  EXPECT_NE(out.find("\nisConvertible? docx\n"), std::string::npos) << out;
+  EXPECT_NE(out.find(" at lefel: 0\n"), std::string::npos) << out;
+  EXPECT_TRUE(out.ends_with("Success\nDid complete conversion.\n1 document converted\n")) << out;
+
+  // An error goes to standard error alone.
+  ASSERT_EQ(runProgram("--yes --frobnicate x", scratch, &out, &err), 2);
+  EXPECT_EQ(out, "");
+  EXPECT_NE(err.find("unknown option --frobnicate"), std::string::npos);
+}
+#endif
 
 }  // namespace
 }  // namespace morvane

@@ -6,9 +6,11 @@
 
 namespace morvane {
 
-TerminalAlertService::TerminalAlertService(std::istream& in, std::ostream& err, bool interactive,
-                                           bool yes, Interruptible* interruptible)
-    : in_(in), err_(err), interactive_(interactive), yes_(yes), interruptible_(interruptible) {}
+TerminalAlertService::TerminalAlertService(std::istream& in, std::ostream& out, std::ostream& err,
+                                           bool interactive, bool yes,
+                                           Interruptible* interruptible)
+    : in_(in), out_(out), err_(err), interactive_(interactive), yes_(yes),
+      interruptible_(interruptible) {}
 
 std::optional<std::string> TerminalAlertService::ask(const std::string& prompt) {
   err_ << prompt << std::flush;
@@ -21,27 +23,46 @@ std::optional<std::string> TerminalAlertService::ask(const std::string& prompt) 
   return answer;
 }
 
+namespace {
+
+bool hasResponse(const Alert& alert, int response) {
+  for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
+    if (alertResponse(alert, i) == response) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int TerminalAlertService::runModal(const Alert& alert) {
-  err_ << "\n" << alert.title.key << "\n" << alert.message.key << "\n";
-  if (!alert.summary.empty()) err_ << alert.summary << "\n";
+  // What a run did is its result; questions and failures are for the user.
+  const bool result = alert.kind == AlertKind::success || alert.kind == AlertKind::cancelled;
+  std::ostream& stream = result ? out_ : err_;
+  stream << (result ? "" : "\n") << alert.title.key << "\n" << alert.message.key << "\n";
+  if (!alert.summary.empty()) stream << alert.summary << "\n";
+  stream << std::flush;
+  const bool canCancel = hasResponse(alert, kAlertSecondButtonReturn);
+  const bool canSend = hasResponse(alert, kAlertThirdButtonReturn);
+  if (!canCancel && !canSend) return alertResponse(alert, 0);  // nothing to choose
   if (yes_) {
     err_ << "-> " << alert.buttons.front().key << "\n";
-    return kAlertFirstButtonReturn;
+    return alertResponse(alert, 0);
   }
   if (!interactive_) {
+    if (!canCancel) return alertResponse(alert, 0);
     err_ << "-> Cancel (no terminal to answer on)\n";
     return kAlertSecondButtonReturn;
   }
-  std::string prompt = "[o] OK  [c] Cancel";
-  if (alert.buttons.size() > 2) prompt += "  [s] " + alert.buttons[2].key;
+  std::string prompt = "[o] OK";
+  if (canCancel) prompt += "  [c] Cancel";
+  if (canSend) prompt += "  [s] Send error report…";
   const std::optional<std::string> answer = ask(prompt + " ? ");
-  if (!answer) return kAlertSecondButtonReturn;
-  const std::string a = *answer;
+  const std::string a = answer.value_or("");
   if (a == "o" || a == "O" || a == "ok" || a == "OK" || a == "y" || a == "yes") {
     return kAlertFirstButtonReturn;
   }
-  if (alert.buttons.size() > 2 && (a == "s" || a == "S")) return kAlertThirdButtonReturn;
-  return kAlertSecondButtonReturn;
+  if (canSend && (a == "s" || a == "S")) return kAlertThirdButtonReturn;
+  return canCancel ? kAlertSecondButtonReturn : kAlertFirstButtonReturn;
 }
 
 std::optional<std::filesystem::path> TerminalAlertService::showOpenTargetFolderPanel() {

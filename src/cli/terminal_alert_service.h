@@ -1,8 +1,10 @@
 // TerminalAlertService: the alerts and the folder chooser of a run on a
-// terminal. Questions go to standard error and are answered on standard
-// input; with --yes every question is answered OK, and without a terminal
-// every question is answered Cancel. While a question waits for its answer
-// a signal may end the program (nothing is in flight then).
+// terminal. What a run did (the success and cancel alerts) goes to
+// standard output; questions and failures go to standard error and are
+// answered on standard input. With --yes every question is answered OK,
+// without a terminal every question is answered Cancel; an alert with
+// nothing to choose is only told. While a question waits for its answer a
+// signal may end the program (nothing is in flight then).
 #pragma once
 
 #include <iosfwd>
@@ -17,8 +19,8 @@ namespace morvane {
 class TerminalAlertService : public AlertService {
  public:
   // `interruptible`: where the waits for an answer are marked; may be null.
-  TerminalAlertService(std::istream& in, std::ostream& err, bool interactive, bool yes,
-                       Interruptible* interruptible = nullptr);
+  TerminalAlertService(std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
+                       bool yes, Interruptible* interruptible = nullptr);
 
   int runModal(const Alert& alert) override;
   std::optional<std::filesystem::path> showOpenTargetFolderPanel() override;
@@ -29,6 +31,7 @@ class TerminalAlertService : public AlertService {
   std::optional<std::string> ask(const std::string& prompt);
 
   std::istream& in_;
+  std::ostream& out_;
   std::ostream& err_;
   bool interactive_;
   bool yes_;

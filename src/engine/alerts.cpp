@@ -16,14 +16,31 @@ Alert makeAlert(LocalizedText title, LocalizedText message) {
   alert.title = std::move(title);
   alert.message = std::move(message);
   alert.buttons = {{"OK", "OK button"}, {"Cancel", "Cancel button"}};
+  alert.responses = {kAlertFirstButtonReturn, kAlertSecondButtonReturn};
   return alert;
+}
+
+Alert makeResultAlert(AlertKind kind, LocalizedText title, LocalizedText message) {
+  Alert alert;
+  alert.title = std::move(title);
+  alert.message = std::move(message);
+  alert.buttons = {{"OK", "OK button"}};
+  alert.responses = {kAlertFirstButtonReturn};
+  alert.kind = kind;
+  return alert;
+}
+
+int alertResponse(const Alert& alert, std::size_t index) {
+  if (index < alert.responses.size()) return alert.responses[index];
+  return kAlertFirstButtonReturn + static_cast<int>(index);
 }
 
 int runErrorAlert(AlertService& service, const SystemVersion& version, LocalizedText title,
                   LocalizedText message, const std::string& report, const std::string& summary,
                   const std::string& details) {
-  Alert alert = makeAlert(std::move(title), std::move(message));
+  Alert alert = makeResultAlert(AlertKind::failure, std::move(title), std::move(message));
   alert.buttons.push_back({"Send error report…", "Send error report…"});
+  alert.responses.push_back(kAlertThirdButtonReturn);
   alert.summary = summary;
   alert.details = details;
   const int response = service.runModal(alert);
@@ -36,7 +53,7 @@ int runFailureAlert(AlertService& service, const SystemVersion& version,
                     const std::string& details) {
   return runErrorAlert(service, version,
                        {"Error", "Alert title when an error was received from the AppleScript"},
-                       {"There was an error during the conversion. Please try again.",
+                       {"There was an error during the conversion.",
                         "Alert message when conversion failed"},
                        report, summary, details);
 }

@@ -4,6 +4,7 @@
 // system, a terminal, or a recording fake in tests).
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -21,25 +22,35 @@ struct LocalizedText {
   bool operator==(const LocalizedText&) const = default;
 };
 
-// Responses of a modal alert: one per button, in button order.
+// Responses of a modal alert, by the role of the pressed button.
 enum AlertResponse : int {
   kAlertFirstButtonReturn = 1000,   // "OK"
-  kAlertSecondButtonReturn = 1001,  // "Cancel"
+  kAlertSecondButtonReturn = 1001,  // "Cancel", or the alert closed without an answer
   kAlertThirdButtonReturn = 1002,   // "Send error report…"
 };
 
-// A warning-style alert: title (message text), body (informative text)
-// and its buttons in order. Below the body, a run's alert tells what the
-// run did ("42 documents converted, 3 files copied"; the failed document
-// and why), with the full description on request.
+// What an alert tells, which its icon shows: a question that a run asks,
+// or how a run ended.
+enum class AlertKind { question, success, cancelled, failure };
+
+// An alert: title (message text), body (informative text) and its buttons
+// in order. Below the body, a run's alert tells what the run did ("42
+// documents converted, 3 files copied"; each failed document and why),
+// with the full description in words on request.
 struct Alert {
   LocalizedText title;
   LocalizedText message;
   std::vector<LocalizedText> buttons;
-  std::string summary;         // already in the user's words; may be empty
-  std::string details;         // shown on request; may be empty
-  bool informational = false;  // the information icon instead of the warning
+  // The response of each button, in button order; a button without one
+  // answers 1000 + its index.
+  std::vector<int> responses;
+  std::string summary;  // already in the user's words; may be empty
+  std::string details;  // shown on request; may be empty
+  AlertKind kind = AlertKind::question;
 };
+
+// The response of the alert's button at `index`.
+int alertResponse(const Alert& alert, std::size_t index);
 
 // The error-report mail; nothing of it is stored.
 struct ErrorReportMail {
@@ -53,7 +64,7 @@ class AlertService {
   virtual ~AlertService() = default;
 
   // Shows the alert modally; returns the response of the pressed button
-  // (1000 + its index).
+  // (alertResponse), kAlertSecondButtonReturn when none was pressed.
   virtual int runModal(const Alert& alert) = 0;
 
   // A modal chooser of exactly one folder; nothing when cancelled.
@@ -64,17 +75,22 @@ class AlertService {
   virtual void composeMail(const ErrorReportMail& mail) = 0;
 };
 
-// A new, not yet shown alert with "OK" and "Cancel".
+// A new, not yet shown question with "OK" and "Cancel".
 Alert makeAlert(LocalizedText title, LocalizedText message);
 
-// Shows makeAlert's alert with a third button, "Send error report…"; on
-// that button, sends the report before returning the response.
+// A new alert that tells how a run ended, with the one button "OK": there
+// is nothing left to cancel.
+Alert makeResultAlert(AlertKind kind, LocalizedText title, LocalizedText message);
+
+// Shows a failure alert with "OK" and "Send error report…" (which answers
+// kAlertThirdButtonReturn); on that button, sends the report before
+// returning the response.
 int runErrorAlert(AlertService& service, const SystemVersion& version, LocalizedText title,
                   LocalizedText message, const std::string& report,
                   const std::string& summary = "", const std::string& details = "");
 
-// The error alert that ends a failed run (title "Error", the request to
-// try again), shown with runErrorAlert; `report` tells what failed.
+// The error alert that ends a failed run (title "Error"), shown with
+// runErrorAlert; `report` tells what failed.
 int runFailureAlert(AlertService& service, const SystemVersion& version,
                     const std::string& report, const std::string& summary = "",
                     const std::string& details = "");

@@ -49,7 +49,10 @@ bool ConversionController::targetFolderIsUsable() {
   return false;
 }
 
+// Only a service that drives the user's own applications asks: closing
+// their documents matters to it alone.
 bool ConversionController::confirmStart() {
+  if (!services_.scripts.drivesUserApplications()) return true;
   const Alert confirm = makeAlert(
       {"Before we start conversion", "Alert title before conversion starts"},
       {"Close all open documents in Pages, Numbers and Keynote. Confirm to continue…",

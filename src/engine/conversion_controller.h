@@ -1,5 +1,6 @@
 // ConversionController: carries out one press of Run. It makes sure a
-// target folder is set and can be written, asks for confirmation, walks
+// target folder is set and can be written, asks for confirmation where the
+// script service drives the user's own applications, walks
 // the file list depth first (planning convertible files, copying or
 // skipping the others) and has the ScriptRunner compose and execute the
 // run's one script.
@@ -18,7 +19,8 @@ class ConversionController {
                        EngineServices services);
 
   // The whole run: target folder (asked for when unset, then checked),
-  // confirmation, walk, script, result alert. Returns how the run ended;
+  // confirmation (only when the script service drives the user's own
+  // applications), walk, script, result alert. Returns how the run ended;
   // a target folder that cannot be written ends it as failed with the
   // error alert before anything is planned or created.
   RunOutcome runBatchConversion();

@@ -87,6 +87,26 @@ TEST_F(ConversionControllerTest, PickedFolderStaysWhenConfirmationIsDeclined) {
   EXPECT_TRUE(scripts_.created.empty());
 }
 
+// A service whose workers never touch the user's open documents (the
+// LibreOffice one) has nothing to ask before a run: it starts once the
+// target is checked. A target it cannot write still ends it first.
+TEST_F(ConversionControllerTest, NoQuestionWhereNoUserApplicationIsDriven) {
+  scripts_.userApplications = false;
+  options_.addFile(tmp_.write("a.docx"));
+  options_.setTargetFolder(out());
+  alerts_.responses = {kAlertSecondButtonReturn};  // would decline a question
+  EXPECT_EQ(run(), RunOutcome::succeeded);
+  EXPECT_EQ(alerts_.titles(), std::vector<std::string>{"Success"});
+  EXPECT_EQ(scripts_.executed.size(), 1u);
+
+  alerts_.shown.clear();
+  options_.setTargetFolder(tmp_.write("not-a-folder"));
+  runner_.reset();
+  EXPECT_EQ(run(), RunOutcome::failed);
+  EXPECT_EQ(alerts_.titles(), std::vector<std::string>{"Error"});
+  EXPECT_EQ(scripts_.executed.size(), 1u);
+}
+
 TEST_F(ConversionControllerTest, EmptyListRunsEmptyScript) {
   options_.setTargetFolder(out());
   options_.setPdfExport(true);
@@ -122,7 +142,7 @@ class UnusableTargetTest : public ConversionControllerTest {
     EXPECT_EQ(run(), RunOutcome::failed);
     EXPECT_EQ(alerts_.titles(), std::vector<std::string>{"Error"});
     EXPECT_EQ(alerts_.shown.at(0).message.key,
-              "There was an error during the conversion. Please try again.");
+              "There was an error during the conversion.");
     EXPECT_TRUE(scripts_.created.empty());
     EXPECT_TRUE(env_.copies.empty());
     EXPECT_TRUE(env_.linesContaining("Now run the conversion").empty());

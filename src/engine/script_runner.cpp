@@ -268,10 +268,10 @@ RunOutcome ScriptRunner::executeScript(const std::string& text) {
   services_.env.log("did finish conversion");
   summary_.converted = plannedDocuments();
   if (targetFolderLost()) return reportLostTarget();
-  Alert success = makeAlert({"Success", "Alert title when conversion completed successfully"},
-                            {"Did complete conversion.", "Alert message when conversion completed"});
+  Alert success =
+      makeResultAlert(AlertKind::success, {"Success", "Alert title when conversion completed successfully"},
+                      {"Did complete conversion.", "Alert message when conversion completed"});
   success.summary = describeRunWithNames(summary_);
-  success.informational = true;
   services_.alerts.runModal(success);
   return RunOutcome::succeeded;
 }
@@ -307,15 +307,29 @@ std::string describeRunWithNames(const RunSummary& summary) {
 RunOutcome ScriptRunner::reportCancel(const ScriptError& error) {
   services_.env.log("conversion cancelled");
   summary_.converted = error.converted.value_or(0);
-  const std::string converted = std::to_string(summary_.converted);
-  Alert cancelled = makeAlert(
+  // The summary below tells how many were converted.
+  Alert cancelled = makeResultAlert(
+      AlertKind::cancelled,
       {"Conversion cancelled", "Alert title when the user cancelled a conversion"},
-      {converted == "1" ? "1 document was converted." : converted + " documents were converted.",
+      {"What was converted before the cancel stays in the target folder.",
        "Alert message when the user cancelled a conversion"});
   cancelled.summary = describeRunWithNames(summary_);
-  cancelled.informational = true;
   services_.alerts.runModal(cancelled);
   return RunOutcome::cancelled;
+}
+
+std::string describeFailure(const ScriptError& error) {
+  std::string text;
+  for (const auto& [document, reason] : error.failedDocuments) {
+    text += "Document: " + document + "\nReason: " + reason + "\n\n";
+  }
+  if (!error.failedDocuments.empty()) return text;
+  // Where in the script it failed means nothing to the user.
+  for (const auto& [key, value] : error.info) {
+    if (key == "application" || key == "statement" || key == "line" || key == "details") continue;
+    text += (key == "document" ? "Document: " : "Reason: ") + value + "\n";
+  }
+  return text;
 }
 
 RunOutcome ScriptRunner::reportFailure(const ScriptError& error, const std::string& text) {
@@ -336,7 +350,7 @@ RunOutcome ScriptRunner::reportFailure(const ScriptError& error, const std::stri
   }
   if (targetFolderLost()) failed = lostTargetMessage() + "\n" + failed;
   runFailureAlert(services_.alerts, services_.version, description + " \n" + text,
-                  failed + describeRunWithNames(summary_), description);
+                  failed + describeRunWithNames(summary_), describeFailure(error));
   return RunOutcome::failed;
 }
 

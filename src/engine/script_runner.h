@@ -76,6 +76,10 @@ std::string describeRun(const RunSummary& summary);
 // describeRun and, below it, one line per skipped export naming its
 // target: the text under a run's alert.
 std::string describeRunWithNames(const RunSummary& summary);
+// The failure in the user's words, for the error alert's details: each
+// failed document and why ("Document: …", "Reason: …"), without where in
+// the script it failed.
+std::string describeFailure(const ScriptError& error);
 
 class ScriptRunner {
  public:

@@ -183,7 +183,7 @@ TEST_F(ScriptRunnerTest, ExecutionErrorOffersTheReport) {
   ASSERT_EQ(alerts_.shown.size(), 1u);
   EXPECT_EQ(alerts_.shown[0].title.key, "Error");
   EXPECT_EQ(alerts_.shown[0].message.key,
-            "There was an error during the conversion. Please try again.");
+            "There was an error during the conversion.");
   const std::string description = scripts_.executeError->description();
   EXPECT_EQ(env_.lines.back(), "AppleScript ERROR:\n " + description);
   ASSERT_EQ(alerts_.mails.size(), 1u);
@@ -197,7 +197,8 @@ TEST_F(ScriptRunnerTest, ExecutionErrorOffersTheReport) {
 TEST_F(ScriptRunnerTest, RunAlertsTellWhatTheRunDid) {
   runner().executeScript("");
   ASSERT_EQ(alerts_.shown.size(), 1u);
-  EXPECT_TRUE(alerts_.shown[0].informational);
+  EXPECT_EQ(alerts_.shown[0].kind, AlertKind::success);
+  EXPECT_EQ(alerts_.shown[0].buttons.size(), 1u);  // OK: nothing to cancel
   EXPECT_EQ(alerts_.shown[0].summary, "No document was converted");
 
   ScriptError failed{{{"document", "/in/b.docx"}, {"message", "the file is empty (0 bytes)"}}};
@@ -207,14 +208,35 @@ TEST_F(ScriptRunnerTest, RunAlertsTellWhatTheRunDid) {
   runner().noteCopied();
   runner().executeScript("tell application \"Pages\"\nend tell\n");
   ASSERT_EQ(alerts_.shown.size(), 2u);
-  EXPECT_FALSE(alerts_.shown[1].informational);
+  EXPECT_EQ(alerts_.shown[1].kind, AlertKind::failure);
   EXPECT_EQ(alerts_.shown[1].summary,
             "Not converted: /in/b.docx\nthe file is empty (0 bytes)\n"
             "1 document converted, 2 files copied");
-  EXPECT_EQ(alerts_.shown[1].details, failed.description());
+  // The details in words: the document and why, not where in the script.
+  EXPECT_EQ(alerts_.shown[1].details,
+            "Document: /in/b.docx\nReason: the file is empty (0 bytes)\n");
   EXPECT_EQ(runner().summary().failed, 1u);
   EXPECT_EQ(describeRun({42, 3, 0}), "42 documents converted, 3 files copied");
   EXPECT_EQ(describeRun({1, 1, 0}), "1 document converted, 1 file copied");
+}
+
+// The details of a failure are words for the user: each document and why;
+// where in the script it stopped (application, statement, line) is left
+// to the error report.
+TEST(DescribeFailureTest, TellsDocumentsAndReasonsOnly) {
+  ScriptError error{{{"application", "Pages"},
+                     {"statement", "open POSIX file \"/in/a.pages\""},
+                     {"line", "3"},
+                     {"document", "/in/a.pages"},
+                     {"message", "the document is damaged"}}};
+  EXPECT_EQ(describeFailure(error), "Document: /in/a.pages\nReason: the document is damaged\n");
+  error.failedDocuments = {{"/in/a.pages", "the document is damaged"},
+                           {"/in/b.key", "no permission to read /in/b.key"}};
+  EXPECT_EQ(describeFailure(error),
+            "Document: /in/a.pages\nReason: the document is damaged\n\n"
+            "Document: /in/b.key\nReason: no permission to read /in/b.key\n\n");
+  EXPECT_EQ(describeFailure(ScriptError{{{"error", "line 2: unknown statement"}}}),
+            "Reason: line 2: unknown statement\n");
 }
 
 TEST_F(ScriptRunnerTest, ScriptThatCannotBeCreatedIsAFailure) {
@@ -239,8 +261,12 @@ TEST_F(ScriptRunnerTest, ACancelledRunHasItsOwnAlertAndOutcome) {
   EXPECT_EQ(runner().executeScript("tell application \"Pages\"\nend tell\n"),
             RunOutcome::cancelled);
   ASSERT_EQ(alerts_.titles(), std::vector<std::string>{"Conversion cancelled"});
-  EXPECT_EQ(alerts_.shown[0].message.key, "3 documents were converted.");
+  // The count is told once, in the summary.
+  EXPECT_EQ(alerts_.shown[0].message.key,
+            "What was converted before the cancel stays in the target folder.");
   EXPECT_EQ(alerts_.shown[0].summary, "3 documents converted");
+  EXPECT_EQ(alerts_.shown[0].kind, AlertKind::cancelled);
+  EXPECT_EQ(alerts_.shown[0].buttons.size(), 1u);
   EXPECT_TRUE(alerts_.mails.empty());
 
   // Cancelled before the script ran: it is cancelled as it is attached.

@@ -85,6 +85,11 @@ class ScriptService {
   // Null when the text is not a script the service can run; *error then
   // says why.
   virtual std::unique_ptr<Script> create(const std::string& source, ScriptError* error) = 0;
+  // True when the script drives applications that hold the user's own
+  // open documents (osascript's Pages, Numbers, Keynote), so that the user
+  // must close them before a run. A service that works in processes of
+  // its own (the LibreOffice workers) answers false.
+  virtual bool drivesUserApplications() const { return false; }
 };
 
 }  // namespace morvane

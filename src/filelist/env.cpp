@@ -240,9 +240,13 @@ Status copyItemWithoutReplacing(const fs::path& from, const fs::path& to,
   return {};
 }
 
-void RealEnv::log(std::string_view line) {
+void logToStandardOutput(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
+}
+
+void RealEnv::log(std::string_view line) {
+  if (sink_) sink_(line);
 }
 
 FileInfo RealEnv::stat(const fs::path& path) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "filelist/status.h"
@@ -49,7 +50,8 @@ class Env {
  public:
   virtual ~Env() = default;
 
-  // Writes one diagnostic line (without its line feed) to standard output.
+  // Hands one diagnostic line (without its line feed) to wherever the
+  // program sends them (RealEnv: its log sink).
   virtual void log(std::string_view line) = 0;
 
   // Follows symbolic links; a location that cannot be reached reports
@@ -103,9 +105,23 @@ class Env {
   virtual Status syncFolder(const fs::path& dir) = 0;
 };
 
-// The machine itself: std::filesystem and POSIX, lines on stdout.
+// Where a program's diagnostic lines go: one line, without its line feed,
+// at a time. Empty: nowhere.
+using LogSink = std::function<void(std::string_view line)>;
+
+// Writes the line and a line feed to standard output, where tools that
+// read the diagnostic lines find them.
+void logToStandardOutput(std::string_view line);
+
+// The machine itself: std::filesystem and POSIX, diagnostic lines to its
+// sink (standard output unless told otherwise).
 class RealEnv : public Env {
  public:
+  RealEnv() = default;
+  explicit RealEnv(LogSink sink) : sink_(std::move(sink)) {}
+  // From now on the lines go to `sink`; set it before a run starts.
+  void setLogSink(LogSink sink) { sink_ = std::move(sink); }
+
   void log(std::string_view line) override;
   FileInfo stat(const fs::path& path) override;
   fs::path resolve(const fs::path& path) override;
@@ -124,6 +140,9 @@ class RealEnv : public Env {
                           fs::path* out) override;
   Status syncFile(const fs::path& path) override;
   Status syncFolder(const fs::path& dir) override;
+
+ private:
+  LogSink sink_ = logToStandardOutput;
 };
 
 // The steps that move a finished copy from its temporary name to its final

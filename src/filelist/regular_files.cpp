@@ -47,7 +47,8 @@ void noteLinkOut(const fs::path& link, const fs::path& bound, Env& env) {
 }
 
 // `bound` is the resolved folder being flattened; empty for the top call.
-void collect(const fs::path& dir, bool top, fs::path bound, Env& env,
+// With `packages`, a document package below is listed as one item.
+void collect(const fs::path& dir, bool top, fs::path bound, bool packages, Env& env,
              std::vector<fs::path>* files) {
   std::vector<DirectoryItem> items;
   if (Status s = env.listDirectory(dir, &items); !s.ok()) {
@@ -75,8 +76,9 @@ void collect(const fs::path& dir, bool top, fs::path bound, Env& env,
                 ": it is neither a regular file nor a folder (a FIFO, socket or device)");
       }
     }
-    if (isDir && !isDocumentPackage(item.path)) collect(item.path, false, bound, env, files);
-    if (isRegular) files->push_back(item.path);
+    const bool package = isDir && isDocumentPackage(item.path);
+    if (isDir && !package) collect(item.path, false, bound, packages, env, files);
+    if (isRegular || (package && packages)) files->push_back(item.path);  // links are neither
   }
 }
 
@@ -84,7 +86,13 @@ void collect(const fs::path& dir, bool top, fs::path bound, Env& env,
 
 std::vector<fs::path> regularFilesIn(const fs::path& folder, Env& env) {
   std::vector<fs::path> files;
-  collect(folder, true, {}, env, &files);
+  collect(folder, true, {}, false, env, &files);
+  return files;
+}
+
+std::vector<fs::path> documentsIn(const fs::path& folder, Env& env) {
+  std::vector<fs::path> files;
+  collect(folder, true, {}, true, env, &files);
   return files;
 }
 

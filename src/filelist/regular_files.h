@@ -19,6 +19,11 @@ namespace morvane {
 // prints nothing.
 std::vector<std::filesystem::path> regularFilesIn(const std::filesystem::path& folder, Env& env);
 
+// As regularFilesIn, with each document package below `folder` in its
+// place as one item (what the add-files panel lets one choose), never
+// through a symbolic link.
+std::vector<std::filesystem::path> documentsIn(const std::filesystem::path& folder, Env& env);
+
 // True for a folder that the desktop presents as one document.
 bool isDocumentPackage(const std::filesystem::path& folder);
 

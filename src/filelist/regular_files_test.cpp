@@ -35,6 +35,22 @@ TEST(RegularFilesTest, FlattensAFolderLeavingOutHiddenItemsPackagesAndLinks) {
   EXPECT_TRUE(env.lines.empty());
 }
 
+// Opening a folder from the desktop adds its package documents too, each
+// as one item in its place, never their insides nor a link to one.
+TEST(RegularFilesTest, DocumentsInListsPackagesAsOneItem) {
+  testing::TempDir tmp;
+  tmp.write("Drop/a.docx");
+  tmp.write("Drop/Report.pages/Index/Document.iwa");
+  tmp.write("Drop/Sub/Deck.key/Index.zip");
+  tmp.write("Drop/.hidden.numbers/Index.zip");
+  fs::create_symlink(tmp.path() / "Drop/Report.pages", tmp.path() / "Drop/Link.pages");
+  testing::RecordingEnv env;
+  EXPECT_EQ(relative(documentsIn(tmp.path() / "Drop", env), tmp.path() / "Drop"),
+            (std::vector<std::string>{"Report.pages", "Sub/Deck.key", "a.docx"}));
+  EXPECT_EQ(relative(regularFilesIn(tmp.path() / "Drop", env), tmp.path() / "Drop"),
+            std::vector<std::string>{"a.docx"});
+}
+
 // A link to the root of the file system is not descended into, and named;
 // a link to a folder inside is left out silently like every link.
 TEST(RegularFilesTest, LinksToFoldersOutsideAreNamedAndNeverFollowed) {

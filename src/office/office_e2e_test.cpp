@@ -194,7 +194,7 @@ TEST_F(OfficeEndToEndTest, OfficeDocumentsBecomePdfs) {
   EXPECT_TRUE(zipHas(in / "c.pptx", "ppt/presentation.xml"));
 
   runToPdf(in);
-  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}));
+  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Success"}));
   EXPECT_EQ(filesIn(tmp_.path() / "out"), (std::vector<std::string>{"a.pdf", "b.pdf", "c.pdf"}));
   EXPECT_NE(pdfText(tmp_.path() / "out/a.pdf").find("Morvane text sample"), std::string::npos);
   EXPECT_NE(pdfText(tmp_.path() / "out/b.pdf").find("Morvane sheet sample"), std::string::npos);
@@ -212,7 +212,7 @@ TEST_F(OfficeEndToEndTest, IworkSamplesBecomeOfficeDocumentsAndPdfs) {
   options_.setTargetFolder(tmp_.path() / "out");
   options_.setPdfExport(true);
   runEngine();
-  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}))
+  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Success"}))
       << (alerts_.mails.empty() ? "" : alerts_.mails[0].body);
   const fs::path out = tmp_.path() / "out";
   EXPECT_TRUE(zipHas(out / "pages5-file.docx", "word/document.xml"));
@@ -348,7 +348,7 @@ TEST_F(OfficeEndToEndTest, CurrentNumbersDocumentsKeepTheirCells) {
   options_.addFile(in);
   options_.setTargetFolder(tmp_.path() / "out");
   runEngine();
-  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}))
+  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Success"}))
       << (alerts_.mails.empty() ? "" : alerts_.mails[0].body);
   for (const auto& [name, want] : expected) {
     const fs::path xlsx = tmp_.path() / "out" / (name + ".xlsx");
@@ -385,7 +385,7 @@ TEST_F(OfficeEndToEndTest, BrokenIworkDocumentsFailByNameAndWriteNothing) {
     options_.setTargetFolder(out);
     options_.setPdfExport(true);
     runEngine();
-    ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Error"}))
+    ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Error"}))
         << name;
     const std::vector<std::string> logged = env_.linesContaining("AppleScript ERROR");
     ASSERT_EQ(logged.size(), 1u) << name;
@@ -504,7 +504,7 @@ TEST_F(OfficeEndToEndTest, SameNamedDocumentsOfARunGetAnOutputEach) {
   makeOfficeDocuments(tmp_.mkdir("in/A"));
   makeOfficeDocuments(tmp_.mkdir("in/B"));
   runToPdf(in);
-  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Success"}));
+  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Success"}));
   EXPECT_EQ(filesIn(tmp_.path() / "out"),
             (std::vector<std::string>{"a 2.pdf", "a.pdf", "b 2.pdf", "b.pdf", "c 2.pdf", "c.pdf"}));
   for (const char* pdf : {"a.pdf", "a 2.pdf"}) {
@@ -585,7 +585,7 @@ TEST_F(OfficeEndToEndTest, ARunThatGoesOnConvertsEveryGoodDocument) {
   tmp_.write("in/b2.docx", "");  // empty: fails
   options_.setContinueAfterFailure(true);
   runToPdf(in);
-  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Error"}));
+  ASSERT_EQ(alerts_.titles(), (std::vector<std::string>{"Error"}));
   EXPECT_NE(alerts_.shown.back().summary.find("Not converted: " + (in / "b2.docx").string()),
             std::string::npos)
       << alerts_.shown.back().summary;

@@ -14,6 +14,8 @@ class OsascriptService : public ScriptService {
   explicit OsascriptService(std::string program = "/usr/bin/osascript");
   // osascript compiles the text when it runs it: creation always succeeds.
   std::unique_ptr<Script> create(const std::string& source, ScriptError* error) override;
+  // Pages, Numbers and Keynote are the user's own, open documents and all.
+  bool drivesUserApplications() const override { return true; }
 
  private:
   std::string program_;

@@ -56,7 +56,10 @@ class FakeAlertService : public AlertService {
 class FakeScriptService : public ScriptService {
  public:
   std::unique_ptr<Script> create(const std::string& source, ScriptError* error) override;
+  bool drivesUserApplications() const override { return userApplications; }
 
+  // As osascript unless told otherwise: the run asks to close documents.
+  bool userApplications = true;
   std::optional<ScriptError> createError;    // create fails with this
   std::optional<ScriptError> executeError;   // execute fails with this
   std::vector<std::string> created;          // every source handed to create

@@ -21,9 +21,10 @@ ContentView::ContentView(OptionsSignals& changes, Env& env, ContentCommands& com
           changes, [&commands] { return commands.showOpenTargetFolderPanel(); }, env,
           [&commands] { commands.runConversion(); }, this)),
       plus_(new QAction(symbol("folder-new", QStyle::SP_FileDialogNewFolder),
-                        tr("Plus", "Toolbar button that adds files"), this)),
+                        tr("Add files", "Toolbar button that adds files"), this)),
       delete_(new QAction(symbol("user-trash", QStyle::SP_TrashIcon),
-                          tr("Delete", "Toolbar button that removes the selected files"), this)) {
+                          tr("Remove from list", "Toolbar button that removes the selected files"),
+                          this)) {
   // The list takes the width the side bar leaves; the side bar keeps its own.
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
@@ -42,7 +43,8 @@ ContentView::ContentView(OptionsSignals& changes, Env& env, ContentCommands& com
 }
 
 void ContentView::makeActions(ContentCommands& commands) {
-  for (QAction* action : {plus_, delete_}) action->setObjectName(action->text());
+  plus_->setObjectName(QStringLiteral("Plus"));
+  delete_->setObjectName(QStringLiteral("Delete"));
   plus_->setToolTip(tr("Add files for conversion…", "Tooltip for add files button"));
   delete_->setToolTip(tr("Remove the selected entries from the list",
                          "Tooltip for the button that removes the selected files"));

@@ -106,6 +106,14 @@ int FileListModel::rowCount(const QModelIndex& parent) const {
 
 int FileListModel::columnCount(const QModelIndex&) const { return 1; }
 
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (section == 0 && orientation == Qt::Horizontal &&
+      (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)) {
+    return tr("Name", "Header of the file list's one column, read by a screen reader");
+  }
+  return QAbstractItemModel::headerData(section, orientation, role);
+}
+
 bool FileListModel::hasChildren(const QModelIndex& parent) const {
   if (!parent.isValid()) return !options_.fileList().empty();
   const NQFileDataObject* e = entry(parent);

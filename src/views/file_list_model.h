@@ -35,6 +35,9 @@ class FileListModel : public QAbstractItemModel {
   int columnCount(const QModelIndex& parent = {}) const override;
   bool hasChildren(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  // The one column's name, "Name", for a screen reader (the header is hidden).
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
 
   // The entry a row shows; null for an invalid index.
   const NQFileDataObject* entry(const QModelIndex& index) const;

@@ -112,6 +112,11 @@ void FileListView::selectionFromOptions() {
   if (wanted == tree_->selectionModel()->selection()) return;
   syncing_ = true;
   tree_->selectionModel()->select(wanted, QItemSelectionModel::ClearAndSelect);
+  // The keyboard goes on from the selection (after Delete: the next row).
+  if (!wanted.isEmpty()) {
+    tree_->selectionModel()->setCurrentIndex(wanted.first().topLeft(),
+                                             QItemSelectionModel::NoUpdate);
+  }
   syncing_ = false;
 }
 

@@ -1,7 +1,9 @@
 #include "views/side_bar_view.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QUrl>
 #include <QLabel>
 #include <QPainter>
@@ -48,7 +50,8 @@ SideBarView::SideBarView(OptionsSignals& changes, TargetOptionsView::FolderChoos
       addFilesHint_(makeHintRow(tr("Add files for conversion", "Hint above the Run button"), this)),
       targetHint_(makeHintRow(tr("Select target folder", "Hint above the Run button"), this)),
       formatHint_(makeHintRow(tr("Choose an export format", "Hint above the Run button"), this)),
-      run_(new QPushButton(tr("Run", "Button that starts the conversion"), this)) {
+      run_(new QPushButton(tr("Run", "Button that starts the conversion"), this)),
+      openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
   // The prominent button, filled with the accent colour.
   run_->setDefault(true);
   run_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -66,7 +69,7 @@ SideBarView::SideBarView(OptionsSignals& changes, TargetOptionsView::FolderChoos
   runBlock->addWidget(formatHint_);
   runBlock->addSpacing(8);
   runBlock->addWidget(run_);
-  runBlock->addLayout(makeLastRunRow());
+  runBlock->addWidget(makeLastRunRow());
   runBlock->addSpacing(8);
 
   auto* layout = new QVBoxLayout(this);
@@ -95,26 +98,46 @@ void SideBarView::showOptions() {
   run_->setEnabled(!noFiles && !noTarget && !noFormat && !running_);
 }
 
-QLayout* SideBarView::makeLastRunRow() {
-  lastRun_ = new QLabel(this);
+QWidget* SideBarView::makeLastRunRow() {
+  lastRunRow_ = new QWidget(this);
+  lastRun_ = new QLabel(lastRunRow_);
   lastRun_->setWordWrap(true);
-  showInFolder_ = new QPushButton(tr("Show in Folder", "Button that opens the target folder"), this);
-  connect(showInFolder_, &QPushButton::clicked, this, [this] {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(lastFolder_));
-  });
-  auto* row = new QHBoxLayout;
-  row->addWidget(lastRun_, 1);
-  row->addWidget(showInFolder_);
-  lastRun_->hide();
-  showInFolder_->hide();
-  return row;
+  showInFolder_ = new QPushButton(tr("Show in Folder", "Button that opens the target folder"),
+                                  lastRunRow_);
+  connect(showInFolder_, &QPushButton::clicked, this, &SideBarView::showFolder);
+  // The line across the side bar's width, Show in Folder below it.
+  auto* row = new QVBoxLayout(lastRunRow_);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(4);
+  row->addWidget(lastRun_);
+  row->addWidget(showInFolder_, 0, Qt::AlignRight);
+  // Its room is kept from the start (two lines of text and the button),
+  // so that Run stays where it is when the line appears.
+  lastRun_->setFixedHeight(2 * lastRun_->fontMetrics().lineSpacing() + 2);
+  lastRunRow_->setFixedHeight(lastRun_->height() + row->spacing() +
+                              showInFolder_->sizeHint().height());
+  QSizePolicy keep = lastRunRow_->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  lastRunRow_->setSizePolicy(keep);
+  lastRunRow_->hide();
+  return lastRunRow_;
 }
 
 void SideBarView::showLastRun(const QString& summary, const QString& folder) {
   lastRun_->setText(tr("Last run: %1", "The side bar's line about the last run").arg(summary));
   lastFolder_ = folder;
-  lastRun_->show();
   showInFolder_->setVisible(!folder.isEmpty());
+  lastRunRow_->setVisible(!running_);
+}
+
+void SideBarView::showFolder() {
+  if (openUrl_(QUrl::fromLocalFile(lastFolder_))) return;
+  QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                  tr("No file manager opened the folder.",
+                     "Message when Show in Folder found no program to open the folder"),
+                  QMessageBox::Ok, this);
+  box.setInformativeText(lastFolder_);
+  box.exec();
 }
 
 QWidget* SideBarView::makeProgressRow() {
@@ -147,6 +170,7 @@ void SideBarView::showRunStarted() {
   progressBar_->setRange(0, 0);  // busy until the first document
   progressLabel_->setText(tr("Preparing the conversion…", "Progress while a run starts"));
   documentLabel_->clear();
+  lastRunRow_->hide();  // it tells of a run that is over
   progressRow_->show();
   showOptions();
 }
@@ -167,6 +191,7 @@ void SideBarView::showRunEnded() {
   export_->setEnabled(true);
   target_->setEnabled(true);
   progressRow_->hide();
+  lastRunRow_->setVisible(!lastRun_->text().isEmpty());
   showOptions();
 }
 

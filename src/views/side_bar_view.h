@@ -14,6 +14,7 @@ class QLabel;
 class QLayout;
 class QProgressBar;
 class QPushButton;
+class QUrl;
 
 namespace morvane {
 
@@ -30,9 +31,16 @@ class SideBarView : public QWidget {
   QWidget* addFilesHint() const { return addFilesHint_; }
   QWidget* targetHint() const { return targetHint_; }
   QWidget* formatHint() const { return formatHint_; }
-  // "Last run: 42 converted, 3 copied, 1 failed" and Show in Folder.
+  // "Last run: 42 converted, 3 copied, 1 failed" and Show in Folder, in
+  // room kept for them from the start; hidden while a run goes on.
   void showLastRun(const QString& summary, const QString& folder);
   QLabel* lastRunLabel() const { return lastRun_; }
+  QWidget* lastRunRow() const { return lastRunRow_; }
+  // Show in Folder hands the folder to this (QDesktopServices::openUrl by
+  // default); when it answers false, a short message says that no file
+  // manager opened it.
+  using UrlOpener = std::function<bool(const QUrl&)>;
+  void setUrlOpener(UrlOpener openUrl) { openUrl_ = std::move(openUrl); }
   QPushButton* showInFolderButton() const { return showInFolder_; }
   QPushButton* runButton() const { return run_; }
 
@@ -50,7 +58,8 @@ class SideBarView : public QWidget {
  private:
   void showOptions();
   QWidget* makeProgressRow();
-  QLayout* makeLastRunRow();
+  QWidget* makeLastRunRow();
+  void showFolder();
 
   MorvaneOptions& options_;
   ExportOptionsView* export_;
@@ -59,6 +68,7 @@ class SideBarView : public QWidget {
   QWidget* targetHint_;
   QWidget* formatHint_;
   QPushButton* run_;
+  QWidget* lastRunRow_ = nullptr;
   QLabel* lastRun_ = nullptr;
   QPushButton* showInFolder_ = nullptr;
   QString lastFolder_;
@@ -69,6 +79,7 @@ class SideBarView : public QWidget {
   QPushButton* cancelButton_ = nullptr;
   std::function<void()> cancel_;
   bool running_ = false;
+  UrlOpener openUrl_;
 };
 
 }  // namespace morvane
