@@ -178,10 +178,10 @@ TEST_F(MorvaneCliTest, TheSummaryCountsAndNamesSkippedExports) {
   EXPECT_EQ(run({"--office", "--pdf", "--yes", "--target", work.string(), docx.string(),
                  pages.string()}),
             kExitSuccess);
-  EXPECT_NE(err_.str().find("2 documents converted, 1 export skipped: its target is a document "
+  EXPECT_NE(out_.str().find("2 documents converted, 1 export skipped: its target is a document "
                             "of this run\nNot written: " + docx.string() + "\n"),
             std::string::npos)
-      << err_.str();
+      << out_.str();
 }
 
 TEST_F(MorvaneCliTest, ScriptOutWritesTheScriptInsteadOfRunningIt) {
@@ -382,7 +382,7 @@ TEST_F(MorvaneCliTest, LogOptionTurnsTheDiagnosticLinesOn) {
   std::vector<bool> asked;
   auto runWith = [&](std::vector<std::string> args) {
     return runCli(args, {env_, scripts_, version_, in_, out_, err_, false, backend_, nullptr,
-                         nullptr, [&asked](bool on) { asked.push_back(on); }});
+                         nullptr, nullptr, [&asked](bool on) { asked.push_back(on); }});
   };
   const std::string target = (tmp_.path() / "out").string();
   EXPECT_EQ(runWith({"--yes", "--target", target, doc.string()}), kExitSuccess);
