@@ -22,25 +22,28 @@ QString mailAsText(const ErrorReportMail& mail) {
            QString::fromStdString(mail.body));
 }
 
-QString defaultReportPath() { return QDir::home().filePath(QStringLiteral("morvane-error-report.txt")); }
+QString defaultReportPath() {
+  return QDir::home().filePath(QStringLiteral("morvane-error-report.txt"));
+}
 
 ErrorReportDialog::ErrorReportDialog(const ErrorReportMail& mail, QWidget* parent)
     : QDialog(parent),
       text_(mailAsText(mail)),
       view_(new QPlainTextEdit(text_, this)),
       state_(new QLabel(this)) {
-  setWindowTitle(tr("Error Report", "Title of the window with an error report no mail program took"));
-  auto* heading = new QLabel(tr("No mail program could take the error report.",
-                                "Error report window: why it is shown"),
-                             this);
+  setWindowTitle(
+      tr("Error Report", "Title of the window with an error report no mail program took"));
+  auto* heading = new QLabel(
+      tr("No mail program could take the error report.", "Error report window: why it is shown"),
+      this);
   QFont bold = heading->font();
   bold.setBold(true);
   heading->setFont(bold);
-  auto* explanation = new QLabel(
-      tr("Copy the report or save it as a file, and send it by mail to %1.",
-         "Error report window: what to do; %1 is the support mail address")
-          .arg(QString::fromStdString(mail.recipient)),
-      this);
+  auto* explanation =
+      new QLabel(tr("Copy the report or save it as a file, and send it by mail to %1.",
+                    "Error report window: what to do; %1 is the support mail address")
+                     .arg(QString::fromStdString(mail.recipient)),
+                 this);
   explanation->setWordWrap(true);
   explanation->setTextInteractionFlags(Qt::TextSelectableByMouse);
   view_->setReadOnly(true);
@@ -83,7 +86,8 @@ bool ErrorReportDialog::saveTo(const QString& path, QString* error) const {
 }
 
 void ErrorReportDialog::chooseFileAndSave() {
-  QFileDialog chooser(this, tr("Save Error Report", "Title of the save dialog for an error report"));
+  QFileDialog chooser(this,
+                      tr("Save Error Report", "Title of the save dialog for an error report"));
   chooser.setAcceptMode(QFileDialog::AcceptSave);
   chooser.setNameFilter(tr("Text files (*.txt)", "Save dialog for an error report: the file type"));
   chooser.setDefaultSuffix(QStringLiteral("txt"));
@@ -93,16 +97,17 @@ void ErrorReportDialog::chooseFileAndSave() {
   const QString path = chooser.selectedFiles().first();
   QString error;
   if (!saveTo(path, &error)) {
-    QMessageBox failed(QMessageBox::Warning, QApplication::applicationDisplayName(),
-                       tr("The report could not be saved.",
-                          "Alert when the error report could not be written"),
-                       QMessageBox::Ok, this);
+    QMessageBox failed(
+        QMessageBox::Warning, QApplication::applicationDisplayName(),
+        tr("The report could not be saved.", "Alert when the error report could not be written"),
+        QMessageBox::Ok, this);
     failed.setInformativeText(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), error));
     failed.exec();
     return;
   }
-  state_->setText(tr("The report is saved in %1.", "Error report window: after Save; %1 is the file")
-                      .arg(QDir::toNativeSeparators(path)));
+  state_->setText(
+      tr("The report is saved in %1.", "Error report window: after Save; %1 is the file")
+          .arg(QDir::toNativeSeparators(path)));
 }
 
 }  // namespace morvane

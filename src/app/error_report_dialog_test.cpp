@@ -4,18 +4,18 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
 #include <QUrlQuery>
-#include <QDir>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "app/about_dialog.h"
 #include "app/qt_alert_service.h"
@@ -88,17 +88,18 @@ TEST(ErrorReportDialogTest, WithoutAMailProgramTheReportIsCopiedOrSaved) {
   pressInBox("Send error report…");
   EXPECT_EQ(runFailureAlert(alerts, version, "the target folder is full"), kAlertThirdButtonReturn);
   EXPECT_EQ(opened, 1);
-  EXPECT_TRUE(shownText.startsWith(QString::fromStdString("To: " + supportAddress() +
-                                                          "\nSubject: Morvane Error Report\n\n")))
+  EXPECT_TRUE(shownText.startsWith(
+      QString::fromStdString("To: " + supportAddress() + "\nSubject: Morvane Error Report\n\n")))
       << shownText.toStdString();
   EXPECT_TRUE(shownText.contains("Kernel: 6.1.0-18-amd64\n"));
   EXPECT_TRUE(shownText.contains("Reason: the target folder is full\n"));
   EXPECT_EQ(copied, shownText);
   EXPECT_EQ(afterCopy, "The report is on the clipboard.");
-  EXPECT_EQ(proposed, QDir(QString::fromStdString(tmp.path().string()))
-                          .filePath("morvane-error-report.txt"));
+  EXPECT_EQ(proposed,
+            QDir(QString::fromStdString(tmp.path().string())).filePath("morvane-error-report.txt"));
   EXPECT_EQ(readFile(saved), shownText.toStdString());
-  EXPECT_TRUE(afterSave.contains(QString::fromStdString(saved.string()))) << afterSave.toStdString();
+  EXPECT_TRUE(afterSave.contains(QString::fromStdString(saved.string())))
+      << afterSave.toStdString();
 }
 
 // A file that cannot be written is told, and the report stays to be saved
@@ -107,7 +108,8 @@ TEST(ErrorReportDialogTest, AFailedSaveIsToldAndTheReportStays) {
   testing::TempDir tmp;
   ErrorReportDialog dialog({"help@example.org", "Morvane Error Report", "body\n"});
   QString error;
-  EXPECT_FALSE(dialog.saveTo(QString::fromStdString((tmp.path() / "missing/r.txt").string()), &error));
+  EXPECT_FALSE(
+      dialog.saveTo(QString::fromStdString((tmp.path() / "missing/r.txt").string()), &error));
   EXPECT_FALSE(error.isEmpty());
   const fs::path path = tmp.path() / "r.txt";
   EXPECT_TRUE(dialog.saveTo(QString::fromStdString(path.string()), &error));
@@ -150,7 +152,8 @@ TEST(ErrorReportDialogTest, TheReportHoldsTheBackendLookedUpOnce) {
   }
   ASSERT_EQ(opened.size(), 2u);
   const QString body = QUrlQuery(opened[1]).queryItemValue("body", QUrl::FullyDecoded);
-  EXPECT_TRUE(body.contains("\nLibreOffice 7.4.7.2\niWork reader: libetonyek 0.1.12 (the system's)\n"))
+  EXPECT_TRUE(
+      body.contains("\nLibreOffice 7.4.7.2\niWork reader: libetonyek 0.1.12 (the system's)\n"))
       << body.toStdString();
   EXPECT_EQ(asked, 1);
 

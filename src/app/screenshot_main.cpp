@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
   if (failed) args.removeAt(1);
   if (args.size() < 3) {
     std::fprintf(stderr,
-                 "usage: morvane-screenshot [--failed-de] OUT.png TARGET_DIR [FILE_OR_FOLDER...]\n");
+                 "usage: morvane-screenshot [--failed-de] OUT.png TARGET_DIR "
+                 "[FILE_OR_FOLDER...]\n");
     return 2;
   }
   if (failed) installTranslations(app, QLocale(QLocale::German, QLocale::Germany));

@@ -4,9 +4,7 @@
 
 namespace morvane {
 
-ErrorReport::ErrorReport(std::string reason) {
-  fields.emplace_back("message", std::move(reason));
-}
+ErrorReport::ErrorReport(std::string reason) { fields.emplace_back("message", std::move(reason)); }
 
 namespace {
 

@@ -44,7 +44,8 @@ const ReportOrigin kOrigin{"0.1.0",
                            "6.1.0-18-amd64"};
 
 TEST(ErrorReportTest, TellsVersionsSystemAndEachFailedDocumentWithItsDetails) {
-  const std::string text = errorReportText(kOrigin, errorReportFor(keptGoingError(), kScript, false));
+  const std::string text =
+      errorReportText(kOrigin, errorReportFor(keptGoingError(), kScript, false));
   EXPECT_EQ(text,
             "Morvane 0.1.0\n"
             "LibreOffice 7.4.7.2\n"
@@ -80,13 +81,14 @@ TEST(ErrorReportTest, HoldsTheScriptOnlyWhereItRanInTheUsersApplications) {
             (std::vector<FailedDocument>{{"/in/a.pages", "LibreOffice crashed on this document",
                                           "stopped unexpectedly (killed by signal 11)"}}));
   const std::string officeText = errorReportText(kOrigin, office);
-  for (const char* script : {"tell application", "open POSIX file", "export document", "Line:",
-                             "Script:", "Statement:"}) {
+  for (const char* script : {"tell application", "open POSIX file", "export document",
+                             "Line:", "Script:", "Statement:"}) {
     EXPECT_EQ(officeText.find(script), std::string::npos) << script << " in\n" << officeText;
   }
 
-  const ScriptError osascript{{{"NSAppleScriptErrorMessage", "Pages got an error: AppleEvent timed out."},
-                               {"NSAppleScriptErrorNumber", "-1712"}}};
+  const ScriptError osascript{
+      {{"NSAppleScriptErrorMessage", "Pages got an error: AppleEvent timed out."},
+       {"NSAppleScriptErrorNumber", "-1712"}}};
   const std::string osaText = errorReportText(kOrigin, errorReportFor(osascript, kScript, true));
   EXPECT_NE(osaText.find("\nError:\nNSAppleScriptErrorMessage: Pages got an error: AppleEvent "
                          "timed out.\nNSAppleScriptErrorNumber: -1712\n"),
