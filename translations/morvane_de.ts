@@ -313,6 +313,59 @@
     </message>
 </context>
 <context>
+    <name>morvane::ErrorReportDialog</name>
+    <message>
+        <source>Error Report</source>
+        <comment>Title of the window with an error report no mail program took</comment>
+        <translation>Fehlerbericht</translation>
+    </message>
+    <message>
+        <source>No mail program could take the error report.</source>
+        <comment>Error report window: why it is shown</comment>
+        <translation>Kein Mailprogramm konnte den Fehlerbericht übernehmen.</translation>
+    </message>
+    <message>
+        <source>Copy the report or save it as a file, and send it by mail to %1.</source>
+        <comment>Error report window: what to do; %1 is the support mail address</comment>
+        <translation>Kopieren Sie den Bericht oder speichern Sie ihn als Datei, und senden Sie ihn per Mail an %1.</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <comment>Error report window: copies the report to the clipboard</comment>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <source>Save…</source>
+        <comment>Error report window: saves the report as a file</comment>
+        <translation>Speichern …</translation>
+    </message>
+    <message>
+        <source>The report is on the clipboard.</source>
+        <comment>Error report window: after Copy</comment>
+        <translation>Der Bericht liegt in der Zwischenablage.</translation>
+    </message>
+    <message>
+        <source>Save Error Report</source>
+        <comment>Title of the save dialog for an error report</comment>
+        <translation>Fehlerbericht speichern</translation>
+    </message>
+    <message>
+        <source>Text files (*.txt)</source>
+        <comment>Save dialog for an error report: the file type</comment>
+        <translation>Textdateien (*.txt)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved.</source>
+        <comment>Alert when the error report could not be written</comment>
+        <translation>Der Bericht konnte nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>The report is saved in %1.</source>
+        <comment>Error report window: after Save; %1 is the file</comment>
+        <translation>Der Bericht ist unter %1 gespeichert.</translation>
+    </message>
+</context>
+<context>
     <name>morvane::ExportOptionsView</name>
     <message>
         <source>Use Creator Studio apps</source>

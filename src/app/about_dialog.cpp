@@ -65,7 +65,7 @@ AboutDialog::AboutDialog(BackendDescription& backend, QWidget* parent)
   backend_->setTextFormat(Qt::PlainText);
   backend_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   // The address the error reports go to.
-  const QString address = QString::fromStdString(composeErrorReport({}, "").recipient);
+  const QString address = QString::fromStdString(supportAddress());
   support_->setTextFormat(Qt::RichText);
   support_->setText(tr("Support: %1", "About window: the support mail address")
                         .arg(QString("<a href=\"mailto:%1\">%1</a>").arg(address.toHtmlEscaped())));

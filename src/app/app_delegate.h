@@ -78,6 +78,9 @@ class AppDelegate : public QObject, public ContentCommands {
   // Executes each run's script while the window stays alive, with its
   // progress and Cancel.
   RunMonitor& runMonitor() { return runMonitor_; }
+  // What the conversions run with, looked up once (the About window and
+  // the error reports share it).
+  BackendDescription& backendDescription() { return *backend_; }
   // A run longer than this that ends while the window is not active is
   // told in a desktop notification.
   void setNotifyAfter(std::chrono::milliseconds after) { notifyAfter_ = after; }

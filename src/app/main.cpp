@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
   running = &delegate;
   delegate.applicationDidFinishLaunching();
   alerts.setParentWindow(delegate.window());
+  alerts.setBackendDescription(&delegate.backendDescription());
   alerts.setCurrentTarget([&delegate] { return delegate.options().targetFolder(); });
   openPanel.setParentWindow(delegate.window());
   // The files named on the command line, then those of later starts, are

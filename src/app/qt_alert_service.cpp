@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -13,13 +14,16 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
+#include <QTimer>
 #include <algorithm>
 #include <vector>
 #include <QPushButton>
 #include <QUrl>
 #include <QUrlQuery>
 
+#include "app/about_dialog.h"
 #include "app/add_files_panel.h"
+#include "app/error_report_dialog.h"
 
 namespace morvane {
 
@@ -121,6 +125,12 @@ void addSummary(QMessageBox& box, const QString& summary) {
 
 int QtAlertService::runModal(const Alert& alert) {
   if (ended_) return kAlertSecondButtonReturn;
+  // A report may follow: its versions are looked up while the alert is read.
+  for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
+    if (alertResponse(alert, i) == kAlertThirdButtonReturn && backend_ != nullptr) {
+      backend_->request();
+    }
+  }
   QMessageBox box(parent_);
   showKind(box, alert.kind);
   // The title line is the box's own text, where it wraps; the window's
@@ -187,9 +197,28 @@ QUrl mailtoUrl(const ErrorReportMail& mail) {
 
 void QtAlertService::composeMail(const ErrorReportMail& mail) {
   if (ended_) return;
-  // Without a mail handler the desktop refuses the link: the report is
-  // dropped, as nothing else can send it.
-  openUrl_(mailtoUrl(mail));
+  if (openUrl_(mailtoUrl(mail))) return;
+  // No mail program: the report is shown to be copied or saved.
+  ErrorReportDialog dialog(mail, parent_);
+  showModally(dialog);
+}
+
+std::vector<std::string> QtAlertService::conversionBackend() {
+  if (backend_ == nullptr) return {};
+  if (!backend_->known()) {
+    QEventLoop wait;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    QObject::connect(&timeout, &QTimer::timeout, &wait, &QEventLoop::quit);
+    QObject::connect(backend_, &BackendDescription::described, &wait, &QEventLoop::quit);
+    timeout.start(backendWait_);
+    backend_->request();
+    if (!backend_->known()) wait.exec();
+  }
+  std::vector<std::string> lines;
+  if (!backend_->known()) return lines;
+  for (const QString& line : backend_->lines()) lines.push_back(line.toStdString());
+  return lines;
 }
 
 }  // namespace morvane

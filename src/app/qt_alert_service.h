@@ -2,14 +2,18 @@
 // kind, a long summary scrolling inside), the target folder chooser as a
 // folder-only file dialog, "Choose Target Folder", that opens in the
 // current target folder, and the error report handed to the desktop's
-// mail composer as a mailto: link. Once the application is ending, it
-// shows nothing more.
+// mail composer as a mailto: link, or, where no mail program takes it,
+// shown to be copied or saved (ErrorReportDialog). Once the application is
+// ending, it shows nothing more.
 #pragma once
 
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <chrono>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "engine/alerts.h"
 
@@ -19,6 +23,8 @@ class QWidget;
 class QUrl;
 
 namespace morvane {
+
+class BackendDescription;
 
 // Looks a text up in the translations; the key where there is none.
 QString localized(const LocalizedText& text);
@@ -37,10 +43,21 @@ class QtAlertService : public AlertService {
   // home folder.
   using CurrentTarget = std::function<std::optional<std::filesystem::path>()>;
   void setCurrentTarget(CurrentTarget currentTarget) { currentTarget_ = std::move(currentTarget); }
+  // Where the error report finds the LibreOffice and iWork reader versions
+  // (the About window's lookup, kept once made); none: the report goes
+  // without them. It outlives the service.
+  void setBackendDescription(BackendDescription* backend) { backend_ = backend; }
 
   int runModal(const Alert& alert) override;
   std::optional<std::filesystem::path> showOpenTargetFolderPanel() override;
+  // Opens the mailto: link; when nothing takes it (openUrl answers false),
+  // shows the report to copy or save.
   void composeMail(const ErrorReportMail& mail) override;
+  // The backend description's lines. The failure alert asks for them when
+  // it is shown; when they have not come by the time the report is sent,
+  // this waits for them up to `backendWait` (then the report goes without).
+  std::vector<std::string> conversionBackend() override;
+  void setBackendWait(std::chrono::milliseconds wait) { backendWait_ = wait; }
 
   // The application is ending (a termination signal): nobody is there to
   // answer. The alerts and the chooser that are open close, and from now
@@ -57,6 +74,8 @@ class QtAlertService : public AlertService {
   QWidget* parent_ = nullptr;
   UrlOpener openUrl_;
   CurrentTarget currentTarget_;
+  BackendDescription* backend_ = nullptr;
+  std::chrono::milliseconds backendWait_{10'000};
   bool ended_ = false;
   QList<QPointer<QDialog>> open_;  // the alerts and choosers shown now
 };

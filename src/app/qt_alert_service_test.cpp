@@ -66,9 +66,9 @@ TEST(QtAlertServiceTest, ErrorAlertSendsTheReportByMail) {
   std::vector<QUrl> opened;
   QtAlertService alerts([&](const QUrl& url) {
     opened.push_back(url);
-    return false;  // no mail handler: the report is dropped
+    return true;  // a mail program took it
   });
-  const testing::FixedSystemVersion version({6, 1, 0});
+  const testing::FixedSystemVersion version({6, 1, 0}, "6.1.0-18-amd64", "Debian GNU/Linux 12");
   BoxAnswer send;
   send.press("Send error report…");
   EXPECT_EQ(runErrorAlert(alerts, version, {"Error", ""}, {"There was an error", ""}, "details \n"),
@@ -77,11 +77,13 @@ TEST(QtAlertServiceTest, ErrorAlertSendsTheReportByMail) {
   ASSERT_EQ(opened.size(), 1u);
   const QUrl& mail = opened[0];
   EXPECT_EQ(mail.scheme(), "mailto");
-  EXPECT_EQ(mail.path(), "support@morvane.example");
+  EXPECT_EQ(mail.path().toStdString(), supportAddress());
   const QUrlQuery query(mail);
   EXPECT_EQ(query.queryItemValue("subject", QUrl::FullyDecoded), "Morvane Error Report");
   EXPECT_EQ(query.queryItemValue("body", QUrl::FullyDecoded).toStdString(),
-            composeErrorReport({6, 1, 0}, "details \n").body);
+            composeErrorReport({MORVANE_VERSION, {}, "Debian GNU/Linux 12", "6.1.0-18-amd64"},
+                               "details \n")
+                .body);
 
   BoxAnswer ok;
   ok.press("OK");

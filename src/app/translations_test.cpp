@@ -12,6 +12,7 @@
 #include <QTranslator>
 
 #include "app/app_delegate.h"
+#include "app/error_report_dialog.h"
 #include "app/qt_alert_service.h"
 #include "engine/conversion_controller.h"
 #include "testing/engine_fixture.h"
@@ -52,6 +53,14 @@ class WindowInGerman : public ::testing::Test {
 };
 
 LoadedTranslations* WindowInGerman::loaded_ = nullptr;
+
+// The window that holds an error report no mail program took.
+TEST_F(WindowInGerman, ErrorReportWindowIsGerman) {
+  ErrorReportDialog dialog({"help@example.org", "Morvane Error Report", "body\n"});
+  EXPECT_EQ(dialog.windowTitle(), "Fehlerbericht");
+  EXPECT_EQ(dialog.copyButton()->text(), "Kopieren");
+  EXPECT_EQ(dialog.saveButton()->text(), "Speichern …");
+}
 
 TEST_F(WindowInGerman, RunButtonIsGerman) {
   EXPECT_TRUE(loaded_->application.endsWith("/morvane_de.qm"))

@@ -112,6 +112,7 @@ int runBatch(const CliOptions& cli, const CliContext& context) {
   }
   TerminalAlertService alerts(context.in, context.out, context.err, context.interactive, cli.yes,
                               context.interruptible);
+  alerts.setDescribeBackend(context.describeBackend);
   StatusLine plain(context.err, false);
   StatusLine& status = context.status != nullptr ? *context.status : plain;
   EngineServices services{context.env, scriptFile ? *scriptFile : context.scripts, alerts,

@@ -33,8 +33,8 @@ struct CliContext {
   std::ostream& out;              // --help, --version and what a run did
   std::ostream& err;              // questions, failures and usage errors
   bool interactive;               // a terminal is there to answer on
-  // For --version: what converts the documents (one line each); unset
-  // when there is nothing to tell.
+  // For --version and the error report: what converts the documents (one
+  // line each); unset when there is nothing to tell.
   std::function<Status(std::vector<std::string>*)> describeBackend = {};
   // Lets a signal cancel the running script; none: it cannot be cancelled.
   ScriptCancellation* cancellation = nullptr;

@@ -94,6 +94,40 @@ TEST_F(MorvaneCliTest, KeepGoingTellsEachFailedDocumentOnItsOwnLine) {
       << err_.str();
 }
 
+// "Send error report…" on a terminal prints the mail on standard error:
+// the versions (the backend asked once), the failed documents with the
+// words behind their reasons, and no script of the LibreOffice service.
+TEST_F(MorvaneCliTest, TheErrorReportIsPrintedWithWhatHelps) {
+  ScriptError failed{{{"statement", "open POSIX file \"/in/b.docx\""},
+                      {"document", "/in/b.docx"},
+                      {"message", "the document is damaged"},
+                      {"details", "Error Area:Io Class:General Code:13"}}};
+  scripts_.executeError = failed;
+  scripts_.userApplications = false;
+  int asked = 0;
+  backend_ = [&asked](std::vector<std::string>* lines) {
+    ++asked;
+    lines->push_back("LibreOffice 7.4.7.2");
+    return Status();
+  };
+  EXPECT_EQ(run({"--target", (tmp_.path() / "out").string(), tmp_.write("b.docx").string()},
+                true, "s\n"),
+            kExitFailure);
+  const std::string err = err_.str();
+  EXPECT_NE(err.find("Please send this report by mail.\nTo: " + supportAddress() +
+                     "\nSubject: Morvane Error Report\n"),
+            std::string::npos)
+      << err;
+  for (const char* part : {"\nMorvane 0.", "\nLibreOffice 7.4.7.2\n",
+                           "Document: /in/b.docx\nReason: the document is damaged\n"
+                           "Details: Error Area:Io Class:General Code:13\n"}) {
+    EXPECT_NE(err.find(part), std::string::npos) << part << " not in\n" << err;
+  }
+  EXPECT_EQ(err.find("open POSIX file"), std::string::npos) << err;
+  EXPECT_EQ(err.find("tell application"), std::string::npos) << err;
+  EXPECT_EQ(asked, 1);
+}
+
 // Exports (as the script reports them) and copies are named once they are
 // in place: with --verbose, or on a terminal, where the progress line is
 // cleared first; otherwise nothing is said.

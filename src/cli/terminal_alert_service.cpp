@@ -81,6 +81,15 @@ std::optional<std::filesystem::path> TerminalAlertService::showOpenTargetFolderP
   return folder;
 }
 
+std::vector<std::string> TerminalAlertService::conversionBackend() {
+  if (!backend_) {
+    std::vector<std::string> lines;
+    if (describeBackend_ && !describeBackend_(&lines).ok()) lines.clear();
+    backend_ = std::move(lines);
+  }
+  return *backend_;
+}
+
 void TerminalAlertService::composeMail(const ErrorReportMail& mail) {
   err_ << "\nPlease send this report by mail.\nTo: " << mail.recipient
        << "\nSubject: " << mail.subject << "\n\n"

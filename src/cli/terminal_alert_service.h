@@ -7,12 +7,15 @@
 // signal may end the program (nothing is in flight then).
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/interruptible.h"
 #include "engine/alerts.h"
+#include "filelist/status.h"
 
 namespace morvane {
 
@@ -26,6 +29,12 @@ class TerminalAlertService : public AlertService {
   std::optional<std::filesystem::path> showOpenTargetFolderPanel() override;
   // No mail composer here: the mail is shown for the user to send.
   void composeMail(const ErrorReportMail& mail) override;
+  // The lines `describeBackend` gives, asked once (it starts a worker);
+  // none when it is unset or fails.
+  std::vector<std::string> conversionBackend() override;
+  void setDescribeBackend(std::function<Status(std::vector<std::string>*)> describe) {
+    describeBackend_ = std::move(describe);
+  }
 
  private:
   std::optional<std::string> ask(const std::string& prompt);
@@ -36,6 +45,8 @@ class TerminalAlertService : public AlertService {
   bool interactive_;
   bool yes_;
   Interruptible* interruptible_;
+  std::function<Status(std::vector<std::string>*)> describeBackend_;
+  std::optional<std::vector<std::string>> backend_;  // once asked
 };
 
 }  // namespace morvane

@@ -2,11 +2,10 @@
 
 #include <utility>
 
-#ifndef MORVANE_SUPPORT_ADDRESS
-#define MORVANE_SUPPORT_ADDRESS "support@morvane.example"
-#endif
-#ifndef MORVANE_PRIVACY_URL
-#define MORVANE_PRIVACY_URL "https://morvane.example/privacy"
+// Both come from the build (the CMake cache variables of these names), so
+// that a package names its own maintainer.
+#if !defined(MORVANE_SUPPORT_ADDRESS) || !defined(MORVANE_PRIVACY_URL) || !defined(MORVANE_VERSION)
+#error "MORVANE_SUPPORT_ADDRESS, MORVANE_PRIVACY_URL and MORVANE_VERSION come from the build"
 #endif
 
 namespace morvane {
@@ -36,7 +35,7 @@ int alertResponse(const Alert& alert, std::size_t index) {
 }
 
 int runErrorAlert(AlertService& service, const SystemVersion& version, LocalizedText title,
-                  LocalizedText message, const std::string& report, const std::string& summary,
+                  LocalizedText message, const ErrorReport& report, const std::string& summary,
                   const std::string& details) {
   Alert alert = makeResultAlert(AlertKind::failure, std::move(title), std::move(message));
   alert.buttons.push_back({"Send error report…", "Send error report…"});
@@ -49,7 +48,7 @@ int runErrorAlert(AlertService& service, const SystemVersion& version, Localized
 }
 
 int runFailureAlert(AlertService& service, const SystemVersion& version,
-                    const std::string& report, const std::string& summary,
+                    const ErrorReport& report, const std::string& summary,
                     const std::string& details) {
   return runErrorAlert(service, version,
                        {"Error", "Alert title when an error was received from the AppleScript"},
@@ -59,21 +58,22 @@ int runFailureAlert(AlertService& service, const SystemVersion& version,
 }
 
 void sendErrorReport(AlertService& service, const SystemVersion& version,
-                     const std::string& report) {
-  service.composeMail(composeErrorReport(version.current(), report));
+                     const ErrorReport& report) {
+  const ReportOrigin origin{MORVANE_VERSION, service.conversionBackend(), version.distribution(),
+                            version.kernelRelease()};
+  service.composeMail(composeErrorReport(origin, report));
 }
 
-ErrorReportMail composeErrorReport(const OperatingSystemVersion& version,
-                                   const std::string& report) {
+std::string supportAddress() { return MORVANE_SUPPORT_ADDRESS; }
+
+ErrorReportMail composeErrorReport(const ReportOrigin& origin, const ErrorReport& report) {
   std::string body = "Please enter a short description of the error\n";
   body += "We respect your privacy. By sending this mail you agree to our privacy policy which "
           "you find at ";
   body += MORVANE_PRIVACY_URL;
   body += "\n\n";
-  body += version.description();
-  body += "\n";
-  body += report;
-  return {MORVANE_SUPPORT_ADDRESS, "Morvane Error Report", std::move(body)};
+  body += errorReportText(origin, report);
+  return {supportAddress(), "Morvane Error Report", std::move(body)};
 }
 
 }  // namespace morvane

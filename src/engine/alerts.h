@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/error_report.h"
 #include "options/system_version.h"
 
 namespace morvane {
@@ -70,9 +71,14 @@ class AlertService {
   // A modal chooser of exactly one folder; nothing when cancelled.
   virtual std::optional<std::filesystem::path> showOpenTargetFolderPanel() = 0;
 
-  // Hands the mail to the desktop's composer for the user to complete.
-  // Without a composer the mail is dropped silently.
+  // Hands the mail to the user: to the desktop's composer to complete,
+  // or, where none is there, shown so that it can still be sent (copied,
+  // saved, printed); nothing of it is lost unless the user drops it.
   virtual void composeMail(const ErrorReportMail& mail) = 0;
+
+  // What the conversions run with (the LibreOffice and iWork reader
+  // versions, one line each), for the error report; empty when unknown.
+  virtual std::vector<std::string> conversionBackend() { return {}; }
 };
 
 // A new, not yet shown question with "OK" and "Cancel".
@@ -86,23 +92,28 @@ Alert makeResultAlert(AlertKind kind, LocalizedText title, LocalizedText message
 // kAlertThirdButtonReturn); on that button, sends the report before
 // returning the response.
 int runErrorAlert(AlertService& service, const SystemVersion& version, LocalizedText title,
-                  LocalizedText message, const std::string& report,
+                  LocalizedText message, const ErrorReport& report,
                   const std::string& summary = "", const std::string& details = "");
 
 // The error alert that ends a failed run (title "Error"), shown with
 // runErrorAlert; `report` tells what failed.
 int runFailureAlert(AlertService& service, const SystemVersion& version,
-                    const std::string& report, const std::string& summary = "",
+                    const ErrorReport& report, const std::string& summary = "",
                     const std::string& details = "");
 
-// Composes the error-report mail for the report text and hands it over.
+// Composes the error-report mail and hands it over: its origin is
+// Morvane's version, the service's conversionBackend, and the system's
+// distribution and kernel release as `version` tells them.
 void sendErrorReport(AlertService& service, const SystemVersion& version,
-                     const std::string& report);
+                     const ErrorReport& report);
 
-// The mail: to the support address, subject "Morvane Error Report", body
-// with the request for a description, the privacy note, the system
-// version line and the report text.
-ErrorReportMail composeErrorReport(const OperatingSystemVersion& version,
-                                   const std::string& report);
+// The address error reports go to: the build setting
+// MORVANE_SUPPORT_ADDRESS, and nothing else.
+std::string supportAddress();
+
+// The mail: to supportAddress(), subject "Morvane Error Report", body
+// with the request for a description, the privacy note and
+// errorReportText.
+ErrorReportMail composeErrorReport(const ReportOrigin& origin, const ErrorReport& report);
 
 }  // namespace morvane

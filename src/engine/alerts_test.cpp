@@ -20,7 +20,8 @@ TEST(AlertsTest, MakeAlertHasOkAndCancel) {
 
 TEST(AlertsTest, ErrorAlertSendsReportOnlyOnThirdButton) {
   FakeAlertService alerts;
-  const FixedSystemVersion version({14, 5, 0});
+  const FixedSystemVersion version({14, 5, 0}, "14.5.0", "Debian GNU/Linux 12 (bookworm)");
+  alerts.backend = {"LibreOffice 7.4.7.2"};
   alerts.responses = {kAlertSecondButtonReturn, kAlertThirdButtonReturn};
   EXPECT_EQ(runErrorAlert(alerts, version, {"E", ""}, {"M", ""}, "report"), 1001);
   EXPECT_TRUE(alerts.mails.empty());
@@ -33,22 +34,25 @@ TEST(AlertsTest, ErrorAlertSendsReportOnlyOnThirdButton) {
   EXPECT_EQ(alerts.shown[1].kind, AlertKind::failure);
 
   const ErrorReportMail& mail = alerts.mails[0];
-  EXPECT_EQ(mail.recipient, "support@morvane.example");
+  EXPECT_EQ(mail.recipient, supportAddress());
   EXPECT_EQ(mail.subject, "Morvane Error Report");
   EXPECT_EQ(mail.body,
             "Please enter a short description of the error\n"
             "We respect your privacy. By sending this mail you agree to our privacy policy which "
-            "you find at https://morvane.example/privacy\n\n"
-            "OperatingSystemVersion(majorVersion: 14, minorVersion: 5, patchVersion: 0)\n"
-            "the report");
+            "you find at " MORVANE_PRIVACY_URL "\n\n"
+            "Morvane " MORVANE_VERSION "\n"
+            "LibreOffice 7.4.7.2\n"
+            "Distribution: Debian GNU/Linux 12 (bookworm)\n"
+            "Kernel: 14.5.0\n"
+            "\n"
+            "Error:\n"
+            "Reason: the report\n");
 }
 
-TEST(AlertsTest, EmptyReportBodyEndsWithVersionLine) {
-  const ErrorReportMail mail = composeErrorReport({6, 1, 0}, "");
-  const std::string tail =
-      "OperatingSystemVersion(majorVersion: 6, minorVersion: 1, patchVersion: 0)\n";
-  ASSERT_GE(mail.body.size(), tail.size());
-  EXPECT_EQ(mail.body.substr(mail.body.size() - tail.size()), tail);
+TEST(AlertsTest, EmptyReportBodyEndsWithTheOrigin) {
+  const ErrorReportMail mail = composeErrorReport({"0.1.0", {}, "Debian", "6.1.0"}, ErrorReport());
+  EXPECT_TRUE(mail.body.ends_with("\n\nMorvane 0.1.0\nDistribution: Debian\nKernel: 6.1.0\n"))
+      << mail.body;
 }
 
 }  // namespace

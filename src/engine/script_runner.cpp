@@ -349,7 +349,8 @@ RunOutcome ScriptRunner::reportFailure(const ScriptError& error, const std::stri
     if (key == "message" && error.failedDocuments.empty()) failed += value + "\n";
   }
   if (targetFolderLost()) failed = lostTargetMessage() + "\n" + failed;
-  runFailureAlert(services_.alerts, services_.version, description + " \n" + text,
+  runFailureAlert(services_.alerts, services_.version,
+                  errorReportFor(error, text, services_.scripts.drivesUserApplications()),
                   failed + describeRunWithNames(summary_), describeFailure(error));
   return RunOutcome::failed;
 }

@@ -20,6 +20,10 @@ struct ScriptError {
   bool cancelled = false;  // the run was cancelled, nothing failed
   // With continueAfterFailures: every document that failed, with why.
   std::vector<std::pair<std::string, std::string>> failedDocuments = {};
+  // The details behind each failed document's reason (LibreOffice's own
+  // words), by its place in failedDocuments; empty where there are none.
+  // May be shorter than failedDocuments.
+  std::vector<std::string> failedDetails = {};
   // Documents whose exports all landed before the end, where the service
   // counts them.
   std::optional<std::size_t> converted = std::nullopt;

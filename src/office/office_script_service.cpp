@@ -722,6 +722,7 @@ class OfficeScript : public Script {
     if (failures_.empty()) return true;
     *error = *firstFailure_;
     error->failedDocuments = failures_;
+    error->failedDetails = failureDetails_;
     error->converted = converted_.load();
     return false;
   }
@@ -808,12 +809,14 @@ class OfficeScript : public Script {
 
   // Keeps a failed document and its reason for the end of the run.
   void recordFailure(const ScriptError& error) {
-    std::string document, reason;
+    std::string document, reason, details;
     for (const auto& [key, value] : error.info) {
       if (key == "document") document = value;
       if (key == "message") reason = value;
+      if (key == "details") details = value;
     }
     failures_.emplace_back(document, reason);
+    failureDetails_.push_back(details);
     if (!firstFailure_) firstFailure_ = error;
   }
 
@@ -958,6 +961,7 @@ class OfficeScript : public Script {
   WrittenFile written_;  // set before execute
   TargetFolders folders_;  // the folders exported into, as first seen
   std::vector<std::pair<std::string, std::string>> failures_;  // of a run that goes on
+  std::vector<std::string> failureDetails_;                     // the details of each of them
   std::optional<ScriptError> firstFailure_;
   std::atomic<std::size_t> converted_{0};  // documents whose exports all landed
   std::vector<std::thread> lanes_;

@@ -645,6 +645,11 @@ TEST_F(OfficeServiceTest, ARunThatGoesOnAfterFailuresListsThemAtTheEnd) {
     EXPECT_EQ(error_.failedDocuments[0].first, (tmp_.path() / "doc2.docx").string());
     EXPECT_EQ(error_.failedDocuments[1].first, (tmp_.path() / "doc4.docx").string());
     EXPECT_EQ(error_.failedDocuments[1].second, "disk trouble");
+    // The words behind each reason, for the error report.
+    ASSERT_EQ(error_.failedDetails.size(), 2u) << workers;
+    EXPECT_NE(error_.failedDetails[0].find("killed by signal 11"), std::string::npos)
+        << error_.failedDetails[0];
+    EXPECT_EQ(error_.failedDetails[1], "");
     EXPECT_EQ(error_.converted, 3u);
     std::vector<std::string> files = outFiles();
     std::sort(files.begin(), files.end());

@@ -3,6 +3,9 @@
 #include <sys/utsname.h>
 
 #include <charconv>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <tuple>
 
 namespace morvane {
@@ -34,9 +37,55 @@ OperatingSystemVersion parseSystemVersion(const std::string& release) {
 }
 
 OperatingSystemVersion PosixSystemVersion::current() const {
+  return parseSystemVersion(kernelRelease());
+}
+
+std::string PosixSystemVersion::kernelRelease() const {
   struct utsname name;
   if (uname(&name) != 0) return {};
-  return parseSystemVersion(name.release);
+  return name.release;
+}
+
+std::string PosixSystemVersion::distribution() const {
+  for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
+    std::ifstream in(path);
+    if (!in) continue;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return osReleaseName(text.str());
+  }
+  return {};
+}
+
+namespace {
+
+// A value of an os-release line: quoted in double or single quotes (with
+// backslash escapes inside double quotes) or bare.
+std::string unquote(const std::string& value) {
+  if (value.size() < 2 || (value.front() != '"' && value.front() != '\'')) return value;
+  const char quote = value.front();
+  std::string text;
+  for (std::size_t i = 1; i < value.size() && value[i] != quote; ++i) {
+    if (quote == '"' && value[i] == '\\' && i + 1 < value.size()) ++i;
+    text += value[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string osReleaseName(const std::string& text) {
+  std::map<std::string, std::string> fields;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t equals = line.find('=');
+    if (line.empty() || line[0] == '#' || equals == std::string::npos) continue;
+    fields[line.substr(0, equals)] = unquote(line.substr(equals + 1));
+  }
+  if (!fields["PRETTY_NAME"].empty()) return fields["PRETTY_NAME"];
+  std::string name = fields["NAME"];
+  if (!fields["VERSION"].empty()) name += (name.empty() ? "" : " ") + fields["VERSION"];
+  return name;
 }
 
 }  // namespace morvane

@@ -43,6 +43,10 @@ class FakeAlertService : public AlertService {
   int runModal(const Alert& alert) override;
   std::optional<fs::path> showOpenTargetFolderPanel() override;
   void composeMail(const ErrorReportMail& mail) override { mails.push_back(mail); }
+  std::vector<std::string> conversionBackend() override {
+    ++backendAsked;
+    return backend;
+  }
 
   std::vector<std::string> titles() const;
 
@@ -51,6 +55,8 @@ class FakeAlertService : public AlertService {
   std::vector<Alert> shown;
   int panelsShown = 0;
   std::vector<ErrorReportMail> mails;
+  std::vector<std::string> backend;  // what conversionBackend answers
+  int backendAsked = 0;
 };
 
 class FakeScriptService : public ScriptService {
@@ -70,11 +76,17 @@ class FakeScriptService : public ScriptService {
 
 class FixedSystemVersion : public SystemVersion {
  public:
-  explicit FixedSystemVersion(OperatingSystemVersion v) : version_(v) {}
+  explicit FixedSystemVersion(OperatingSystemVersion v, std::string kernel = {},
+                              std::string distribution = {})
+      : version_(v), kernel_(std::move(kernel)), distribution_(std::move(distribution)) {}
   OperatingSystemVersion current() const override { return version_; }
+  std::string kernelRelease() const override { return kernel_; }
+  std::string distribution() const override { return distribution_; }
 
  private:
   OperatingSystemVersion version_;
+  std::string kernel_;
+  std::string distribution_;
 };
 
 }  // namespace morvane::testing
