@@ -560,6 +560,40 @@ TEST_F(NumbersValuesTest, HeaderRowsRepeatOnEveryPrintedPage) {
   }
 }
 
+TEST_F(NumbersValuesTest, HeaderColumnsRepeatOnEveryPrintedPage) {
+  MORVANE_FIXTURES_OR_SKIP(samples, "numbers-modern");
+  const ValuesRun* run = checked(samples);
+  if (!run) return;
+  // The header columns of a table are print titles too, as its header rows:
+  // issue-102-v14.4 has two, both tables of test-pivot one, format-1 one.
+  // They arrived as plain columns.
+  const std::map<std::string, std::map<std::string, std::string>> expected = {
+      {"issue-102-v14.4", {{"0", "$A:$B"}}},
+      {"test-pivot", {{"0", "$A:$A"}, {"1", "$A:$A"}}},
+      {"format-1", {{"0", "$A:$A"}}},
+  };
+  static const std::regex definedName(R"(<definedName( [^>]*)>([^<]*)</definedName>)");
+  static const std::regex sheetId(R"#( localSheetId="(\d+)")#");
+  static const std::regex columns(R"(\$[A-Z]+:\$[A-Z]+)");
+  for (const auto& [document, columnsOfSheet] : expected) {
+    const fs::path xlsx = run->dir.path() / "out" / (document + ".xlsx");
+    ASSERT_TRUE(fs::exists(xlsx)) << run->messages;
+    const std::string workbook = commandOutput("unzip -p " + quoted(xlsx) + " xl/workbook.xml 2>/dev/null");
+    std::map<std::string, std::string> titles;  // sheet index: columns, as "$A:$B"
+    for (auto it = std::sregex_iterator(workbook.begin(), workbook.end(), definedName);
+         it != std::sregex_iterator(); ++it) {
+      const std::string attributes = (*it)[1].str();
+      const std::string range = (*it)[2].str();
+      std::smatch id, found;
+      if (attributes.find(" name=\"_xlnm.Print_Titles\"") == std::string::npos ||
+          !std::regex_search(attributes, id, sheetId) || !std::regex_search(range, found, columns))
+        continue;
+      titles[id[1].str()] = found[0].str();
+    }
+    EXPECT_EQ(titles, columnsOfSheet) << document << ":\n" << workbook.substr(0, 3000);
+  }
+}
+
 // Documents with error cells, which none of the samples holds (Numbers
 // stores them as cells of type 8, with their formula but no value): a copy
 // of test-pivot.numbers is turned into one by rewriting its archives.
