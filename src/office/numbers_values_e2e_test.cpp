@@ -4,11 +4,19 @@
 // our xlsx of it; src/testing/numbers_values.js compares every value the
 // author saw, by position within each table. Without SheetJS the tests fail:
 // a check that silently goes away would let values go unseen.
+#include <google/protobuf/io/coded_stream.h>
+#include <google/protobuf/io/zero_copy_stream_impl_lite.h>
+#include <google/protobuf/unknown_field_set.h>
 #include <gtest/gtest.h>
+#include <snappy.h>
+#include <zip.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -20,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "office/iwork_package.h"
 #include "testing/command_output.h"
 #include "testing/fixtures.h"
 #include "testing/temp_dir.h"
@@ -549,6 +558,399 @@ TEST_F(NumbersValuesTest, HeaderRowsRepeatOnEveryPrintedPage) {
     }
     EXPECT_EQ(titles, rowsOfSheet) << document << ":\n" << workbook.substr(0, 3000);
   }
+}
+
+TEST_F(NumbersValuesTest, HeaderColumnsRepeatOnEveryPrintedPage) {
+  MORVANE_FIXTURES_OR_SKIP(samples, "numbers-modern");
+  const ValuesRun* run = checked(samples);
+  if (!run) return;
+  // The header columns of a table are print titles too, as its header rows:
+  // issue-102-v14.4 has two, both tables of test-pivot one, format-1 one.
+  // They arrived as plain columns.
+  const std::map<std::string, std::map<std::string, std::string>> expected = {
+      {"issue-102-v14.4", {{"0", "$A:$B"}}},
+      {"test-pivot", {{"0", "$A:$A"}, {"1", "$A:$A"}}},
+      {"format-1", {{"0", "$A:$A"}}},
+  };
+  static const std::regex definedName(R"(<definedName( [^>]*)>([^<]*)</definedName>)");
+  static const std::regex sheetId(R"#( localSheetId="(\d+)")#");
+  static const std::regex columns(R"(\$[A-Z]+:\$[A-Z]+)");
+  for (const auto& [document, columnsOfSheet] : expected) {
+    const fs::path xlsx = run->dir.path() / "out" / (document + ".xlsx");
+    ASSERT_TRUE(fs::exists(xlsx)) << run->messages;
+    const std::string workbook = commandOutput("unzip -p " + quoted(xlsx) + " xl/workbook.xml 2>/dev/null");
+    std::map<std::string, std::string> titles;  // sheet index: columns, as "$A:$B"
+    for (auto it = std::sregex_iterator(workbook.begin(), workbook.end(), definedName);
+         it != std::sregex_iterator(); ++it) {
+      const std::string attributes = (*it)[1].str();
+      const std::string range = (*it)[2].str();
+      std::smatch id, found;
+      if (attributes.find(" name=\"_xlnm.Print_Titles\"") == std::string::npos ||
+          !std::regex_search(attributes, id, sheetId) || !std::regex_search(range, found, columns))
+        continue;
+      titles[id[1].str()] = found[0].str();
+    }
+    EXPECT_EQ(titles, columnsOfSheet) << document << ":\n" << workbook.substr(0, 3000);
+  }
+}
+
+// Documents with error cells, which none of the samples holds (Numbers
+// stores them as cells of type 8, with their formula but no value): a copy
+// of test-pivot.numbers is turned into one by rewriting its archives.
+namespace error_cells {
+
+using google::protobuf::UnknownField;
+using google::protobuf::UnknownFieldSet;
+
+// One object of a decoded .iwa stream: its ArchiveInfo and its payloads.
+struct IwaObject {
+  std::uint64_t id = 0;
+  std::string info;
+  std::vector<std::uint64_t> types;
+  std::vector<std::string> payloads;
+};
+
+std::string varint(std::uint64_t value) {
+  std::string out;
+  google::protobuf::io::StringOutputStream stream(&out);
+  google::protobuf::io::CodedOutputStream(&stream).WriteVarint64(value);
+  return out;
+}
+
+std::vector<IwaObject> readObjects(const std::string& stream) {
+  std::vector<IwaObject> objects;
+  google::protobuf::io::CodedInputStream in(reinterpret_cast<const std::uint8_t*>(stream.data()),
+                                            static_cast<int>(stream.size()));
+  std::uint32_t size = 0;
+  while (in.ReadVarint32(&size)) {
+    IwaObject object;
+    UnknownFieldSet info;
+    if (!in.ReadString(&object.info, static_cast<int>(size)) || !info.ParseFromString(object.info)) break;
+    for (int i = 0; i < info.field_count(); ++i) {
+      const UnknownField& f = info.field(i);
+      if (f.number() == 1 && f.type() == UnknownField::TYPE_VARINT) object.id = f.varint();
+      if (f.number() != 2 || f.type() != UnknownField::TYPE_LENGTH_DELIMITED) continue;
+      UnknownFieldSet message;
+      message.ParseFromString(f.length_delimited());
+      std::uint64_t type = 0, length = 0;
+      for (int j = 0; j < message.field_count(); ++j) {
+        if (message.field(j).number() == 1) type = message.field(j).varint();
+        if (message.field(j).number() == 3) length = message.field(j).varint();
+      }
+      object.types.push_back(type);
+      object.payloads.emplace_back();
+      in.ReadString(&object.payloads.back(), static_cast<int>(length));
+    }
+    objects.push_back(std::move(object));
+  }
+  return objects;
+}
+
+// The stream of `objects`, their ArchiveInfos telling the payloads' new lengths.
+std::string writeObjects(const std::vector<IwaObject>& objects) {
+  std::string out;
+  for (const IwaObject& object : objects) {
+    UnknownFieldSet info;
+    info.ParseFromString(object.info);
+    std::size_t n = 0;
+    for (int i = 0; i < info.field_count(); ++i) {
+      if (info.field(i).number() != 2 || n >= object.payloads.size()) continue;
+      UnknownFieldSet message;
+      message.ParseFromString(info.field(i).length_delimited());
+      for (int j = 0; j < message.field_count(); ++j) {
+        if (message.field(j).number() == 3) message.mutable_field(j)->set_varint(object.payloads[n].size());
+      }
+      message.SerializeToString(info.mutable_field(i)->mutable_length_delimited());
+      ++n;
+    }
+    std::string header;
+    info.SerializeToString(&header);
+    out += varint(header.size()) + header;
+    for (const std::string& payload : object.payloads) out += payload;
+  }
+  return out;
+}
+
+std::string frame(const std::string& data) {
+  std::string out;
+  for (std::size_t at = 0; at < data.size(); at += 65536) {
+    std::string compressed;
+    snappy::Compress(data.data() + at, std::min<std::size_t>(65536, data.size() - at), &compressed);
+    const std::size_t n = compressed.size();
+    out += std::string{'\0', static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
+                       static_cast<char>((n >> 16) & 0xFF)} + compressed;
+  }
+  return out;
+}
+
+// The first field `number` of `message` (serialized), or nothing.
+std::string fieldOf(const std::string& message, int number) {
+  UnknownFieldSet set;
+  set.ParseFromString(message);
+  for (int i = 0; i < set.field_count(); ++i) {
+    const UnknownField& f = set.field(i);
+    if (f.number() != number) continue;
+    return f.type() == UnknownField::TYPE_LENGTH_DELIMITED ? f.length_delimited() : varint(f.varint());
+  }
+  return {};
+}
+
+std::uint64_t varintOf(const std::string& message, int number) {
+  const std::string bytes = fieldOf(message, number);
+  google::protobuf::io::CodedInputStream in(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                            static_cast<int>(bytes.size()));
+  std::uint64_t value = 0;
+  in.ReadVarint64(&value);
+  return value;
+}
+
+// Formula nodes: a number, an operator or other node of `type`, a function.
+std::string node(std::uint64_t type) {
+  UnknownFieldSet n;
+  n.AddVarint(1, type);
+  std::string out;
+  n.SerializeToString(&out);
+  return out;
+}
+std::string numberNode(double value) {
+  UnknownFieldSet n;
+  n.AddVarint(1, 17);
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  n.AddFixed64(4, bits);
+  std::string out;
+  n.SerializeToString(&out);
+  return out;
+}
+std::string functionNode(std::uint64_t function, std::uint64_t arguments) {
+  UnknownFieldSet n;
+  n.AddVarint(1, 16);
+  n.AddVarint(2, function);
+  n.AddVarint(3, arguments);
+  std::string out;
+  n.SerializeToString(&out);
+  return out;
+}
+
+// The formulas of the table "Pivot" (its list's keys) given new nodes, in
+// the order Numbers stores them (operands first), and the cells whose
+// formula has one of the keys in `errors` turned into error cells.
+struct Rewrite {
+  std::map<std::uint64_t, std::vector<std::string>> formulas;
+  std::set<std::uint64_t> errors;
+};
+
+// A formula list's payload with the nodes of some of its formulas replaced.
+std::string rewriteFormulas(const std::string& list, const Rewrite& rewrite) {
+  UnknownFieldSet set;
+  set.ParseFromString(list);
+  for (int i = 0; i < set.field_count(); ++i) {
+    if (set.field(i).number() != 3) continue;
+    UnknownFieldSet entry;
+    entry.ParseFromString(set.field(i).length_delimited());
+    const auto it = rewrite.formulas.find(varintOf(set.field(i).length_delimited(), 1));
+    if (it == rewrite.formulas.end()) continue;
+    for (int j = 0; j < entry.field_count(); ++j) {
+      if (entry.field(j).number() != 5) continue;
+      UnknownFieldSet formula, nodes;
+      formula.ParseFromString(entry.field(j).length_delimited());
+      for (const std::string& n : it->second) *nodes.AddLengthDelimited(1) = n;
+      for (int k = 0; k < formula.field_count(); ++k) {
+        if (formula.field(k).number() == 1) nodes.SerializeToString(formula.mutable_field(k)->mutable_length_delimited());
+      }
+      formula.SerializeToString(entry.mutable_field(j)->mutable_length_delimited());
+    }
+    entry.SerializeToString(set.mutable_field(i)->mutable_length_delimited());
+  }
+  std::string out;
+  set.SerializeToString(&out);
+  return out;
+}
+
+// The formula of one cell of the newer storage (version 5), or 0.
+std::uint32_t formulaOfCell(const std::string& storage, std::size_t at, std::size_t end) {
+  if (end < at + 12) return 0;
+  std::uint32_t flags = 0;
+  std::memcpy(&flags, storage.data() + at + 8, 4);
+  std::size_t offset = at + 12;
+  for (int bit = 0; bit < 21; ++bit) {
+    if (!(flags & (1u << bit))) continue;
+    if (bit == 9 && offset + 4 <= end) {
+      std::uint32_t id = 0;
+      std::memcpy(&id, storage.data() + offset, 4);
+      return id;
+    }
+    offset += bit == 0 ? 16 : bit <= 2 ? 8 : 4;
+  }
+  return 0;
+}
+
+// A tile's payload with the cells whose formula is in `errors` of type 8.
+std::string markErrorCells(const std::string& tile, const std::set<std::uint64_t>& errors, int* marked) {
+  UnknownFieldSet set;
+  set.ParseFromString(tile);
+  for (int i = 0; i < set.field_count(); ++i) {
+    if (set.field(i).number() != 5) continue;
+    UnknownFieldSet row;
+    row.ParseFromString(set.field(i).length_delimited());
+    const std::string offsets = fieldOf(set.field(i).length_delimited(), 7);
+    const std::size_t unit = varintOf(set.field(i).length_delimited(), 8) ? 4 : 1;
+    for (int j = 0; j < row.field_count(); ++j) {
+      if (row.field(j).number() != 6) continue;
+      std::string* storage = row.mutable_field(j)->mutable_length_delimited();
+      std::vector<std::size_t> starts;
+      for (std::size_t k = 0; k + 1 < offsets.size(); k += 2) {
+        const unsigned o = static_cast<unsigned char>(offsets[k]) | static_cast<unsigned char>(offsets[k + 1]) << 8;
+        if (o != 0xFFFF) starts.push_back(o * unit);
+      }
+      for (std::size_t k = 0; k < starts.size(); ++k) {
+        const std::size_t end = k + 1 < starts.size() ? starts[k + 1] : storage->size();
+        if (starts[k] + 1 < storage->size() && errors.count(formulaOfCell(*storage, starts[k], end))) {
+          (*storage)[starts[k] + 1] = 8;  // the cell's type: an error
+          ++*marked;
+        }
+      }
+    }
+    row.SerializeToString(set.mutable_field(i)->mutable_length_delimited());
+  }
+  std::string out;
+  set.SerializeToString(&out);
+  return out;
+}
+
+// Copies the zipped document `from` to `to`, rewriting the table "Pivot" as
+// `rewrite` says; returns the number of cells made errors, -1 on failure.
+int writeWithErrorCells(const fs::path& from, const fs::path& to, const Rewrite& rewrite) {
+  int error = 0;
+  zip_t* in = zip_open(from.c_str(), ZIP_RDONLY, &error);
+  if (!in) return -1;
+  std::vector<std::pair<std::string, std::string>> members;
+  std::map<std::string, std::vector<IwaObject>> archives;
+  for (zip_int64_t i = 0; i < zip_get_num_entries(in, 0); ++i) {
+    zip_stat_t st;
+    zip_stat_index(in, static_cast<zip_uint64_t>(i), 0, &st);
+    std::string data(st.size, '\0');
+    zip_file_t* f = zip_fopen_index(in, static_cast<zip_uint64_t>(i), 0);
+    if (!f || zip_fread(f, data.data(), st.size) != static_cast<zip_int64_t>(st.size)) return -1;
+    zip_fclose(f);
+    const std::string name = st.name;
+    std::string decoded;
+    if (name.size() > 4 && name.substr(name.size() - 4) == ".iwa" && decodeIwaStream(data, &decoded).ok())
+      archives[name] = readObjects(decoded);
+    members.emplace_back(name, std::move(data));
+  }
+  zip_close(in);
+
+  std::map<std::uint64_t, std::pair<std::string, std::size_t>> where;  // id: archive, index
+  for (const auto& [name, objects] : archives)
+    for (std::size_t i = 0; i < objects.size(); ++i) where[objects[i].id] = {name, i};
+  auto payloadOf = [&](std::uint64_t id, std::uint64_t type) -> std::string* {
+    const auto it = where.find(id);
+    if (it == where.end()) return nullptr;
+    IwaObject& o = archives[it->second.first][it->second.second];
+    for (std::size_t i = 0; i < o.types.size(); ++i)
+      if (o.types[i] == type) return &o.payloads[i];
+    return nullptr;
+  };
+  int marked = 0;
+  std::set<std::string> changed;
+  for (auto& [name, objects] : archives) {
+    for (IwaObject& table : objects) {
+      for (std::size_t i = 0; i < table.types.size(); ++i) {
+        if (table.types[i] != 6001 || fieldOf(table.payloads[i], 8) != "Pivot") continue;
+        const std::string store = fieldOf(table.payloads[i], 4);
+        const std::uint64_t listId = varintOf(fieldOf(store, 6), 1);
+        if (std::string* list = payloadOf(listId, 6005)) {
+          *list = rewriteFormulas(*list, rewrite);
+          changed.insert(where[listId].first);
+        }
+        UnknownFieldSet tiles;
+        tiles.ParseFromString(fieldOf(store, 3));
+        for (int t = 0; t < tiles.field_count(); ++t) {
+          if (tiles.field(t).number() != 1) continue;
+          const std::uint64_t tileId = varintOf(fieldOf(tiles.field(t).length_delimited(), 2), 1);
+          if (std::string* tile = payloadOf(tileId, 6002)) {
+            *tile = markErrorCells(*tile, rewrite.errors, &marked);
+            changed.insert(where[tileId].first);
+          }
+        }
+      }
+    }
+  }
+
+  zip_t* out = zip_open(to.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (!out) return -1;
+  for (auto& [name, data] : members) {
+    if (changed.count(name)) data = frame(writeObjects(archives[name]));
+    zip_source_t* source = zip_source_buffer(out, data.data(), data.size(), 0);
+    if (!source || zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) return -1;
+  }
+  return zip_close(out) == 0 ? marked : -1;
+}
+
+}  // namespace error_cells
+
+class ErrorCellsNumbersTest : public ::testing::Test {
+ protected:
+  testing::TempDir tmp_;
+};
+
+TEST_F(ErrorCellsNumbersTest, ErrorCellsArriveAsExcelErrorsOfTheirKind) {
+  MORVANE_FIXTURES_OR_SKIP(samples, "numbers-modern");
+  const fs::path sheetjs = sheetjsDir();
+  ASSERT_TRUE(sheetjsIsThere(sheetjs)) << "SheetJS is missing: run scripts/sheetjs";
+  using namespace error_cells;
+  // test-pivot's table "Pivot" (the second sheet of our xlsx): each of its
+  // cells B3, C3, D4 and B5 has a formula of its own (keys 4, 3, 6 and 2 of
+  // the table's formula list), a quotient of two cells.
+  Rewrite rewrite;
+  rewrite.formulas[4] = {numberNode(1), numberNode(0), node(4)};  // B3: =1/0
+  rewrite.formulas[3] = {node(30)};  // C3: a reference to a cell that is gone
+  rewrite.formulas[6] = {numberNode(2.5), functionNode(17, 1)};  // D4: =CEILING(2.5), Numbers' own meaning
+  // B5 keeps its quotient, whose references the reader does not read.
+  rewrite.errors = {4, 3, 6, 2};
+  const fs::path document = tmp_.path() / "in" / "error-cells.numbers";
+  fs::create_directories(document.parent_path());
+  ASSERT_EQ(writeWithErrorCells(samples / "test-pivot.numbers", document, rewrite), 4);
+
+  // SheetJS sees the four cells as errors in the document: the rewrite is what Numbers stores.
+  const fs::path script = tmp_.write("errors.js",
+      "const XLSX = require('xlsx');\n"
+      "const wb = XLSX.readFile(process.argv[2]);\n"
+      "const ws = wb.Sheets[wb.SheetNames[1]];\n"
+      "console.log(Object.keys(ws).filter(c => ws[c].t === 'e').sort().join(' '));\n");
+  EXPECT_EQ(commandOutput("NODE_PATH=" + quoted(sheetjs) + " node " + quoted(script) + " " + quoted(document) +
+                          " 2>/dev/null"),
+            "B3 B5 C3 D4\n");
+
+  const std::string said = commandOutput("'" MORVANE_TEST_CLI "' --office --keep-going --yes --target " +
+                                         quoted(tmp_.path() / "out") + " " + quoted(tmp_.path() / "in") + " 2>&1");
+  const fs::path xlsx = tmp_.path() / "out" / "error-cells.xlsx";
+  ASSERT_TRUE(fs::exists(xlsx)) << said;
+  const std::string workbook = commandOutput("unzip -p " + quoted(xlsx) + " xl/workbook.xml 2>/dev/null");
+  ASSERT_NE(workbook.find("<sheet name=\"Sheet 1_Pivot\" sheetId=\"2\""), std::string::npos) << workbook;
+  const std::string sheet = commandOutput("unzip -p " + quoted(xlsx) + " xl/worksheets/sheet2.xml 2>/dev/null");
+  // They arrived empty: now each is an Excel error, of its kind where the
+  // formula tells it (computed again by LibreOffice), #VALUE! where not.
+  const std::map<std::string, std::string> errors = {
+      {"B3", "#DIV/0!"}, {"C3", "#REF!"}, {"D4", "#VALUE!"}, {"B5", "#VALUE!"}};
+  for (const auto& [cell, error] : errors) {
+    const std::regex errorCell("<c r=\"" + cell + "\"[^>]* t=\"e\"[^>]*>(<f[^>]*>[^<]*</f>)?<v>" + error + "</v></c>");
+    EXPECT_TRUE(std::regex_search(sheet, errorCell)) << cell << " is no " << error << ":\n" << sheet.substr(0, 4000);
+  }
+  // The formula LibreOffice would compute otherwise stays with its cell, in a comment.
+  const std::string comments = commandOutput("unzip -p " + quoted(xlsx) + " 'xl/comments*.xml' 2>/dev/null");
+  EXPECT_NE(comments.find("=CEILING(2.5)"), std::string::npos) << comments.substr(0, 3000);
+
+  // And the values check counts them as kept: an error where the author saw one.
+  const std::string check = commandOutput("NODE_PATH=" + quoted(sheetjs) + " node '" MORVANE_SOURCE_DIR
+                                          "/src/testing/numbers_values.js' " + quoted(document) + " " +
+                                          quoted(xlsx) + " 2>&1");
+  const auto values = parseCheck(check);
+  ASSERT_EQ(values.count(document.filename().string()), 1u) << check;
+  const DocumentValues& v = values.at(document.filename().string());
+  EXPECT_GT(v.compared, 4) << check;
+  EXPECT_EQ(v.kept, v.compared) << check;
 }
 
 }  // namespace
