@@ -1,5 +1,6 @@
 #include "cli/morvane_cli.h"
 #include "cli/cli_options.h"
+#include "cli/run_report_text.h"
 
 #include <gtest/gtest.h>
 
@@ -437,6 +438,54 @@ TEST(MorvaneCliProgramTest, StandardOutputHoldsResultsAndLinesOnlyWithLog) {
   EXPECT_NE(err.find("unknown option --frobnicate"), std::string::npos);
 }
 #endif
+
+}  // namespace
+}  // namespace morvane
+
+namespace morvane {
+namespace {
+
+// Documents whose chosen formats give no export are not converted: a run
+// of nothing else does not start and says why on standard error; one with
+// other documents converts them and names the rest.
+TEST_F(MorvaneCliTest, DocumentsWithoutAnExportAreNamedNotCounted) {
+  const fs::path a = tmp_.write("a.docx");
+  const fs::path b = tmp_.write("b.docx");
+  const fs::path out = tmp_.path() / "out";
+  EXPECT_EQ(run({"--yes", "--target", out.string(), a.string(), b.string()}), kExitFailure);
+  EXPECT_EQ(err_.str(), "morvane-cli: nothing to convert: docx files have no Office export: "
+                        "choose PDF or iWork (a.docx, b.docx)\n");
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_TRUE(scripts_.created.empty());
+  EXPECT_FALSE(fs::exists(out));
+
+  out_.str("");
+  err_.str("");
+  const fs::path pages = tmp_.write("c.pages");
+  EXPECT_EQ(run({"--yes", "--target", out.string(), a.string(), pages.string()}), kExitSuccess);
+  EXPECT_EQ(out_.str(), "Success\nDid complete conversion.\n1 document converted\nNot converted: " +
+                            a.string() + " — docx files have no Office export\n");
+  EXPECT_TRUE(err_.str().ends_with("\n-> OK\nmorvane-cli: not converted: " + a.string() +
+                                   ": docx files have no Office export: choose PDF or iWork\n"))
+      << err_.str();
+  EXPECT_EQ(scripts_.created.at(0).find(a.string()), std::string::npos);
+}
+
+TEST(RunReportTextTest, MissingExportsAndGroupsOfDocuments) {
+  EXPECT_EQ(describeMissingExport({"pages", {"iwork"}, {"office", "pdf"}}, true),
+            "pages files have no iWork export: choose PDF or Office");
+  EXPECT_EQ(describeMissingExport({"docx", {}, {"iwork", "pdf"}}, false), "docx files have no export");
+  RunReport report;
+  for (const char* name : {"/a/1.docx", "/a/2.docx", "/a/3.docx", "/a/4.docx", "/a/5.docx"}) {
+    report.withoutExport.push_back({name, {"docx", {"office"}, {"iwork", "pdf"}}});
+  }
+  report.withoutExport.push_back({"/a/x.key", {"key", {"iwork"}, {"office", "pdf"}}});
+  EXPECT_EQ(describeNothingToConvert(report),
+            (std::vector<std::string>{
+                "docx files have no Office export: choose PDF or iWork (1.docx, 2.docx, 3.docx "
+                "and 2 more)",
+                "key files have no iWork export: choose PDF or Office (x.key)"}));
+}
 
 }  // namespace
 }  // namespace morvane
