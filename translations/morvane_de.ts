@@ -218,11 +218,6 @@
         <translation>Nach Aktualisierungen suchen …</translation>
     </message>
     <message>
-        <source>%1 converted, %2 copied, %3 failed</source>
-        <comment>The last run&apos;s counts: documents converted, files copied, failed</comment>
-        <translation>%1 konvertiert, %2 kopiert, %3 fehlgeschlagen</translation>
-    </message>
-    <message>
         <source>%1 – %2 of %3</source>
         <comment>Window title while converting: the application, the document being converted, how many there are</comment>
         <translation>%1 – %2 von %3</translation>
@@ -257,11 +252,6 @@
         <comment>Accessible name of the toolbar item that adds files</comment>
         <translation>Dateien hinzufügen</translation>
     </message>
-    <message>
-        <source>Cancelled after %1 of %2</source>
-        <comment>The last run&apos;s line when it was cancelled: documents converted, documents planned</comment>
-        <translation>Abgebrochen nach %1 von %2</translation>
-    </message>
 </context>
 <context>
     <name>morvane::BackendDescription</name>
@@ -269,6 +259,16 @@
         <source>Not available: %1</source>
         <comment>About window: why the LibreOffice version is missing</comment>
         <translation>Nicht verfügbar: %1</translation>
+    </message>
+    <message>
+        <source>(the system&apos;s)</source>
+        <comment>About window: the iWork reader is the system&apos;s own</comment>
+        <translation>(vom System)</translation>
+    </message>
+    <message>
+        <source>iWork reader: %1</source>
+        <comment>About window: the version of the iWork reader</comment>
+        <translation>iWork-Leser: %1</translation>
     </message>
 </context>
 <context>
@@ -390,6 +390,31 @@
         <comment>Header of the file list&apos;s one column, read by a screen reader</comment>
         <translation>Name</translation>
     </message>
+    <message>
+        <source>Part of a document package: converted with it</source>
+        <comment>Tooltip of a greyed entry</comment>
+        <translation>Teil eines Dokumentpakets: wird mit ihm konvertiert</translation>
+    </message>
+    <message>
+        <source>Not converted: %1</source>
+        <comment>Tooltip of a greyed entry: why</comment>
+        <translation>Nicht konvertiert: %1</translation>
+    </message>
+    <message>
+        <source>Neither a file nor a folder: left out</source>
+        <comment>Tooltip of a greyed entry</comment>
+        <translation>Weder Datei noch Ordner: wird ausgelassen</translation>
+    </message>
+    <message>
+        <source>Not a document to convert: copied to the target folder</source>
+        <comment>Tooltip of a greyed entry</comment>
+        <translation>Kein zu konvertierendes Dokument: wird in den Zielordner kopiert</translation>
+    </message>
+    <message>
+        <source>Not a document to convert: left out</source>
+        <comment>Tooltip of a greyed entry</comment>
+        <translation>Kein zu konvertierendes Dokument: wird ausgelassen</translation>
+    </message>
 </context>
 <context>
     <name>morvane::OpenRequestHandler</name>
@@ -405,6 +430,258 @@
         <source>Nothing exists at these paths, so they were not added:</source>
         <comment>Warning about files to open that do not exist</comment>
         <translation>Unter diesen Pfaden gibt es nichts, daher wurden sie nicht hinzugefügt:</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::RunTexts</name>
+    <message>
+        <source>%1 or %2</source>
+        <comment>Export formats to choose from: one, another</comment>
+        <translation>%1 oder %2</translation>
+    </message>
+    <message>
+        <source>the disk of %1 is full</source>
+        <translation>der Datenträger von %1 ist voll</translation>
+    </message>
+    <message>
+        <source>no permission to read %1</source>
+        <translation>keine Berechtigung, %1 zu lesen</translation>
+    </message>
+    <message>
+        <source>no permission to write %1</source>
+        <translation>keine Berechtigung, %1 zu schreiben</translation>
+    </message>
+    <message>
+        <source>no permission to write in %1</source>
+        <translation>keine Berechtigung, in %1 zu schreiben</translation>
+    </message>
+    <message>
+        <source>the folder %1 is on a read-only disk</source>
+        <translation>der Ordner %1 liegt auf einem schreibgeschützten Datenträger</translation>
+    </message>
+    <message>
+        <source>the folder %1 no longer exists</source>
+        <translation>der Ordner %1 existiert nicht mehr</translation>
+    </message>
+    <message>
+        <source>the file %1 no longer exists</source>
+        <translation>die Datei %1 existiert nicht mehr</translation>
+    </message>
+    <message>
+        <source>the folder %1 cannot be reached: %2</source>
+        <translation>der Ordner %1 ist nicht erreichbar: %2</translation>
+    </message>
+    <message>
+        <source>the name %1 is too long for its disk</source>
+        <translation>der Name %1 ist für seinen Datenträger zu lang</translation>
+    </message>
+    <message>
+        <source>no such file: %1</source>
+        <translation>Datei nicht gefunden: %1</translation>
+    </message>
+    <message>
+        <source>the file is damaged or truncated</source>
+        <translation>die Datei ist beschädigt oder unvollständig</translation>
+    </message>
+    <message>
+        <source>the document is password-protected; remove the password to convert it</source>
+        <translation>das Dokument ist passwortgeschützt; entfernen Sie das Passwort, um es zu konvertieren</translation>
+    </message>
+    <message>
+        <source>LibreOffice could not write %1</source>
+        <translation>LibreOffice konnte %1 nicht schreiben</translation>
+    </message>
+    <message>
+        <source>LibreOffice crashed on this document</source>
+        <translation>LibreOffice ist bei diesem Dokument abgestürzt</translation>
+    </message>
+    <message>
+        <source>LibreOffice stopped unexpectedly on this document</source>
+        <translation>LibreOffice wurde bei diesem Dokument unerwartet beendet</translation>
+    </message>
+    <message>
+        <source>LibreOffice was ended by the system on this document, perhaps for lack of memory</source>
+        <translation>LibreOffice wurde bei diesem Dokument vom System beendet, vielleicht wegen Speichermangels</translation>
+    </message>
+    <message>
+        <source>the LibreOffice worker failed</source>
+        <translation>der LibreOffice-Hilfsprozess ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>it needs more memory than the %1 MB allowed per document</source>
+        <translation>es braucht mehr Speicher als die je Dokument erlaubten %1 MB</translation>
+    </message>
+    <message>
+        <source>it took longer than the time limit of %1</source>
+        <translation>es dauerte länger als das Zeitlimit von %1</translation>
+    </message>
+    <message>
+        <source>this %1 file is a text document, not a spreadsheet</source>
+        <translation>diese %1-Datei ist ein Textdokument, keine Tabelle</translation>
+    </message>
+    <message>
+        <source>this %1 file is a text document, not a presentation</source>
+        <translation>diese %1-Datei ist ein Textdokument, keine Präsentation</translation>
+    </message>
+    <message>
+        <source>this %1 file is a spreadsheet, not a text document</source>
+        <translation>diese %1-Datei ist eine Tabelle, kein Textdokument</translation>
+    </message>
+    <message>
+        <source>this %1 file is a spreadsheet, not a presentation</source>
+        <translation>diese %1-Datei ist eine Tabelle, keine Präsentation</translation>
+    </message>
+    <message>
+        <source>this %1 file is a presentation, not a text document</source>
+        <translation>diese %1-Datei ist eine Präsentation, kein Textdokument</translation>
+    </message>
+    <message>
+        <source>this %1 file is a presentation, not a spreadsheet</source>
+        <translation>diese %1-Datei ist eine Präsentation, keine Tabelle</translation>
+    </message>
+    <message>
+        <source>this %1 file is a drawing, not a text document</source>
+        <translation>diese %1-Datei ist eine Zeichnung, kein Textdokument</translation>
+    </message>
+    <message>
+        <source>this %1 file is a drawing, not a spreadsheet</source>
+        <translation>diese %1-Datei ist eine Zeichnung, keine Tabelle</translation>
+    </message>
+    <message>
+        <source>this %1 file is a drawing, not a presentation</source>
+        <translation>diese %1-Datei ist eine Zeichnung, keine Präsentation</translation>
+    </message>
+    <message>
+        <source>this %1 file is a document of another kind, not a text document</source>
+        <translation>diese %1-Datei ist ein Dokument anderer Art, kein Textdokument</translation>
+    </message>
+    <message>
+        <source>this %1 file is a document of another kind, not a spreadsheet</source>
+        <translation>diese %1-Datei ist ein Dokument anderer Art, keine Tabelle</translation>
+    </message>
+    <message>
+        <source>this %1 file is a document of another kind, not a presentation</source>
+        <translation>diese %1-Datei ist ein Dokument anderer Art, keine Präsentation</translation>
+    </message>
+    <message>
+        <source>No document was converted</source>
+        <comment>A run&apos;s result</comment>
+        <translation>Kein Dokument wurde konvertiert</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n document(s) converted</source>
+        <comment>A run&apos;s result</comment>
+        <translation>
+            <numerusform>%n Dokument konvertiert</numerusform>
+            <numerusform>%n Dokumente konvertiert</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) copied</source>
+        <comment>A run&apos;s result</comment>
+        <translation>
+            <numerusform>%n Datei kopiert</numerusform>
+            <numerusform>%n Dateien kopiert</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n export(s) skipped (target among this run&apos;s documents)</source>
+        <comment>A run&apos;s result: exports not written, as they would have overwritten documents of the run</comment>
+        <translation>
+            <numerusform>%n Export übersprungen (Ziel unter den Dokumenten dieser Konvertierung)</numerusform>
+            <numerusform>%n Exporte übersprungen (Ziele unter den Dokumenten dieser Konvertierung)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>, </source>
+        <comment>Between the parts of a run&apos;s result</comment>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>no export format is chosen</source>
+        <comment>Why a document is not converted</comment>
+        <translation>kein Exportformat ist gewählt</translation>
+    </message>
+    <message>
+        <source>%1 files have no %2 export</source>
+        <comment>Why a document is not converted: its extension, the chosen export format</comment>
+        <translation>%1-Dateien haben keinen %2-Export</translation>
+    </message>
+    <message>
+        <source>%1 files have no %2 export: choose %3</source>
+        <comment>Why a document is not converted: its extension, the chosen export format, the formats that would convert it</comment>
+        <translation>%1-Dateien haben keinen %2-Export: wählen Sie %3</translation>
+    </message>
+    <message>
+        <source>The target folder %1 was removed during the run; it was not made again, and what the run wrote into it is gone</source>
+        <comment>A run&apos;s result</comment>
+        <translation>Der Zielordner %1 wurde während der Konvertierung entfernt; er wurde nicht neu angelegt, und was hineingeschrieben wurde, ist verloren</translation>
+    </message>
+    <message>
+        <source>Not converted: %1</source>
+        <comment>A run&apos;s result: a document that failed</comment>
+        <translation>Nicht konvertiert: %1</translation>
+    </message>
+    <message>
+        <source>Not written: %1</source>
+        <comment>A run&apos;s result: an export that was skipped</comment>
+        <translation>Nicht geschrieben: %1</translation>
+    </message>
+    <message>
+        <source>Not converted: %1 — %2</source>
+        <comment>A run&apos;s result: a document without an export, and why</comment>
+        <translation>Nicht konvertiert: %1 — %2</translation>
+    </message>
+    <message>
+        <source>Document: %1</source>
+        <comment>Details of a failed run</comment>
+        <translation>Dokument: %1</translation>
+    </message>
+    <message>
+        <source>Reason: %1</source>
+        <comment>Details of a failed run</comment>
+        <translation>Grund: %1</translation>
+    </message>
+    <message>
+        <source>Details: %1</source>
+        <comment>Details of a failed run: the original words</comment>
+        <translation>Einzelheiten: %1</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <comment>Between the names of documents</comment>
+        <translation>, </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 and %n more</source>
+        <comment>Document names, and how many are not named</comment>
+        <translation>
+            <numerusform>%1 und %n weiteres</numerusform>
+            <numerusform>%1 und %n weitere</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <comment>Why documents are not converted, and which</comment>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Cancelled after %1 of %2</source>
+        <comment>The last run&apos;s line when it was cancelled: documents converted, documents planned</comment>
+        <translation>Abgebrochen nach %1 von %2</translation>
+    </message>
+    <message>
+        <source>%1 converted, %2 copied, %3 failed</source>
+        <comment>The last run&apos;s counts: documents converted, files copied, failed</comment>
+        <translation>%1 konvertiert, %2 kopiert, %3 fehlgeschlagen</translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n without export</source>
+        <comment>The last run&apos;s counts: documents the chosen formats give no export</comment>
+        <translation>
+            <numerusform>, %n ohne Export</numerusform>
+            <numerusform>, %n ohne Export</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -16,6 +16,16 @@ BackendDescription::~BackendDescription() {
   if (lookup_.joinable()) lookup_.join();
 }
 
+// The service's English line in the user's words where its label is known.
+QString BackendDescription::backendLine(const std::string& line) {
+  const std::string reader = "iWork reader: ";
+  if (!line.starts_with(reader)) return QString::fromStdString(line);
+  QString rest = QString::fromStdString(line.substr(reader.size()));
+  rest.replace(QStringLiteral("(the system's)"),
+               tr("(the system's)", "About window: the iWork reader is the system's own"));
+  return tr("iWork reader: %1", "About window: the version of the iWork reader").arg(rest);
+}
+
 void BackendDescription::request() {
   if (known_) {
     emit described(lines_);
@@ -27,7 +37,7 @@ void BackendDescription::request() {
     const Status status = describe_ ? describe_(&found) : Status::error("unknown");
     QStringList lines;
     if (status.ok()) {
-      for (const std::string& line : found) lines << QString::fromStdString(line);
+      for (const std::string& line : found) lines << backendLine(line);
     } else {
       lines << tr("Not available: %1", "About window: why the LibreOffice version is missing")
                    .arg(QString::fromStdString(status.message()));

@@ -34,6 +34,8 @@ class BackendDescription : public QObject {
   bool known() const { return known_; }
   // The lines, or the one line that says why there are none.
   const QStringList& lines() const { return lines_; }
+  // One line of the description in the user's words ("iWork reader: …").
+  static QString backendLine(const std::string& line);
 
  signals:
   void described(const QStringList& lines);

@@ -16,6 +16,7 @@
 #include "app/termination_signals.h"
 #include "app/toolbar_buttons.h"
 #include "views/content_view.h"
+#include "views/run_texts.h"
 #include "engine/conversion_controller.h"
 #include "engine/script_runner.h"
 #include "filelist/regular_files.h"
@@ -235,16 +236,6 @@ void AppDelegate::removeSelectedFiles() {
   if (next) options_->setSelection({*next});
 }
 
-namespace {
-
-std::size_t plannedDocuments(const ScriptRunner& runner) {
-  std::size_t documents = 0;
-  for (const auto& [app, configs] : runner.conversionConfigs()) documents += configs.size();
-  return documents;
-}
-
-}  // namespace
-
 void AppDelegate::runConversion() {
   if (runMonitor_.running() || terminating_) return;  // one run at a time
   const EngineServices engine{services_.env,     services_.scripts,
@@ -252,24 +243,12 @@ void AppDelegate::runConversion() {
                               &runMonitor_.cancellation(), &runMonitor_};
   ScriptRunner runner(*options_, engine);
   const RunOutcome outcome = ConversionController(*options_, runner, engine).runBatchConversion();
-  if (outcome != RunOutcome::endedAtQuestion) {
-    const RunSummary& done = runner.summary();
+  // A list that would make nothing does not start (the side bar says why).
+  if (outcome != RunOutcome::endedAtQuestion && outcome != RunOutcome::nothingToConvert) {
     const QString folder = options_->targetFolder()
                                ? QString::fromStdString(options_->targetFolder()->string())
                                : QString();
-    emit lastRunChanged(outcome == RunOutcome::cancelled
-                            ? tr("Cancelled after %1 of %2",
-                                 "The last run's line when it was cancelled: documents "
-                                 "converted, documents planned")
-                                  .arg(done.converted)
-                                  .arg(plannedDocuments(runner))
-                            : tr("%1 converted, %2 copied, %3 failed",
-                                 "The last run's counts: documents converted, files copied, "
-                                 "failed")
-                                  .arg(done.converted)
-                                  .arg(done.copied)
-                                  .arg(done.failed),
-                        folder);
+    emit lastRunChanged(RunTexts::lastRun(runner.report()), folder);
   }
   if (closeAfterRun_ && window_) {
     closeAfterRun_ = false;

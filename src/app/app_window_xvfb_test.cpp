@@ -58,7 +58,7 @@ TEST(AppWindowTest, ATerminationSignalClosesTheAlertAndEndsTheApplication) {
                         testing::plainContent});
   delegate.applicationDidFinishLaunching();
   alerts.setParentWindow(delegate.window());
-  delegate.options().addFile(tmp.write("in/Report.docx"));
+  delegate.options().addFile(tmp.write("in/Report.pages"));
   delegate.options().setTargetFolder(tmp.mkdir("out"));
   TerminationSignals termination;
   endOnTermination(termination, delegate, alerts);

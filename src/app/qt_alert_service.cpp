@@ -24,6 +24,7 @@
 #include "app/about_dialog.h"
 #include "app/add_files_panel.h"
 #include "app/error_report_dialog.h"
+#include "views/run_texts.h"
 
 namespace morvane {
 
@@ -141,7 +142,9 @@ int QtAlertService::runModal(const Alert& alert) {
   box.setTextFormat(Qt::PlainText);
   makeTitleBold(box);
   box.setInformativeText(localized(alert.message));
-  if (!alert.details.empty()) box.setDetailedText(QString::fromStdString(alert.details));
+  QString details = QString::fromStdString(alert.details);
+  if (alert.report && details.isEmpty()) details = RunTexts::details(*alert.report);
+  if (!details.isEmpty()) box.setDetailedText(details);
   std::vector<QPushButton*> buttons;
   QPushButton* cancel = nullptr;
   for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
@@ -151,7 +154,11 @@ int QtAlertService::runModal(const Alert& alert) {
   if (!buttons.empty()) box.setDefaultButton(buttons.front());
   // Escape answers Cancel; where there is none, it closes as OK.
   if (cancel != nullptr || !buttons.empty()) box.setEscapeButton(cancel ? cancel : buttons.front());
-  addSummary(box, QString::fromStdString(alert.summary));
+  QString summary = QString::fromStdString(alert.summary);
+  if (alert.report) {
+    summary += (summary.isEmpty() ? QString() : QStringLiteral("\n")) + RunTexts::summary(*alert.report);
+  }
+  addSummary(box, summary);
   if (!showModally(box)) return kAlertSecondButtonReturn;
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     if (box.clickedButton() == buttons[i]) return alertResponse(alert, i);

@@ -90,7 +90,7 @@ class RunMonitorTest : public ::testing::Test {
     scripts_.monitor = &delegate_.runMonitor();
     delegate_.setUpMainWindow();
     content_ = static_cast<ContentView*>(delegate_.contentView());
-    delegate_.options().addFile(tmp_.write("in/a.docx"));
+    delegate_.options().addFile(tmp_.write("in/a.pages"));
     delegate_.options().setTargetFolder(tmp_.mkdir("out"));
   }
   SideBarView* sideBar() { return content_->sideBar(); }

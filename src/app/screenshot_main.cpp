@@ -38,15 +38,18 @@ class FailingScript : public morvane::Script {
  public:
   explicit FailingScript(std::vector<std::string> documents) : documents_(std::move(documents)) {}
   bool execute(morvane::ScriptError* error) override {
-    static const char* const reasons[] = {
-        "the file is damaged or truncated",
-        "the document is password-protected; remove the password to convert it",
-        "no permission to read "};
+    using morvane::FailureKind;
+    using morvane::FailureReason;
     *error = {};
     for (std::size_t i = 0; i < documents_.size() && i < 3; ++i) {
-      std::string reason = reasons[i];
-      if (reason.ends_with(' ')) reason += documents_[i];
-      error->failedDocuments.emplace_back(documents_[i], reason);
+      const FailureReason reason =
+          i == 0   ? FailureReason::worded(FailureKind::damaged, "the file is damaged or truncated", {})
+          : i == 1 ? FailureReason::worded(
+                         FailureKind::passwordProtected,
+                         "the document is password-protected; remove the password to convert it", {})
+                   : FailureReason::worded(FailureKind::noPermission, "no permission to read %1",
+                                           {documents_[i]});
+      error->failedDocuments.push_back({documents_[i], reason});
     }
     error->converted = documents_.size() - error->failedDocuments.size();
     return error->failedDocuments.empty();

@@ -145,7 +145,7 @@ class TerminationTest : public ::testing::Test {
                    testing::plainContent}) {
     delegate_.applicationDidFinishLaunching();
     alerts_.setParentWindow(delegate_.window());
-    delegate_.options().addFile(tmp_.write("in/Report.docx"));
+    delegate_.options().addFile(tmp_.write("in/Report.pages"));
     delegate_.options().setTargetFolder(tmp_.mkdir("out"));
     endOnTermination(signals_, delegate_, alerts_);
   }

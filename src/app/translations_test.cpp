@@ -19,6 +19,10 @@
 #include "testing/qt_helpers.h"
 #include "testing/ui_fakes.h"
 #include "views/content_view.h"
+#include "views/run_texts.h"
+#include "views/side_bar_view.h"
+#include <QLabel>
+#include <QMessageBox>
 
 namespace morvane {
 namespace {
@@ -141,6 +145,85 @@ TEST_F(RunAlertsInGerman, NoTargetSuccessAndFailure) {
                                                         "Before we start conversion", "Success",
                                                         "Before we start conversion", "Error"}));
   expectListed();
+}
+
+// The alerts of runs in German, as the window shows them: the counts with
+// their plural forms, each failed document with its reason translated by
+// kind (one not known stays as it came), and the About window's label.
+class RunResultsInGerman : public WindowInGerman {
+ protected:
+  // The text below the alert of the next run, read while it is shown.
+  QString runAndRead() {
+    QString summary;
+    QString details;
+    testing::whenModal<QMessageBox>([&](QMessageBox* box) {
+      if (auto* label = box->findChild<QLabel*>("morvane_alert_summary")) summary = label->text();
+      details = box->detailedText();
+      box->reject();
+    });
+    qtAlerts_.runModal(alert_);
+    details_ = details;
+    return summary;
+  }
+  QtAlertService qtAlerts_;
+  Alert alert_ = makeResultAlert(AlertKind::success, {"Success", "c"}, {"Did complete.", "c"});
+  QString details_;
+};
+
+TEST_F(RunResultsInGerman, CountsHavePluralForms) {
+  alert_.report = RunReport{.converted = 1};
+  EXPECT_EQ(runAndRead(), "1 Dokument konvertiert");
+  alert_.report = RunReport{.converted = 42, .copied = 3};
+  EXPECT_EQ(runAndRead(), "42 Dokumente konvertiert, 3 Dateien kopiert");
+  alert_.report = RunReport{.copied = 1};
+  EXPECT_EQ(runAndRead(), "Kein Dokument wurde konvertiert, 1 Datei kopiert");
+  RunReport mixed{.converted = 1};
+  mixed.withoutExport = {{"/in/a.docx", {"docx", {"office"}, {"iwork", "pdf"}}}};
+  mixed.skippedExports = {{"/in/b.docx", "/in/b.pages"}};
+  alert_.report = mixed;
+  EXPECT_EQ(runAndRead(),
+            "1 Dokument konvertiert, 1 Export übersprungen (Ziel unter den Dokumenten dieser "
+            "Konvertierung)\nNicht geschrieben: /in/b.pages\n"
+            "Nicht konvertiert: /in/a.docx — docx-Dateien haben keinen Office-Export");
+  EXPECT_EQ(RunTexts::lastRun(mixed), "1 konvertiert, 0 kopiert, 0 fehlgeschlagen, 1 ohne Export");
+  EXPECT_EQ(RunTexts::nothingToConvert(mixed.withoutExport),
+            "docx-Dateien haben keinen Office-Export: wählen Sie PDF oder iWork (a.docx)");
+}
+
+TEST_F(RunResultsInGerman, KnownReasonsAreTranslatedOthersStayAsTheyCame) {
+  RunReport failed;
+  failed.failed = {
+      {"/in/a.docx", FailureReason::worded(FailureKind::diskFull, "the disk of %1 is full",
+                                           {"/out"}, "No space left on device")},
+      {"/in/b.docx", FailureReason::worded(FailureKind::tooMuchMemory,
+                                           "it needs more memory than the %1 MB allowed per "
+                                           "document",
+                                           {"2048"})},
+      {"/in/c.xlsx", FailureReason::worded(FailureKind::wrongKind,
+                                           "this %1 file is a spreadsheet, not a text document",
+                                           {".xlsx"})},
+      {"/in/d.docx", {FailureKind::unexplained, "something nobody knew"}}};
+  failed.converted = 2;
+  alert_.report = failed;
+  alert_.kind = AlertKind::failure;
+  EXPECT_EQ(runAndRead(),
+            "Nicht konvertiert: /in/a.docx\nder Datenträger von /out ist voll\n"
+            "Nicht konvertiert: /in/b.docx\nes braucht mehr Speicher als die je Dokument "
+            "erlaubten 2048 MB\n"
+            "Nicht konvertiert: /in/c.xlsx\ndiese .xlsx-Datei ist eine Tabelle, kein Textdokument\n"
+            "Nicht konvertiert: /in/d.docx\nsomething nobody knew\n"
+            "2 Dokumente konvertiert");
+  EXPECT_TRUE(details_.startsWith("Dokument: /in/a.docx\nGrund: der Datenträger von /out ist "
+                                  "voll\nEinzelheiten: No space left on device\n"))
+      << details_.toStdString();
+  // Every wording the window knows has its German text.
+  QTranslator german;
+  ASSERT_TRUE(german.load(loaded_->application));
+  for (const char* pattern : RunTexts::knownReasons()) {
+    EXPECT_FALSE(german.translate("morvane::RunTexts", pattern).isEmpty()) << pattern;
+  }
+  EXPECT_EQ(BackendDescription::backendLine("iWork reader: libetonyek 0.1.12 (the system's)"),
+            "iWork-Leser: libetonyek 0.1.12 (vom System)");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cli/cli_options.h"
+#include "cli/run_report_text.h"
 #include "cli/script_file_service.h"
 #include "cli/terminal_alert_service.h"
 #include "engine/conversion_controller.h"
@@ -83,6 +84,7 @@ int exitStatus(RunOutcome outcome) {
     case RunOutcome::failed: return kExitFailure;
     case RunOutcome::endedAtQuestion: return kExitQuestion;
     case RunOutcome::cancelled: return kExitCancelled;
+    case RunOutcome::nothingToConvert: return kExitFailure;
   }
   return kExitFailure;
 }
@@ -124,8 +126,21 @@ int runBatch(const CliOptions& cli, const CliContext& context) {
   }
   ScriptRunner runner(options, services);
   const RunOutcome outcome = ConversionController(options, runner, services).runBatchConversion();
-  for (const auto& [document, reason] : runner.summary().failures) {
-    context.err << "morvane-cli: not converted: " << document << ": " << reason << "\n";
+  const RunReport& report = runner.report();
+  if (outcome == RunOutcome::nothingToConvert) {
+    for (const std::string& line : describeNothingToConvert(report)) {
+      context.err << "morvane-cli: nothing to convert: " << line << "\n";
+    }
+    return exitStatus(outcome);
+  }
+  for (const FailedDocument& failed : report.failed) {
+    if (failed.document.empty()) continue;
+    context.err << "morvane-cli: not converted: " << failed.document << ": "
+                << failed.reason.sentence << "\n";
+  }
+  for (const DocumentWithoutExport& d : report.withoutExport) {
+    context.err << "morvane-cli: not converted: " << d.document << ": "
+                << describeMissingExport(d.why, true) << "\n";
   }
   return exitStatus(outcome);
 }

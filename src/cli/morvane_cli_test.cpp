@@ -1,5 +1,6 @@
 #include "cli/morvane_cli.h"
 #include "cli/cli_options.h"
+#include "cli/run_report_text.h"
 
 #include <gtest/gtest.h>
 
@@ -81,11 +82,12 @@ TEST_F(MorvaneCliTest, UsageHelpAndVersion) {
 
 TEST_F(MorvaneCliTest, KeepGoingTellsEachFailedDocumentOnItsOwnLine) {
   ScriptError failed{{{"document", "/in/b.docx"}, {"message", "the file is empty (0 bytes)"}}};
-  failed.failedDocuments = {{"/in/b.docx", "the file is empty (0 bytes)"},
-                            {"/in/d.docx", "no permission to read /in/d.docx"}};
+  failed.failedDocuments = {{"/in/b.docx", {FailureKind::unexplained, "the file is empty (0 bytes)"}},
+                            {"/in/d.docx", {FailureKind::noPermission,
+                                            "no permission to read /in/d.docx"}}};
   scripts_.executeError = failed;
   EXPECT_EQ(run({"--keep-going", "--yes", "--target", (tmp_.path() / "out").string(),
-                 tmp_.write("a.docx").string()}),
+                 tmp_.write("a.pages").string()}),
             kExitFailure);
   EXPECT_NE(err_.str().find("morvane-cli: not converted: /in/b.docx: the file is empty (0 bytes)\n"
                             "morvane-cli: not converted: /in/d.docx: no permission to read "
@@ -110,7 +112,8 @@ TEST_F(MorvaneCliTest, TheErrorReportIsPrintedWithWhatHelps) {
     lines->push_back("LibreOffice 7.4.7.2");
     return Status();
   };
-  EXPECT_EQ(run({"--target", (tmp_.path() / "out").string(), tmp_.write("b.docx").string()},
+  EXPECT_EQ(run({"--pdf", "--target", (tmp_.path() / "out").string(),
+                 tmp_.write("b.docx").string()},
                 true, "s\n"),
             kExitFailure);
   const std::string err = err_.str();
@@ -191,13 +194,13 @@ TEST_F(MorvaneCliTest, RunsWithTheChosenClassesAndOptions) {
   EXPECT_EQ(env_.linesContaining("\tExport to").size(), 2u);
 
   scripts_.executeError = ScriptError{{{"message", "broken"}}};
-  EXPECT_EQ(run({"--yes", "--target", out.string(), (tmp_.path() / "Docs").string()}),
+  EXPECT_EQ(run({"--pdf", "--yes", "--target", out.string(), (tmp_.path() / "Docs").string()}),
             kExitFailure);
   EXPECT_NE(err_.str().find("There was an error during the conversion."), std::string::npos);
 
   scripts_.executeError.reset();
   const fs::path file = tmp_.write("not-a-folder");
-  EXPECT_EQ(run({"--yes", "--target", file.string(), (tmp_.path() / "Docs").string()}),
+  EXPECT_EQ(run({"--pdf", "--yes", "--target", file.string(), (tmp_.path() / "Docs").string()}),
             kExitFailure);
   EXPECT_EQ(env_.lines.back(), "ERROR: Target folder " + file.string() +
                                    ": it exists but is not a folder");
@@ -219,14 +222,17 @@ TEST_F(MorvaneCliTest, TheSummaryCountsAndNamesSkippedExports) {
 }
 
 TEST_F(MorvaneCliTest, ScriptOutWritesTheScriptInsteadOfRunningIt) {
-  const fs::path doc = tmp_.write("a.xlsx");
+  const fs::path doc = tmp_.write("a.numbers");
   const fs::path file = tmp_.path() / "run.applescript";
   EXPECT_EQ(run({"--yes", "--target", (tmp_.path() / "out").string(), "--script-out",
                  file.string(), doc.string()}),
             kExitSuccess);
   EXPECT_TRUE(scripts_.created.empty());
   EXPECT_EQ(readFile(file), "tell application \"/Applications/Numbers.app\"\n  activate\n"
-                            "  open POSIX file \"" + doc.string() + "\"\n  close document 1\n"
+                            "  open POSIX file \"" + doc.string() + "\"\n"
+                            "  export document 1 to POSIX file \"" +
+                                (tmp_.path() / "out/a.xlsx").string() +
+                                "\" as Microsoft Excel\n  close document 1\n"
                             "  quit\nend tell\n");
   EXPECT_EQ(run({"--yes", "--target", tmp_.path().string(), "--script-out",
                  (tmp_.path() / "missing/dir/x").string(), doc.string()}),
@@ -242,7 +248,7 @@ TEST_F(MorvaneCliTest, ScriptOutWritesTheScriptInsteadOfRunningIt) {
 // `--script-out /dev/stdout` with the output sent to a log: the script is
 // added to the log, which keeps what it held and stays the same file.
 TEST_F(MorvaneCliTest, ScriptOutOntoAnOwnStreamAppendsToIt) {
-  const fs::path doc = tmp_.write("a.xlsx");
+  const fs::path doc = tmp_.write("a.numbers");
   const fs::path log = tmp_.write("run.log", "earlier lines\n");
   const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND);
   ASSERT_GE(fd, 0);
@@ -260,7 +266,7 @@ TEST_F(MorvaneCliTest, ScriptOutOntoAnOwnStreamAppendsToIt) {
 }
 
 TEST_F(MorvaneCliTest, ScriptOutWritesThroughLinksAndIntoSpecialFiles) {
-  const fs::path doc = tmp_.write("a.xlsx");
+  const fs::path doc = tmp_.write("a.numbers");
   const std::vector<std::string> options = {"--yes", "--target", (tmp_.path() / "out").string()};
   auto runInto = [&](const fs::path& file) {
     std::vector<std::string> args = options;
@@ -334,13 +340,13 @@ TEST_F(MorvaneCliTest, ScriptOutNeverWritesOverASourceOfTheRun) {
 }
 
 TEST_F(MorvaneCliTest, VanishedWorkingFolderIsAUsageError) {
-  const fs::path doc = tmp_.write("a.docx");
+  const fs::path doc = tmp_.write("a.pages");
   const std::string out = (tmp_.path() / "out").string();
   const fs::path gone = tmp_.mkdir("gone");
   const WorkingFolder here(gone);
   fs::remove(gone);
-  EXPECT_EQ(run({"--yes", "--target", out, "a.docx"}), kExitUsage);
-  EXPECT_NE(err_.str().find("morvane-cli: cannot locate a.docx: the working folder cannot be read"),
+  EXPECT_EQ(run({"--yes", "--target", out, "a.pages"}), kExitUsage);
+  EXPECT_NE(err_.str().find("morvane-cli: cannot locate a.pages: the working folder cannot be read"),
             std::string::npos)
       << err_.str();
   EXPECT_EQ(run({"--yes", "--target", "out", doc.string()}), kExitUsage);
@@ -350,7 +356,7 @@ TEST_F(MorvaneCliTest, VanishedWorkingFolderIsAUsageError) {
 }
 
 TEST_F(MorvaneCliTest, QuestionsWithoutTerminalAreCancelled) {
-  const fs::path doc = tmp_.write("a.docx");
+  const fs::path doc = tmp_.write("a.pages");
   EXPECT_EQ(run({"--target", tmp_.path().string(), doc.string()}), kExitQuestion);
   EXPECT_NE(err_.str().find("Before we start conversion\n"), std::string::npos);
   EXPECT_NE(err_.str().find("-> Cancel (no terminal to answer on)"), std::string::npos);
@@ -360,7 +366,7 @@ TEST_F(MorvaneCliTest, QuestionsWithoutTerminalAreCancelled) {
 }
 
 TEST_F(MorvaneCliTest, TerminalAnswersChooseTheTarget) {
-  const fs::path doc = tmp_.write("a.docx");
+  const fs::path doc = tmp_.write("a.pages");
   const fs::path out = tmp_.mkdir("chosen");
   EXPECT_EQ(run({doc.string()}, true, "ok\n" + out.string() + "\nok\nok\n"), kExitSuccess);
   ASSERT_EQ(scripts_.created.size(), 1u);
@@ -383,7 +389,7 @@ namespace {
 // What a run did goes to standard output, where scripts read results;
 // questions, failures and errors go to standard error.
 TEST_F(MorvaneCliTest, ResultsOnStandardOutputErrorsOnStandardError) {
-  const fs::path doc = tmp_.write("a.docx");
+  const fs::path doc = tmp_.write("a.pages");
   const std::string target = (tmp_.path() / "out").string();
   out_.str("");
   EXPECT_EQ(run({"--yes", "--target", target, doc.string()}), kExitSuccess);
@@ -412,7 +418,7 @@ TEST_F(MorvaneCliTest, ResultsOnStandardOutputErrorsOnStandardError) {
 
 // --log turns the diagnostic lines on; without it they are off.
 TEST_F(MorvaneCliTest, LogOptionTurnsTheDiagnosticLinesOn) {
-  const fs::path doc = tmp_.write("a.docx");
+  const fs::path doc = tmp_.write("a.pages");
   std::vector<bool> asked;
   auto runWith = [&](std::vector<std::string> args) {
     return runCli(args, {env_, scripts_, version_, in_, out_, err_, false, backend_, nullptr,
@@ -446,7 +452,7 @@ int runProgram(const std::string& arguments, const fs::path& scratch, std::strin
 // nothing else; the diagnostic lines, exactly as before, only with --log.
 TEST(MorvaneCliProgramTest, StandardOutputHoldsResultsAndLinesOnlyWithLog) {
   testing::TempDir tmp;
-  tmp.write("Docs/a.docx");
+  tmp.write("Docs/a.pages");
   const fs::path scratch = tmp.mkdir("scratch");
   const std::string common = "--yes --target '" + (tmp.path() / "out").string() +
                              "' --script-out '" + (tmp.path() / "run.applescript").string() +
@@ -457,7 +463,7 @@ TEST(MorvaneCliProgramTest, StandardOutputHoldsResultsAndLinesOnlyWithLog) {
   EXPECT_EQ(err.find("Before we start conversion"), std::string::npos) << err;
 
   ASSERT_EQ(runProgram("--log " + common, scratch, &out, &err), 0) << err;
-  EXPECT_NE(out.find("\nisConvertible? docx\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("\nisConvertible? pages\n"), std::string::npos) << out;
   EXPECT_NE(out.find(" at lefel: 0\n"), std::string::npos) << out;
   EXPECT_TRUE(out.ends_with("Success\nDid complete conversion.\n1 document converted\n")) << out;
 
@@ -467,6 +473,54 @@ TEST(MorvaneCliProgramTest, StandardOutputHoldsResultsAndLinesOnlyWithLog) {
   EXPECT_NE(err.find("unknown option --frobnicate"), std::string::npos);
 }
 #endif
+
+}  // namespace
+}  // namespace morvane
+
+namespace morvane {
+namespace {
+
+// Documents whose chosen formats give no export are not converted: a run
+// of nothing else does not start and says why on standard error; one with
+// other documents converts them and names the rest.
+TEST_F(MorvaneCliTest, DocumentsWithoutAnExportAreNamedNotCounted) {
+  const fs::path a = tmp_.write("a.docx");
+  const fs::path b = tmp_.write("b.docx");
+  const fs::path out = tmp_.path() / "out";
+  EXPECT_EQ(run({"--yes", "--target", out.string(), a.string(), b.string()}), kExitFailure);
+  EXPECT_EQ(err_.str(), "morvane-cli: nothing to convert: docx files have no Office export: "
+                        "choose PDF or iWork (a.docx, b.docx)\n");
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_TRUE(scripts_.created.empty());
+  EXPECT_FALSE(fs::exists(out));
+
+  out_.str("");
+  err_.str("");
+  const fs::path pages = tmp_.write("c.pages");
+  EXPECT_EQ(run({"--yes", "--target", out.string(), a.string(), pages.string()}), kExitSuccess);
+  EXPECT_EQ(out_.str(), "Success\nDid complete conversion.\n1 document converted\nNot converted: " +
+                            a.string() + " — docx files have no Office export\n");
+  EXPECT_TRUE(err_.str().ends_with("\n-> OK\nmorvane-cli: not converted: " + a.string() +
+                                   ": docx files have no Office export: choose PDF or iWork\n"))
+      << err_.str();
+  EXPECT_EQ(scripts_.created.at(0).find(a.string()), std::string::npos);
+}
+
+TEST(RunReportTextTest, MissingExportsAndGroupsOfDocuments) {
+  EXPECT_EQ(describeMissingExport({"pages", {"iwork"}, {"office", "pdf"}}, true),
+            "pages files have no iWork export: choose PDF or Office");
+  EXPECT_EQ(describeMissingExport({"docx", {}, {"iwork", "pdf"}}, false), "docx files have no export");
+  RunReport report;
+  for (const char* name : {"/a/1.docx", "/a/2.docx", "/a/3.docx", "/a/4.docx", "/a/5.docx"}) {
+    report.withoutExport.push_back({name, {"docx", {"office"}, {"iwork", "pdf"}}});
+  }
+  report.withoutExport.push_back({"/a/x.key", {"key", {"iwork"}, {"office", "pdf"}}});
+  EXPECT_EQ(describeNothingToConvert(report),
+            (std::vector<std::string>{
+                "docx files have no Office export: choose PDF or iWork (1.docx, 2.docx, 3.docx "
+                "and 2 more)",
+                "key files have no iWork export: choose PDF or Office (x.key)"}));
+}
 
 }  // namespace
 }  // namespace morvane

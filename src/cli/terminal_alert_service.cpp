@@ -4,6 +4,8 @@
 #include <istream>
 #include <ostream>
 
+#include "cli/run_report_text.h"
+
 namespace morvane {
 
 TerminalAlertService::TerminalAlertService(std::istream& in, std::ostream& out, std::ostream& err,
@@ -39,7 +41,9 @@ int TerminalAlertService::runModal(const Alert& alert) {
   const bool result = alert.kind == AlertKind::success || alert.kind == AlertKind::cancelled;
   std::ostream& stream = result ? out_ : err_;
   stream << (result ? "" : "\n") << alert.title.key << "\n" << alert.message.key << "\n";
-  if (!alert.summary.empty()) stream << alert.summary << "\n";
+  if (const std::string summary = englishSummary(alert); !summary.empty()) {
+    stream << summary << "\n";
+  }
   stream << std::flush;
   const bool canCancel = hasResponse(alert, kAlertSecondButtonReturn);
   const bool canSend = hasResponse(alert, kAlertThirdButtonReturn);

@@ -36,12 +36,13 @@ int alertResponse(const Alert& alert, std::size_t index) {
 
 int runErrorAlert(AlertService& service, const SystemVersion& version, LocalizedText title,
                   LocalizedText message, const ErrorReport& report, const std::string& summary,
-                  const std::string& details) {
+                  const std::string& details, std::optional<RunReport> runReport) {
   Alert alert = makeResultAlert(AlertKind::failure, std::move(title), std::move(message));
   alert.buttons.push_back({"Send error report…", "Send error report…"});
   alert.responses.push_back(kAlertThirdButtonReturn);
   alert.summary = summary;
   alert.details = details;
+  alert.report = std::move(runReport);
   const int response = service.runModal(alert);
   if (response == kAlertThirdButtonReturn) sendErrorReport(service, version, report);
   return response;
@@ -49,12 +50,12 @@ int runErrorAlert(AlertService& service, const SystemVersion& version, Localized
 
 int runFailureAlert(AlertService& service, const SystemVersion& version,
                     const ErrorReport& report, const std::string& summary,
-                    const std::string& details) {
+                    const std::string& details, std::optional<RunReport> runReport) {
   return runErrorAlert(service, version,
                        {"Error", "Alert title when an error was received from the AppleScript"},
                        {"There was an error during the conversion.",
                         "Alert message when conversion failed"},
-                       report, summary, details);
+                       report, summary, details, std::move(runReport));
 }
 
 void sendErrorReport(AlertService& service, const SystemVersion& version,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/error_report.h"
+#include "engine/run_report.h"
 #include "options/system_version.h"
 
 namespace morvane {
@@ -35,9 +36,9 @@ enum AlertResponse : int {
 enum class AlertKind { question, success, cancelled, failure };
 
 // An alert: title (message text), body (informative text) and its buttons
-// in order. Below the body, a run's alert tells what the run did ("42
-// documents converted, 3 files copied"; each failed document and why),
-// with the full description in words on request.
+// in order. Below the body, a run's alert tells what the run did (its
+// report, which the service words: "42 documents converted, 3 files
+// copied"; each failed document and why), with the details on request.
 struct Alert {
   LocalizedText title;
   LocalizedText message;
@@ -47,6 +48,9 @@ struct Alert {
   std::vector<int> responses;
   std::string summary;  // already in the user's words; may be empty
   std::string details;  // shown on request; may be empty
+  // What the run did, for the service to word below the summary; none
+  // for a question.
+  std::optional<RunReport> report = std::nullopt;
   AlertKind kind = AlertKind::question;
 };
 
@@ -93,13 +97,15 @@ Alert makeResultAlert(AlertKind kind, LocalizedText title, LocalizedText message
 // returning the response.
 int runErrorAlert(AlertService& service, const SystemVersion& version, LocalizedText title,
                   LocalizedText message, const ErrorReport& report,
-                  const std::string& summary = "", const std::string& details = "");
+                  const std::string& summary = "", const std::string& details = "",
+                  std::optional<RunReport> runReport = std::nullopt);
 
 // The error alert that ends a failed run (title "Error"), shown with
 // runErrorAlert; `report` tells what failed.
 int runFailureAlert(AlertService& service, const SystemVersion& version,
                     const ErrorReport& report, const std::string& summary = "",
-                    const std::string& details = "");
+                    const std::string& details = "",
+                    std::optional<RunReport> runReport = std::nullopt);
 
 // Composes the error-report mail and hands it over: its origin is
 // Morvane's version, the service's conversionBackend, and the system's

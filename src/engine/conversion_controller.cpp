@@ -12,6 +12,12 @@ ConversionController::ConversionController(MorvaneOptions& options, ScriptRunner
     : options_(options), scriptRunner_(scriptRunner), services_(services) {}
 
 RunOutcome ConversionController::runBatchConversion() {
+  // Before any question: a run that would make no file does not start.
+  RunForecast forecast = forecastRun(options_.fileList(), options_.exportClassFlags(),
+                                     options_.copyNonconvertibleFiles());
+  if (forecast.convertsNothing()) {
+    return scriptRunner_.refuseNothingToConvert(std::move(forecast.withoutExport));
+  }
   if (!chooseTargetFolder()) return RunOutcome::endedAtQuestion;
   if (!targetFolderIsUsable()) return RunOutcome::failed;
   if (!confirmStart()) return RunOutcome::endedAtQuestion;

@@ -22,7 +22,10 @@ class ConversionController {
   // confirmation (only when the script service drives the user's own
   // applications), walk, script, result alert. Returns how the run ended;
   // a target folder that cannot be written ends it as failed with the
-  // error alert before anything is planned or created.
+  // error alert before anything is planned or created. A list of which no
+  // file at all would be made, for want of exports in the chosen formats,
+  // ends it first, without a question or an alert: nothingToConvert, the
+  // documents in the runner's report.
   RunOutcome runBatchConversion();
 
   // One entry: a document package or a convertible file is planned, a

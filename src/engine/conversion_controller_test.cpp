@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "engine/export_formats.h"
+#include "cli/run_report_text.h"
 #include "testing/engine_fixture.h"
 #include "testing/fault_injection_env.h"
 
@@ -50,11 +51,12 @@ TEST_F(ConversionControllerTest, ACancelDuringTheWalkEndsItWithoutAScript) {
   EXPECT_EQ(env_.copies.size(), 1u);
   EXPECT_TRUE(scripts_.created.empty());
   EXPECT_EQ(alerts_.titles().back(), "Conversion cancelled");
-  EXPECT_EQ(runner_->summary().copied, 1u);
+  EXPECT_EQ(runner_->report().copied, 1u);
   EXPECT_FALSE(cancellation.cancelled());  // the next run starts afresh
 }
 
 TEST_F(ConversionControllerTest, DecliningTheTargetQuestionEndsTheRun) {
+  options_.setPdfExport(true);  // a docx has no Office export
   options_.addFile(tmp_.write("a.docx"));
   const std::size_t scanLines = env_.lines.size();
   alerts_.responses = {kAlertSecondButtonReturn};
@@ -91,6 +93,7 @@ TEST_F(ConversionControllerTest, PickedFolderStaysWhenConfirmationIsDeclined) {
 // LibreOffice one) has nothing to ask before a run: it starts once the
 // target is checked. A target it cannot write still ends it first.
 TEST_F(ConversionControllerTest, NoQuestionWhereNoUserApplicationIsDriven) {
+  options_.setPdfExport(true);  // a docx has no Office export
   scripts_.userApplications = false;
   options_.addFile(tmp_.write("a.docx"));
   options_.setTargetFolder(out());
@@ -119,6 +122,7 @@ TEST_F(ConversionControllerTest, EmptyListRunsEmptyScript) {
 }
 
 TEST_F(ConversionControllerTest, FailedScriptIsAFailedRun) {
+  options_.setPdfExport(true);  // a docx has no Office export
   options_.setTargetFolder(out());
   scripts_.executeError = ScriptError{{{"message", "broken"}}};
   EXPECT_EQ(run(), RunOutcome::failed);
@@ -219,15 +223,23 @@ TEST_F(WalkTest, CopyOnPlansAndCopies) {
                 "\tconvertFolder for " + p("Sub"), "isConvertible? pages",
                 "\t" + p("Sub/b.pages") + " is a convertible file => convert", "docx",
                 "isConvertible? docx", "\t" + p("a.docx") + " is a convertible file => convert",
-                "", "isConvertible? txt",
+                "", "Not converting " + p("a.docx") + ": the chosen formats give it no export",
+                "isConvertible? txt",
                 "\t" + p("notes.txt") + " is a non-convertible file => copy to target: " +
                     (out() / "notes.txt").string(),
                 "export to file format: docx", "did finish conversion"}));
   EXPECT_TRUE(fs::exists(out() / "notes.txt"));
   const auto& configs = runner().conversionConfigs();
-  ASSERT_EQ(configs.at("Pages").size(), 2u);
+  // A docx has no Office export: it is named in the result, never opened.
+  ASSERT_EQ(configs.at("Pages").size(), 1u);
   EXPECT_EQ(configs.at("Pages")[0].targetPaths, std::vector<fs::path>{out() / "b.docx"});
-  EXPECT_NE(createdScript().find("open POSIX file \"" + p("a.docx") + "\""), std::string::npos);
+  EXPECT_EQ(createdScript().find("open POSIX file \"" + p("a.docx") + "\""), std::string::npos);
+  ASSERT_EQ(runner().report().withoutExport.size(), 1u);
+  EXPECT_EQ(runner().report().withoutExport[0].document, p("a.docx"));
+  EXPECT_EQ(runner().report().converted, 1u);
+  EXPECT_EQ(englishSummary(alerts_.shown.back()),
+            "1 document converted, 1 file copied\nNot converted: " + p("a.docx") +
+                " — docx files have no Office export");
 }
 
 TEST_F(WalkTest, DocumentPackagesAreConvertedAsDocumentsNotWalked) {
@@ -256,7 +268,7 @@ TEST_F(WalkTest, CopyOffLeavesNonConvertibleFiles) {
   EXPECT_EQ(env_.linesContaining("isConvertible? txt").size(), 1u);
   EXPECT_FALSE(fs::exists(out() / "notes.txt"));
   EXPECT_TRUE(env_.copies.empty());
-  EXPECT_EQ(runner().conversionConfigs().at("Pages").size(), 2u);
+  EXPECT_EQ(runner().conversionConfigs().at("Pages").size(), 1u);
 }
 
 TEST_F(WalkTest, SecondRunIntoSameTargetKeepsExistingCopies) {
@@ -294,6 +306,7 @@ TEST_F(ConversionControllerTest, CopiesKeepStructureAndUpperCaseIsNotConverted) 
 }
 
 TEST_F(ConversionControllerTest, AliasesAreSkippedOrCopiedAndLinksConverted) {
+  options_.setPdfExport(true);  // a docx has no Office export
   const fs::path alias = tmp_.write("In/alias.docx");
   const fs::path real = tmp_.write("In/real.docx");
   fs::create_symlink(real, tmp_.path() / "In/link.docx");
@@ -392,7 +405,7 @@ TEST_F(ConversionControllerTest, FailedCopyIsLoggedAndTheWalkGoesOn) {
   const fs::path locked = tmp_.write("locked.txt");
   env_.uncopyable.insert(locked);
   options_.addFile(locked);
-  options_.addFile(tmp_.write("b.xlsx"));
+  options_.addFile(tmp_.write("b.numbers"));
   options_.setTargetFolder(out());
   options_.setCopyNonconvertibleFiles(true);
   run();
@@ -427,7 +440,7 @@ TEST_F(ConversionControllerTest, SpecialFilesAreNamedAndNeverOpened) {
   EXPECT_TRUE(fs::is_regular_file(out() / "a.txt"));
   EXPECT_FALSE(fs::exists(out() / "pipe"));
   EXPECT_EQ(createdScript(), "");
-  EXPECT_EQ(alerts_.shown.back().summary, "No document was converted, 1 file copied");
+  EXPECT_EQ(englishSummary(alerts_.shown.back()), "No document was converted, 1 file copied");
   EXPECT_EQ(runTreatment(options_.fileList()[1], options_.exportClassFlags()),
             RunTreatment::notConverted);
 }
@@ -458,9 +471,9 @@ TEST_F(ConversionControllerTest, ATargetFolderRemovedWhileCopyingEndsTheRun) {
   EXPECT_EQ(runner.lostTargetFolder(), out());
   EXPECT_TRUE(scripts_.created.empty());
   EXPECT_EQ(alerts_.titles(), (std::vector<std::string>{"Before we start conversion", "Error"}));
-  EXPECT_TRUE(alerts_.shown.back().summary.starts_with(
+  EXPECT_TRUE(englishSummary(alerts_.shown.back()).starts_with(
       "The target folder " + out().string() + " was removed during the run"))
-      << alerts_.shown.back().summary;
+      << englishSummary(alerts_.shown.back());
   std::size_t failedCopies = 0;
   for (const std::string& line : env.lines) failedCopies += line.starts_with("ERROR: could not copy");
   EXPECT_EQ(failedCopies, 2u);  // 3.txt, whose copy found it gone, and 4.txt

@@ -13,9 +13,9 @@ bool namesScriptPlace(const std::string& key) { return key == "statement" || key
 
 // The one failed document the fields name, with its reason and details
 // taken out of them; none when no document is named.
-std::optional<FailedDocument> takeNamedDocument(
+std::optional<ReportedDocument> takeNamedDocument(
     std::vector<std::pair<std::string, std::string>>* fields) {
-  FailedDocument failed;
+  ReportedDocument failed;
   for (const auto& [key, value] : *fields) {
     if (key == "document") failed.document = value;
     if (key == "message") failed.reason = value;
@@ -36,16 +36,15 @@ ErrorReport errorReportFor(const ScriptError& error, const std::string& script, 
     if (withScript || !namesScriptPlace(field.first)) report.fields.push_back(field);
   }
   if (error.failedDocuments.empty()) {
-    if (std::optional<FailedDocument> named = takeNamedDocument(&report.fields)) {
+    if (std::optional<ReportedDocument> named = takeNamedDocument(&report.fields)) {
       report.failedDocuments.push_back(std::move(*named));
     }
   } else {
     // The fields tell the first of them once more.
     takeNamedDocument(&report.fields);
-    for (std::size_t i = 0; i < error.failedDocuments.size(); ++i) {
-      const auto& [document, reason] = error.failedDocuments[i];
+    for (const FailedDocument& failed : error.failedDocuments) {
       report.failedDocuments.push_back(
-          {document, reason, i < error.failedDetails.size() ? error.failedDetails[i] : ""});
+          {failed.document, failed.reason.sentence, failed.reason.details});
     }
   }
   if (withScript) report.script = script;
@@ -81,7 +80,7 @@ std::string errorReportText(const ReportOrigin& origin, const ErrorReport& repor
   }
   if (!report.failedDocuments.empty()) {
     text += "\nFailed documents (" + std::to_string(report.failedDocuments.size()) + "):\n";
-    for (const FailedDocument& failed : report.failedDocuments) {
+    for (const ReportedDocument& failed : report.failedDocuments) {
       appendLine(text, "Document", failed.document);
       appendLine(text, "Reason", failed.reason);
       appendLine(text, "Details", failed.details);

@@ -14,11 +14,11 @@
 namespace morvane {
 
 // One document a run could not convert.
-struct FailedDocument {
+struct ReportedDocument {
   std::string document;
   std::string reason;   // in the user's words
   std::string details;  // the words the reason explains (LibreOffice's); may be empty
-  bool operator==(const FailedDocument&) const = default;
+  bool operator==(const ReportedDocument&) const = default;
 };
 
 // What failed, for the report.
@@ -31,7 +31,7 @@ struct ErrorReport {
 
   // What the service told beyond the failed documents, as named fields.
   std::vector<std::pair<std::string, std::string>> fields;
-  std::vector<FailedDocument> failedDocuments;
+  std::vector<ReportedDocument> failedDocuments;
   // The script's text; empty unless it ran in the user's own applications.
   std::string script;
 };

@@ -32,9 +32,10 @@ ScriptError keptGoingError() {
                      {"document", "/in/a.pages"},
                      {"message", "the document is damaged"},
                      {"details", "Error Area:Io Class:General Code:13"}}};
-  error.failedDocuments = {{"/in/a.pages", "the document is damaged"},
-                           {"/in/b.key", "no permission to read /in/b.key"}};
-  error.failedDetails = {"Error Area:Io Class:General Code:13", ""};
+  error.failedDocuments = {
+      {"/in/a.pages", {FailureKind::damaged, "the document is damaged",
+                       "Error Area:Io Class:General Code:13"}},
+      {"/in/b.key", {FailureKind::noPermission, "no permission to read /in/b.key"}}};
   return error;
 }
 
@@ -78,7 +79,7 @@ TEST(ErrorReportTest, HoldsTheScriptOnlyWhereItRanInTheUsersApplications) {
   const ErrorReport office = errorReportFor(stopped, kScript, false);
   EXPECT_EQ(office.script, "");
   EXPECT_EQ(office.failedDocuments,
-            (std::vector<FailedDocument>{{"/in/a.pages", "LibreOffice crashed on this document",
+            (std::vector<ReportedDocument>{{"/in/a.pages", "LibreOffice crashed on this document",
                                           "stopped unexpectedly (killed by signal 11)"}}));
   const std::string officeText = errorReportText(kOrigin, office);
   for (const char* script : {"tell application", "open POSIX file", "export document",

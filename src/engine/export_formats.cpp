@@ -56,4 +56,58 @@ RunTreatment runTreatment(const NQFileDataObject& entry,
                                                       : RunTreatment::converted;
 }
 
+std::optional<MissingExport> missingExport(const std::string& extension,
+                                           const std::map<std::string, bool>& exportClassFlags) {
+  const auto row = exportFormatTable().find(extension);
+  if (row == exportFormatTable().end()) return std::nullopt;
+  MissingExport missing{extension, {}, {}};
+  for (const auto& [exportClass, on] : exportClassFlags) {
+    const bool gives = row->second.contains(exportClass);
+    if (on && gives) return std::nullopt;
+    if (on) missing.classesOn.push_back(exportClass);
+    if (gives) missing.classesWithExport.push_back(exportClass);
+  }
+  return missing;
+}
+
+std::optional<MissingExport> missingExport(const NQFileDataObject& entry,
+                                           const std::map<std::string, bool>& exportClassFlags) {
+  const bool package = ConversionController::isIworkPackage(entry);
+  if ((entry.isDir && !package) || entry.isSpecial) return std::nullopt;
+  const std::string ext = pathExtension(entry.url);
+  if (!package && !isConvertibleExtension(ext)) return std::nullopt;
+  return missingExport(ext, exportClassFlags);
+}
+
+namespace {
+
+void forecastEntries(const std::vector<NQFileDataObject>& entries,
+                     const std::map<std::string, bool>& flags, bool copyOthers,
+                     RunForecast* forecast) {
+  for (const NQFileDataObject& entry : entries) {
+    switch (runTreatment(entry, flags)) {
+      case RunTreatment::converted: ++forecast->converted; break;
+      case RunTreatment::walked:
+        if (entry.dirContents) forecastEntries(*entry.dirContents, flags, copyOthers, forecast);
+        break;
+      case RunTreatment::notConverted:
+        if (std::optional<MissingExport> missing = missingExport(entry, flags)) {
+          forecast->withoutExport.push_back({entry.url.string(), std::move(*missing)});
+        } else if (copyOthers && !entry.isSpecial) {
+          ++forecast->copied;
+        }
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+RunForecast forecastRun(const std::vector<NQFileDataObject>& list,
+                        const std::map<std::string, bool>& exportClassFlags, bool copyOthers) {
+  RunForecast forecast;
+  forecastEntries(list, exportClassFlags, copyOthers, &forecast);
+  return forecast;
+}
+
 }  // namespace morvane

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/run_report.h"
 #include "filelist/nq_file_data_object.h"
 
 namespace morvane {
@@ -42,5 +44,30 @@ enum class RunTreatment {
 // of the file); a run copies or skips them. Pure: no file-system access.
 RunTreatment runTreatment(const NQFileDataObject& entry,
                           const std::map<std::string, bool>& exportClassFlags);
+
+// Why the classes that are on give no export to a document with
+// `extension`; nothing when one of them gives it one, or when the
+// extension has no table row.
+std::optional<MissingExport> missingExport(const std::string& extension,
+                                           const std::map<std::string, bool>& exportClassFlags);
+
+// The same for an entry a run would convert but for its formats: a file
+// with a convertible extension or a document package. Nothing for any
+// other entry (folders, special files, files that are copied or left).
+std::optional<MissingExport> missingExport(const NQFileDataObject& entry,
+                                           const std::map<std::string, bool>& exportClassFlags);
+
+// What a run of a list would make, decided as the run decides, without
+// file-system access (aliases count as files).
+struct RunForecast {
+  std::size_t converted = 0;  // documents with at least one export
+  std::size_t copied = 0;     // files that would be copied
+  std::vector<DocumentWithoutExport> withoutExport;
+
+  // No file at all would be made, and that for want of exports.
+  bool convertsNothing() const { return converted == 0 && copied == 0 && !withoutExport.empty(); }
+};
+RunForecast forecastRun(const std::vector<NQFileDataObject>& list,
+                        const std::map<std::string, bool>& exportClassFlags, bool copyOthers);
 
 }  // namespace morvane

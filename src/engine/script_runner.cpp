@@ -42,6 +42,14 @@ void ScriptRunner::planConversion(const NQFileDataObject& entry) {
   if (creatorStudio && !creatorStudioAppsForExtensions_.contains(ext)) return;
   if (!appsForExtensions_.contains(ext)) return;
   std::vector<std::string> formats = targetFormatsFor(entry);
+  if (formats.empty()) {
+    if (std::optional<MissingExport> missing = missingExport(ext, options_.exportClassFlags())) {
+      services_.env.log("Not converting " + entry.url.string() +
+                        ": the chosen formats give it no export");
+      report_.withoutExport.push_back({entry.url.string(), std::move(*missing)});
+    }
+    return;
+  }
   const std::string& app =
       (creatorStudio ? creatorStudioAppsForExtensions_ : appsForExtensions_).at(ext);
   std::vector<fs::path> paths = targetPathsFor(entry, formats);
@@ -66,7 +74,7 @@ void ScriptRunner::dropSourcesOfRun(const NQFileDataObject& entry, std::vector<f
     if (!isSourceOfRun((*paths)[i])) continue;
     services_.env.log("Skipping target " + (*paths)[i].string() + " of " + entry.url.string() +
                       ": it is a source document of this run and would be overwritten");
-    summary_.skippedExports.push_back((*paths)[i].string());
+    report_.skippedExports.push_back({entry.url.string(), (*paths)[i].string()});
     paths->erase(paths->begin() + static_cast<std::ptrdiff_t>(i));
     formats->erase(formats->begin() + static_cast<std::ptrdiff_t>(i));
   }
@@ -191,9 +199,8 @@ std::string ScriptRunner::lostTargetMessage() const {
 // The run ends with the error alert naming the folder; what the script
 // did, if it ran, stays in the counts below it.
 RunOutcome ScriptRunner::reportLostTarget() {
-  const std::string message = lostTargetMessage();
-  runFailureAlert(services_.alerts, services_.version, message,
-                  message + "\n" + describeRunWithNames(summary_), message);
+  report_.lostTarget = lostTarget_->string();
+  runFailureAlert(services_.alerts, services_.version, lostTargetMessage(), "", "", report_);
   return RunOutcome::failed;
 }
 
@@ -266,12 +273,13 @@ RunOutcome ScriptRunner::executeScript(const std::string& text) {
   if (!executed && error.cancelled) return reportCancel(error);
   if (!executed) return reportFailure(error, text);
   services_.env.log("did finish conversion");
-  summary_.converted = plannedDocuments();
+  report_.converted = plannedDocuments();
+  report_.planned = plannedDocuments();
   if (targetFolderLost()) return reportLostTarget();
   Alert success =
       makeResultAlert(AlertKind::success, {"Success", "Alert title when conversion completed successfully"},
                       {"Did complete conversion.", "Alert message when conversion completed"});
-  success.summary = describeRunWithNames(summary_);
+  success.report = report_;
   services_.alerts.runModal(success);
   return RunOutcome::succeeded;
 }
@@ -282,77 +290,58 @@ std::size_t ScriptRunner::plannedDocuments() const {
   return documents;
 }
 
-std::string describeRun(const RunSummary& summary) {
-  std::string text = summary.converted == 0   ? std::string("No document was converted")
-                     : summary.converted == 1 ? std::string("1 document converted")
-                                              : std::to_string(summary.converted) +
-                                                    " documents converted";
-  if (summary.copied == 1) text += ", 1 file copied";
-  if (summary.copied > 1) text += ", " + std::to_string(summary.copied) + " files copied";
-  const std::size_t skipped = summary.skippedExports.size();
-  if (skipped == 1) text += ", 1 export skipped: its target is a document of this run";
-  if (skipped > 1) {
-    text += ", " + std::to_string(skipped) +
-            " exports skipped: their targets are documents of this run";
-  }
-  return text;
-}
-
-std::string describeRunWithNames(const RunSummary& summary) {
-  std::string text = describeRun(summary);
-  for (const std::string& target : summary.skippedExports) text += "\nNot written: " + target;
-  return text;
-}
-
 RunOutcome ScriptRunner::reportCancel(const ScriptError& error) {
   services_.env.log("conversion cancelled");
-  summary_.converted = error.converted.value_or(0);
-  // The summary below tells how many were converted.
+  report_.converted = error.converted.value_or(0);
+  report_.planned = plannedDocuments();
+  report_.cancelled = true;
+  // The report below tells how many were converted.
   Alert cancelled = makeResultAlert(
       AlertKind::cancelled,
       {"Conversion cancelled", "Alert title when the user cancelled a conversion"},
       {"What was converted before the cancel stays in the target folder.",
        "Alert message when the user cancelled a conversion"});
-  cancelled.summary = describeRunWithNames(summary_);
+  cancelled.report = report_;
   services_.alerts.runModal(cancelled);
   return RunOutcome::cancelled;
 }
 
-std::string describeFailure(const ScriptError& error) {
-  std::string text;
-  for (const auto& [document, reason] : error.failedDocuments) {
-    text += "Document: " + document + "\nReason: " + reason + "\n\n";
-  }
-  if (!error.failedDocuments.empty()) return text;
-  // Where in the script it failed means nothing to the user.
+std::vector<FailedDocument> failedDocumentsOf(const ScriptError& error) {
+  if (!error.failedDocuments.empty()) return error.failedDocuments;
+  std::string document, message;
   for (const auto& [key, value] : error.info) {
+    // Where in the script it failed means nothing to the user.
     if (key == "application" || key == "statement" || key == "line" || key == "details") continue;
-    text += (key == "document" ? "Document: " : "Reason: ") + value + "\n";
+    if (key == "document") {
+      document = value;
+    } else if (key == "message" || message.empty()) {
+      message = value;
+    }
   }
-  return text;
+  FailureReason reason = error.reason ? *error.reason : FailureReason{FailureKind::unexplained, message};
+  return {{document, std::move(reason)}};
 }
 
 RunOutcome ScriptRunner::reportFailure(const ScriptError& error, const std::string& text) {
   const std::string description = error.description();
   services_.env.log("AppleScript ERROR:\n " + description);
-  summary_.converted = error.converted.value_or(0);
-  summary_.failed = std::max<std::size_t>(1, error.failedDocuments.size());
-  summary_.failures = error.failedDocuments;
-  std::string failed;
-  for (const auto& [document, reason] : error.failedDocuments) {
-    failed += "Not converted: " + document + "\n" + reason + "\n";
-  }
-  for (const auto& [key, value] : error.info) {
-    if (key == "document" && error.failedDocuments.empty()) failed = "Not converted: " + value + "\n";
-  }
-  for (const auto& [key, value] : error.info) {
-    if (key == "message" && error.failedDocuments.empty()) failed += value + "\n";
-  }
-  if (targetFolderLost()) failed = lostTargetMessage() + "\n" + failed;
+  report_.converted = error.converted.value_or(0);
+  report_.planned = plannedDocuments();
+  report_.failed = failedDocumentsOf(error);
+  if (targetFolderLost()) report_.lostTarget = lostTarget_->string();
   runFailureAlert(services_.alerts, services_.version,
-                  errorReportFor(error, text, services_.scripts.drivesUserApplications()),
-                  failed + describeRunWithNames(summary_), describeFailure(error));
+                  errorReportFor(error, text, services_.scripts.drivesUserApplications()), "", "",
+                  report_);
   return RunOutcome::failed;
+}
+
+RunOutcome ScriptRunner::refuseNothingToConvert(std::vector<DocumentWithoutExport> documents) {
+  for (const DocumentWithoutExport& d : documents) {
+    services_.env.log("Not converting " + d.document + ": the chosen formats give it no export");
+  }
+  services_.env.log("ERROR: no file would be made; the run does not start");
+  report_.withoutExport = std::move(documents);
+  return RunOutcome::nothingToConvert;
 }
 
 namespace {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/alerts.h"
+#include "engine/run_report.h"
 #include "engine/script_service.h"
 #include "filelist/env.h"
 #include "filelist/held_folder.h"
@@ -52,34 +53,10 @@ struct FileConversionConfig {
 
 using StringMap = std::map<std::string, std::string>;
 
-// How a run ended: with the success alert, with the error alert, or at a
-// question the user declined (or could not answer).
-enum class RunOutcome { succeeded, failed, endedAtQuestion, cancelled };
-
-// What a run did, for the alert that ends it and the side bar.
-struct RunSummary {
-  std::size_t converted = 0;  // documents whose exports all landed
-  std::size_t copied = 0;     // non-convertible files copied
-  std::size_t failed = 0;     // documents that failed
-  // With "continue after a failed document": each failed one and why.
-  std::vector<std::pair<std::string, std::string>> failures = {};
-  // Exports not written because their target is one of the run's own
-  // source documents, by target; how many is their count.
-  std::vector<std::string> skippedExports = {};
-};
-
-// "42 documents converted, 3 files copied"; "No document was converted";
-// with skipped exports ", 1 export skipped: its target is a document of
-// this run".
-std::string describeRun(const RunSummary& summary);
-
-// describeRun and, below it, one line per skipped export naming its
-// target: the text under a run's alert.
-std::string describeRunWithNames(const RunSummary& summary);
-// The failure in the user's words, for the error alert's details: each
-// failed document and why ("Document: …", "Reason: …"), without where in
-// the script it failed.
-std::string describeFailure(const ScriptError& error);
+// The documents a failed execution names, each with why: those the
+// service listed, else the one its fields name (or none, with an empty
+// document), with the reason the service gave or its message.
+std::vector<FailedDocument> failedDocumentsOf(const ScriptError& error);
 
 class ScriptRunner {
  public:
@@ -97,9 +74,11 @@ class ScriptRunner {
   const std::vector<std::string>& iworkFormats() const { return iworkFormats_; }
 
   // Appends one record under the entry's application, unless its extension
-  // is in no table. Creates the target folders. A target that is one of
+  // is in no table. A document that the export classes give no target is
+  // not planned: it goes into the report's withoutExport. Creates the
+  // target folders. A target that is one of
   // the run's own source documents is left out of the record (logged and
-  // counted in the summary's skippedExports); a document that loses every
+  // counted in the report's skippedExports); a document that loses every
   // target so is not planned at all. A target that an earlier record or
   // copy of this run already took gets the first free number before its
   // extension (logged), so that no output of the run writes over another.
@@ -140,9 +119,12 @@ class ScriptRunner {
   RunOutcome runConversions();
 
   // A non-convertible file was copied into the target.
-  void noteCopied() { ++summary_.copied; }
-  // What the last executed script did.
-  const RunSummary& summary() const { return summary_; }
+  void noteCopied() { ++report_.copied; }
+  // What the run did (the last executed script, the walk before it).
+  const RunReport& report() const { return report_; }
+  // The run makes no file at all, for want of exports of these documents:
+  // it ends before it starts, without an alert (the front end tells why).
+  RunOutcome refuseNothingToConvert(std::vector<DocumentWithoutExport> documents);
 
   // Executes the text and ends the run with the success or error alert; a
   // run cancelled before (during its walk) executes nothing and ends with
@@ -197,7 +179,7 @@ class ScriptRunner {
   std::optional<std::pair<std::uint64_t, std::uint64_t>> targetIdentity_;
   std::optional<HeldFolder> heldTarget_;
   std::optional<fs::path> lostTarget_;
-  RunSummary summary_;
+  RunReport report_;
 };
 
 // A path as one string literal of the script: between double quotes, with

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/target_paths.h"
+#include "cli/run_report_text.h"
 #include "testing/engine_fixture.h"
 
 namespace morvane {
@@ -129,21 +130,29 @@ TEST_F(ScriptRunnerTest, PlansUnderTheApplicationOfTheExtension) {
   EXPECT_EQ(script.find("b.DOCX"), std::string::npos);
 }
 
-TEST_F(ScriptRunnerTest, RecordWithoutTargetsOpensAndCloses) {
+// A document that the chosen classes give no target is not planned (a
+// script that opens and closes it would count it as converted): the
+// report names it and why.
+TEST_F(ScriptRunnerTest, DocumentWithoutTargetsIsNotPlanned) {
   options_.setTargetFolder(tmp_.path() / "Out");
   options_.setOfficeExport(false);
   options_.setIworkExport(true);
   const fs::path pages = tmp_.write("x.pages");
   runner().planConversion(entry(pages));
   runner().planConversion(entry(pages));
-  const auto& planned = runner().conversionConfigs().at("Pages");
-  ASSERT_EQ(planned.size(), 2u);
-  EXPECT_TRUE(planned[0].targetPaths.empty());
-  const std::string group = "  activate\n  open POSIX file \"" + pages.string() +
-                            "\"\n  close document 1\n";
-  EXPECT_EQ(runner().composeScript(),
-            "tell application \"/Applications/Pages.app\"\n" + group + group + "  quit\nend tell\n");
+  EXPECT_TRUE(runner().conversionConfigs().at("Pages").empty());
+  EXPECT_EQ(runner().composeScript(), "");
   EXPECT_EQ(env_.lines[0], "");  // the empty format line
+  const MissingExport why{"pages", {"iwork"}, {"office", "pdf"}};
+  ASSERT_EQ(runner().report().withoutExport.size(), 2u);
+  EXPECT_EQ(runner().report().withoutExport[0].document, pages.string());
+  EXPECT_EQ(runner().report().withoutExport[0].why, why);
+  EXPECT_EQ(runner().runConversions(), RunOutcome::succeeded);
+  EXPECT_EQ(runner().report().converted, 0u);
+  EXPECT_EQ(englishSummary(alerts_.shown.back()),
+            "No document was converted\nNot converted: " + pages.string() +
+                " — pages files have no iWork export\nNot converted: " + pages.string() +
+                " — pages files have no iWork export");
 }
 
 TEST_F(ScriptRunnerTest, PathsCannotEndTheStringLiteral) {
@@ -201,7 +210,7 @@ TEST_F(ScriptRunnerTest, RunAlertsTellWhatTheRunDid) {
   ASSERT_EQ(alerts_.shown.size(), 1u);
   EXPECT_EQ(alerts_.shown[0].kind, AlertKind::success);
   EXPECT_EQ(alerts_.shown[0].buttons.size(), 1u);  // OK: nothing to cancel
-  EXPECT_EQ(alerts_.shown[0].summary, "No document was converted");
+  EXPECT_EQ(englishSummary(alerts_.shown[0]), "No document was converted");
 
   ScriptError failed{{{"document", "/in/b.docx"}, {"message", "the file is empty (0 bytes)"}}};
   failed.converted = 1;
@@ -211,34 +220,48 @@ TEST_F(ScriptRunnerTest, RunAlertsTellWhatTheRunDid) {
   runner().executeScript("tell application \"Pages\"\nend tell\n");
   ASSERT_EQ(alerts_.shown.size(), 2u);
   EXPECT_EQ(alerts_.shown[1].kind, AlertKind::failure);
-  EXPECT_EQ(alerts_.shown[1].summary,
+  EXPECT_EQ(englishSummary(alerts_.shown[1]),
             "Not converted: /in/b.docx\nthe file is empty (0 bytes)\n"
             "1 document converted, 2 files copied");
-  // The details in words: the document and why, not where in the script.
-  EXPECT_EQ(alerts_.shown[1].details,
-            "Document: /in/b.docx\nReason: the file is empty (0 bytes)\n");
-  EXPECT_EQ(runner().summary().failed, 1u);
-  EXPECT_EQ(describeRun({42, 3, 0}), "42 documents converted, 3 files copied");
-  EXPECT_EQ(describeRun({1, 1, 0}), "1 document converted, 1 file copied");
+  // The report as data: the document and why, not where in the script.
+  ASSERT_TRUE(alerts_.shown[1].report.has_value());
+  const RunReport& report = *alerts_.shown[1].report;
+  ASSERT_EQ(report.failed.size(), 1u);
+  EXPECT_EQ(report.failed[0].document, "/in/b.docx");
+  EXPECT_EQ(report.failed[0].reason.sentence, "the file is empty (0 bytes)");
+  EXPECT_EQ(report.converted, 1u);
+  EXPECT_EQ(report.copied, 2u);
+  EXPECT_EQ(runner().report().failed.size(), 1u);
+  EXPECT_EQ(describeRun(RunReport{.converted = 42, .copied = 3}),
+            "42 documents converted, 3 files copied");
+  EXPECT_EQ(describeRun(RunReport{.converted = 1, .copied = 1}),
+            "1 document converted, 1 file copied");
 }
 
-// The details of a failure are words for the user: each document and why;
-// where in the script it stopped (application, statement, line) is left
-// to the error report.
-TEST(DescribeFailureTest, TellsDocumentsAndReasonsOnly) {
+// The failed documents of a run are each document and why; where in the
+// script it stopped (application, statement, line) is left to the error
+// report. The reason the service knows (kind, wording) is kept.
+TEST(FailedDocumentsTest, TellDocumentsAndReasonsOnly) {
   ScriptError error{{{"application", "Pages"},
                      {"statement", "open POSIX file \"/in/a.pages\""},
                      {"line", "3"},
                      {"document", "/in/a.pages"},
                      {"message", "the document is damaged"}}};
-  EXPECT_EQ(describeFailure(error), "Document: /in/a.pages\nReason: the document is damaged\n");
-  error.failedDocuments = {{"/in/a.pages", "the document is damaged"},
-                           {"/in/b.key", "no permission to read /in/b.key"}};
-  EXPECT_EQ(describeFailure(error),
-            "Document: /in/a.pages\nReason: the document is damaged\n\n"
-            "Document: /in/b.key\nReason: no permission to read /in/b.key\n\n");
-  EXPECT_EQ(describeFailure(ScriptError{{{"error", "line 2: unknown statement"}}}),
-            "Reason: line 2: unknown statement\n");
+  EXPECT_EQ(failedDocumentsOf(error),
+            (std::vector<FailedDocument>{{"/in/a.pages", {FailureKind::unexplained,
+                                                          "the document is damaged"}}}));
+  error.reason = FailureReason::worded(FailureKind::diskFull, "the disk of %1 is full", {"/out"});
+  EXPECT_EQ(failedDocumentsOf(error)[0].reason.kind, FailureKind::diskFull);
+  EXPECT_EQ(failedDocumentsOf(error)[0].reason.sentence, "the disk of /out is full");
+  error.failedDocuments = {{"/in/a.pages", {FailureKind::damaged, "the document is damaged"}},
+                           {"/in/b.key", {FailureKind::noPermission,
+                                          "no permission to read /in/b.key"}}};
+  EXPECT_EQ(failedDocumentsOf(error), error.failedDocuments);
+  const std::vector<FailedDocument> unnamed =
+      failedDocumentsOf(ScriptError{{{"error", "line 2: unknown statement"}}});
+  ASSERT_EQ(unnamed.size(), 1u);
+  EXPECT_EQ(unnamed[0].document, "");
+  EXPECT_EQ(unnamed[0].reason.sentence, "line 2: unknown statement");
 }
 
 TEST_F(ScriptRunnerTest, ScriptThatCannotBeCreatedIsAFailure) {
@@ -266,7 +289,7 @@ TEST_F(ScriptRunnerTest, ACancelledRunHasItsOwnAlertAndOutcome) {
   // The count is told once, in the summary.
   EXPECT_EQ(alerts_.shown[0].message.key,
             "What was converted before the cancel stays in the target folder.");
-  EXPECT_EQ(alerts_.shown[0].summary, "3 documents converted");
+  EXPECT_EQ(englishSummary(alerts_.shown[0]), "3 documents converted");
   EXPECT_EQ(alerts_.shown[0].kind, AlertKind::cancelled);
   EXPECT_EQ(alerts_.shown[0].buttons.size(), 1u);
   EXPECT_TRUE(alerts_.mails.empty());
@@ -331,20 +354,21 @@ TEST_F(ScriptRunnerTest, SkippedExportsAreCountedAndNamed) {
   for (const NQFileDataObject& e : *options_.fileList()[0].dirContents) runner().planConversion(e);
   EXPECT_TRUE(runner().conversionConfigs().at("Pages").empty());
   EXPECT_EQ(env_.linesContaining("Not converting ").size(), 2u);
-  std::vector<std::string> skipped = runner().summary().skippedExports;
+  std::vector<std::string> skipped;
+  for (const SkippedExport& s : runner().report().skippedExports) skipped.push_back(s.target);
   std::sort(skipped.begin(), skipped.end());
   EXPECT_EQ(skipped, (std::vector<std::string>{docx.string(), pages.string()}));
   EXPECT_EQ(runner().runConversions(), RunOutcome::succeeded);
   EXPECT_EQ(createdScript(), "");
-  const std::string summary = alerts_.shown.back().summary;
+  const std::string summary = englishSummary(alerts_.shown.back());
   EXPECT_TRUE(summary.starts_with(
       "No document was converted, 2 exports skipped: their targets are documents of this run\n"))
       << summary;
   EXPECT_NE(summary.find("\nNot written: " + docx.string()), std::string::npos) << summary;
   EXPECT_NE(summary.find("\nNot written: " + pages.string()), std::string::npos) << summary;
 
-  RunSummary one{1, 0, 0};
-  one.skippedExports = {"/t/a.pages"};
+  RunReport one{.converted = 1};
+  one.skippedExports = {{"/in/a.docx", "/t/a.pages"}};
   EXPECT_EQ(describeRun(one), "1 document converted, 1 export skipped: its target is a document "
                               "of this run");
   EXPECT_EQ(describeRunWithNames(one), describeRun(one) + "\nNot written: /t/a.pages");
@@ -353,10 +377,10 @@ TEST_F(ScriptRunnerTest, SkippedExportsAreCountedAndNamed) {
   scripts_.executeError = ScriptError{{{"message", "broken"}}};
   runner().planConversion(NQFileDataObject(docx, 1, false, env_));
   runner().runConversions();
-  EXPECT_NE(alerts_.shown.back().summary.find("1 export skipped: its target is a document of "
+  EXPECT_NE(englishSummary(alerts_.shown.back()).find("1 export skipped: its target is a document of "
                                               "this run\nNot written: " + pages.string()),
             std::string::npos)
-      << alerts_.shown.back().summary;
+      << englishSummary(alerts_.shown.back());
 }
 
 // Planning makes the target folder; once it was there, the run never makes
@@ -382,7 +406,7 @@ TEST_F(ScriptRunnerTest, ATargetFolderRemovedWhilePlanningIsNotMadeAgain) {
   EXPECT_EQ(runner().runConversions(), RunOutcome::failed);
   EXPECT_TRUE(scripts_.created.empty());
   ASSERT_EQ(alerts_.titles(), std::vector<std::string>{"Error"});
-  EXPECT_TRUE(alerts_.shown[0].summary.starts_with(message + "\n")) << alerts_.shown[0].summary;
+  EXPECT_TRUE(englishSummary(alerts_.shown[0]).starts_with(message + "\n")) << englishSummary(alerts_.shown[0]);
   EXPECT_FALSE(fs::exists(out));
 }
 
@@ -414,9 +438,9 @@ TEST_F(ScriptRunnerTest, ATargetFolderRemovedWhileTheScriptRunsFailsTheRun) {
     alerts_.shown.clear();
     EXPECT_EQ(runner.runConversions(), RunOutcome::failed) << makeAgain;
     ASSERT_EQ(alerts_.titles(), std::vector<std::string>{"Error"}) << makeAgain;
-    EXPECT_TRUE(alerts_.shown[0].summary.starts_with("The target folder " + out.string() +
+    EXPECT_TRUE(englishSummary(alerts_.shown[0]).starts_with("The target folder " + out.string() +
                                                      " was removed during the run"))
-        << alerts_.shown[0].summary;
+        << englishSummary(alerts_.shown[0]);
     EXPECT_EQ(runner.lostTargetFolder(), out);
   }
   // Left in place, it is the same folder however much the run wrote into it.

@@ -12,18 +12,28 @@
 #include <utility>
 #include <vector>
 
+#include "engine/failure_reason.h"
+
 namespace morvane {
+
+// A document that failed, and why.
+struct FailedDocument {
+  std::string document;
+  FailureReason reason;
+  bool operator==(const FailedDocument& other) const {
+    return document == other.document && reason.sentence == other.reason.sentence;
+  }
+};
 
 // What a failed creation or execution reports: named fields, in order.
 struct ScriptError {
   std::vector<std::pair<std::string, std::string>> info;
   bool cancelled = false;  // the run was cancelled, nothing failed
   // With continueAfterFailures: every document that failed, with why.
-  std::vector<std::pair<std::string, std::string>> failedDocuments = {};
-  // The details behind each failed document's reason (LibreOffice's own
-  // words), by its place in failedDocuments; empty where there are none.
-  // May be shorter than failedDocuments.
-  std::vector<std::string> failedDetails = {};
+  std::vector<FailedDocument> failedDocuments = {};
+  // Why the failing statement failed, where the service knows more than
+  // the "message" field says.
+  std::optional<FailureReason> reason = std::nullopt;
   // Documents whose exports all landed before the end, where the service
   // counts them.
   std::optional<std::size_t> converted = std::nullopt;

@@ -5,10 +5,13 @@
 // for error reports and logs).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 
 namespace morvane {
+
+struct FailureReason;  // engine/failure_reason.h
 
 class Status {
  public:
@@ -22,6 +25,13 @@ class Status {
   // What the message explains, in its original words; empty when the
   // message says it all.
   const std::string& details() const { return details_; }
+  // Why, as a reason a front end can word itself (FailureReason::status
+  // attaches it); null when the message is all there is.
+  const FailureReason* reason() const { return reason_.get(); }
+  Status withReason(std::shared_ptr<const FailureReason> reason) && {
+    reason_ = std::move(reason);
+    return std::move(*this);
+  }
 
  private:
   Status(std::string message, std::string details)
@@ -30,6 +40,7 @@ class Status {
   bool failed_ = false;
   std::string message_;
   std::string details_;
+  std::shared_ptr<const FailureReason> reason_;
 };
 
 }  // namespace morvane

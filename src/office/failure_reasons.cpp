@@ -73,8 +73,9 @@ std::string officeErrorClass(const std::string& text) {
   return text.substr(at + 6, end == std::string::npos ? std::string::npos : end - at - 6);
 }
 
-FailureReason reason(FailureKind kind, std::string sentence, const std::string& details) {
-  return {kind, std::move(sentence), details};
+FailureReason reason(FailureKind kind, std::string pattern, std::vector<std::string> values,
+                     const std::string& details) {
+  return FailureReason::worded(kind, std::move(pattern), std::move(values), details);
 }
 
 // The system's errors that say something plain about a file, by the words
@@ -92,19 +93,24 @@ constexpr SystemError kSystemErrors[] = {
 
 std::string folderOf(const std::string& path) { return fs::path(path).parent_path().string(); }
 
-// The sentence for a system error `code` met reading or writing `path`.
-std::string fileErrorSentence(int code, const std::string& path, bool writing) {
-  switch (code) {
+// The reason for a system error `code` met reading or writing `path`.
+FailureReason fileErrorReason(const SystemError& e, const std::string& path, bool writing,
+                              const std::string& text) {
+  switch (e.code) {
     case ENOSPC:
-    case EDQUOT: return "the disk of " + folderOf(path) + " is full";
+    case EDQUOT: return reason(e.kind, "the disk of %1 is full", {folderOf(path)}, text);
     case EACCES:
-    case EPERM: return (writing ? "no permission to write " : "no permission to read ") + path;
-    case EROFS: return "the folder " + folderOf(path) + " is on a read-only disk";
+    case EPERM:
+      return reason(e.kind, writing ? "no permission to write %1" : "no permission to read %1",
+                    {path}, text);
+    case EROFS:
+      return reason(e.kind, "the folder %1 is on a read-only disk", {folderOf(path)}, text);
     case ENOENT:
-      return writing ? "the folder " + folderOf(path) + " no longer exists"
-                     : "the file " + path + " no longer exists";
+      return writing ? reason(e.kind, "the folder %1 no longer exists", {folderOf(path)}, text)
+                     : reason(e.kind, "the file %1 no longer exists", {path}, text);
     default:
-      return "the name " + fs::path(path).filename().string() + " is too long for its disk";
+      return reason(e.kind, "the name %1 is too long for its disk",
+                    {fs::path(path).filename().string()}, text);
   }
 }
 
@@ -125,7 +131,7 @@ bool inOfficeTerms(const std::string& text) {
 FailureReason explainFileError(const std::string& path, bool writing, const std::string& text) {
   for (const SystemError& e : kSystemErrors) {
     if (text.find(std::generic_category().message(e.code)) != std::string::npos) {
-      return reason(e.kind, fileErrorSentence(e.code, path, writing), text);
+      return fileErrorReason(e, path, writing, text);
     }
   }
   return {FailureKind::unexplained, text, {}};
@@ -134,24 +140,27 @@ FailureReason explainFileError(const std::string& path, bool writing, const std:
 FailureReason explainLoadFailure(const std::string& path, const Status& failure) {
   const std::string& text = failure.message();
   const std::string raw = failure.details().empty() ? text : failure.details();
-  if (!failure.details().empty()) return {FailureKind::unexplained, text, failure.details()};
+  if (!failure.details().empty()) return reasonOf(failure);
   if (readRefused(path)) {
-    return reason(FailureKind::noPermission, "no permission to read " + path, raw);
+    return reason(FailureKind::noPermission, "no permission to read %1", {path}, raw);
   }
   if (isPasswordProtected(path)) {
     return reason(FailureKind::passwordProtected,
-                  "the document is password-protected; remove the password to convert it", raw);
+                  "the document is password-protected; remove the password to convert it", {},
+                  raw);
   }
-  if (text.starts_with("no such file: ")) return {FailureKind::missing, text, {}};
+  if (text.starts_with("no such file: ")) {
+    return reason(FailureKind::missing, "no such file: %1", {text.substr(14)}, {});
+  }
   const std::string errorClass = officeErrorClass(text);
   if (errorClass == "Access") {
-    return reason(FailureKind::noPermission, "no permission to read " + path, raw);
+    return reason(FailureKind::noPermission, "no permission to read %1", {path}, raw);
   }
   if (errorClass == "NotExists") {
-    return reason(FailureKind::missing, "no such file: " + path, raw);
+    return reason(FailureKind::missing, "no such file: %1", {path}, raw);
   }
   if (inOfficeTerms(text)) {
-    return reason(FailureKind::damaged, "the file is damaged or truncated", raw);
+    return reason(FailureKind::damaged, "the file is damaged or truncated", {}, raw);
   }
   return {FailureKind::unexplained, text, {}};
 }
@@ -159,44 +168,44 @@ FailureReason explainLoadFailure(const std::string& path, const Status& failure)
 FailureReason explainSaveFailure(const std::string& target, const Status& failure,
                                  std::uintmax_t neededRoom) {
   const std::string& text = failure.message();
-  if (!failure.details().empty()) return {FailureKind::unexplained, text, failure.details()};
+  if (!failure.details().empty()) return reasonOf(failure);
   const fs::path folder = fs::path(target).parent_path();
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) {
     return ec && ec != std::errc::no_such_file_or_directory
-               ? reason(FailureKind::missing,
-                        "the folder " + folder.string() + " cannot be reached: " + ec.message(),
-                        text)
-               : reason(FailureKind::missing, "the folder " + folder.string() + " no longer exists",
+               ? reason(FailureKind::missing, "the folder %1 cannot be reached: %2",
+                        {folder.string(), ec.message()}, text)
+               : reason(FailureKind::missing, "the folder %1 no longer exists", {folder.string()},
                         text);
   }
   if (::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS)) {
     if (errno == EROFS) {
-      return reason(FailureKind::readOnlyDisk,
-                    "the folder " + folder.string() + " is on a read-only disk", text);
+      return reason(FailureKind::readOnlyDisk, "the folder %1 is on a read-only disk",
+                    {folder.string()}, text);
     }
-    return reason(FailureKind::noPermission, "no permission to write in " + folder.string(), text);
+    return reason(FailureKind::noPermission, "no permission to write in %1", {folder.string()},
+                  text);
   }
   struct statvfs vfs;
   // (Virtual file systems such as /proc have no blocks at all.)
   if (::statvfs(folder.c_str(), &vfs) == 0 && vfs.f_blocks > 0 &&
       static_cast<std::uintmax_t>(vfs.f_bavail) * vfs.f_frsize <
           std::max(kNearlyFull, neededRoom)) {
-    return reason(FailureKind::diskFull, "the disk of " + folder.string() + " is full", text);
+    return reason(FailureKind::diskFull, "the disk of %1 is full", {folder.string()}, text);
   }
   const std::string errorClass = officeErrorClass(text);
   if (errorClass == "Access") {
-    return reason(FailureKind::noPermission, "no permission to write " + target, text);
+    return reason(FailureKind::noPermission, "no permission to write %1", {target}, text);
   }
   if (errorClass == "Space") {
-    return reason(FailureKind::diskFull, "the disk of " + folder.string() + " is full", text);
+    return reason(FailureKind::diskFull, "the disk of %1 is full", {folder.string()}, text);
   }
   if (FailureReason system = explainFileError(target, true, text);
       system.kind != FailureKind::unexplained) {
     return system;
   }
   if (inOfficeTerms(text)) {
-    return reason(FailureKind::unexplained, "LibreOffice could not write " + target, text);
+    return reason(FailureKind::unexplained, "LibreOffice could not write %1", {target}, text);
   }
   return {FailureKind::unexplained, text, {}};
 }
@@ -211,9 +220,11 @@ FailureReason wrongKindOfFile(const std::string& path, const std::string& found,
     return "a document of another kind";
   };
   const std::string ext = fs::path(path).extension().string();
-  return reason(FailureKind::wrongKind,
-                "this " + (ext.empty() ? std::string() : ext + " ") + "file is " + named(found) +
-                    ", not " + named(wanted),
+  // The kinds are part of the wording: a front end words each pair whole.
+  const std::string pattern = std::string(ext.empty() ? "this file" : "this %1 file") + " is " +
+                              named(found) + ", not " + named(wanted);
+  return reason(FailureKind::wrongKind, pattern,
+                ext.empty() ? std::vector<std::string>{} : std::vector<std::string>{ext},
                 application + " opens " + wanted + " documents, but LibreOffice read this one as " +
                     named(found));
 }
@@ -223,29 +234,28 @@ FailureReason workerStopped(int exitStatus, const std::string& lastMessage) {
                         Subprocess::describeStatus(exitStatus) + ")";
   if (!lastMessage.empty()) details += "; its last message: " + lastMessage;
   if (!WIFSIGNALED(exitStatus)) {
-    return reason(FailureKind::crashed, "LibreOffice stopped unexpectedly on this document",
+    return reason(FailureKind::crashed, "LibreOffice stopped unexpectedly on this document", {},
                   details);
   }
   if (WTERMSIG(exitStatus) == SIGKILL) {  // not by the service: it says why it ends one
     return reason(FailureKind::crashed,
                   "LibreOffice was ended by the system on this document, perhaps for lack of "
                   "memory",
-                  details);
+                  {}, details);
   }
-  return reason(FailureKind::crashed, "LibreOffice crashed on this document", details);
+  return reason(FailureKind::crashed, "LibreOffice crashed on this document", {}, details);
 }
 
 FailureReason workerTooLarge(std::uint64_t capBytes) {
-  return reason(FailureKind::tooMuchMemory,
-                "it needs more memory than the " + std::to_string(capBytes >> 20) +
-                    " MB allowed per document",
+  return reason(FailureKind::tooMuchMemory, "it needs more memory than the %1 MB allowed per document",
+                {std::to_string(capBytes >> 20)},
                 "the LibreOffice worker grew past " + std::to_string(capBytes >> 20) +
                     " MB and was ended");
 }
 
 FailureReason workerTooSlow(std::chrono::milliseconds limit) {
-  return reason(FailureKind::tooSlow,
-                "it took longer than the time limit of " + formatTimeLimit(limit),
+  return reason(FailureKind::tooSlow, "it took longer than the time limit of %1",
+                {formatTimeLimit(limit)},
                 "LibreOffice gave no answer within " + formatTimeLimit(limit) +
                     "; the worker was ended");
 }

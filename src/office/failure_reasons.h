@@ -11,33 +11,10 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/failure_reason.h"
 #include "filelist/status.h"
 
 namespace morvane {
-
-enum class FailureKind {
-  unexplained,  // nothing better is known: the sentence is the text itself
-  missing,      // the document, or the target's folder, is not there
-  diskFull,
-  readOnlyDisk,
-  nameTooLong,
-  noPermission,
-  damaged,  // damaged or truncated
-  wrongKind,
-  passwordProtected,
-  crashed,
-  tooMuchMemory,
-  tooSlow,
-};
-
-struct FailureReason {
-  FailureKind kind = FailureKind::unexplained;
-  std::string sentence;  // plain words, for the user
-  std::string details;   // the text it explains; empty when that is the sentence
-
-  // The reason as a failed status (message: the sentence).
-  Status status() const { return Status::error(sentence, details); }
-};
 
 // Whether `text` is in LibreOffice's own terms (its error codes, the names
 // of its functions), not fit to be shown to a user as it is.

@@ -227,6 +227,7 @@ ScriptError describeStatement(const TellBlock& tell, const ScriptStatement& st,
   if (!document.empty()) error.info.emplace_back("document", document);
   error.info.emplace_back("message", failure.message());
   if (!failure.details().empty()) error.info.emplace_back("details", failure.details());
+  error.reason = reasonOf(failure);
   return error;
 }
 
@@ -722,7 +723,6 @@ class OfficeScript : public Script {
     if (failures_.empty()) return true;
     *error = *firstFailure_;
     error->failedDocuments = failures_;
-    error->failedDetails = failureDetails_;
     error->converted = converted_.load();
     return false;
   }
@@ -809,14 +809,13 @@ class OfficeScript : public Script {
 
   // Keeps a failed document and its reason for the end of the run.
   void recordFailure(const ScriptError& error) {
-    std::string document, reason, details;
+    std::string document, message;
     for (const auto& [key, value] : error.info) {
       if (key == "document") document = value;
-      if (key == "message") reason = value;
-      if (key == "details") details = value;
+      if (key == "message") message = value;
     }
-    failures_.emplace_back(document, reason);
-    failureDetails_.push_back(details);
+    failures_.push_back({document, error.reason ? *error.reason
+                                                : FailureReason{FailureKind::unexplained, message}});
     if (!firstFailure_) firstFailure_ = error;
   }
 
@@ -960,8 +959,7 @@ class OfficeScript : public Script {
   std::atomic<bool> keepGoing_{false};
   WrittenFile written_;  // set before execute
   TargetFolders folders_;  // the folders exported into, as first seen
-  std::vector<std::pair<std::string, std::string>> failures_;  // of a run that goes on
-  std::vector<std::string> failureDetails_;                     // the details of each of them
+  std::vector<FailedDocument> failures_;  // of a run that goes on
   std::optional<ScriptError> firstFailure_;
   std::atomic<std::size_t> converted_{0};  // documents whose exports all landed
   std::vector<std::thread> lanes_;

@@ -466,8 +466,8 @@ TEST_F(OfficeServiceTest, ATargetFolderRemovedDuringTheRunIsNeverMadeAgain) {
       EXPECT_EQ(info(error_, "message"), gone("doc2")) << label;
       if (keepGoing) {
         ASSERT_EQ(error_.failedDocuments.size(), 3u) << label;
-        EXPECT_EQ(error_.failedDocuments[2],
-                  std::pair((tmp_.path() / "doc4.docx").string(), gone("doc4")));
+        EXPECT_EQ(error_.failedDocuments[2].document, (tmp_.path() / "doc4.docx").string());
+        EXPECT_EQ(error_.failedDocuments[2].reason.sentence, gone("doc4"));
       }
       EXPECT_EQ(error_.converted, 1u) << label;
       EXPECT_EQ(written_, std::vector<std::string>{"doc1.pdf"}) << label;
@@ -492,7 +492,8 @@ TEST_F(OfficeServiceTest, AnExportIntoATargetFolderMadeAgainFails) {
   script->continueAfterFailures();
   ASSERT_FALSE(script->execute(&error_));
   ASSERT_EQ(error_.failedDocuments.size(), 2u);
-  for (const auto& [document, reason] : error_.failedDocuments) {
+  for (const auto& [document, why] : error_.failedDocuments) {
+    const std::string& reason = why.sentence;
     EXPECT_NE(reason.find("the target folder " + out.string() +
                           " was removed during the run and another one made in its place"),
               std::string::npos)
@@ -642,14 +643,14 @@ TEST_F(OfficeServiceTest, ARunThatGoesOnAfterFailuresListsThemAtTheEnd) {
     script->continueAfterFailures();
     ASSERT_FALSE(script->execute(&error_)) << workers;
     ASSERT_EQ(error_.failedDocuments.size(), 2u) << workers;
-    EXPECT_EQ(error_.failedDocuments[0].first, (tmp_.path() / "doc2.docx").string());
-    EXPECT_EQ(error_.failedDocuments[1].first, (tmp_.path() / "doc4.docx").string());
-    EXPECT_EQ(error_.failedDocuments[1].second, "disk trouble");
+    EXPECT_EQ(error_.failedDocuments[0].document, (tmp_.path() / "doc2.docx").string());
+    EXPECT_EQ(error_.failedDocuments[1].document, (tmp_.path() / "doc4.docx").string());
+    EXPECT_EQ(error_.failedDocuments[1].reason.sentence, "disk trouble");
     // The words behind each reason, for the error report.
-    ASSERT_EQ(error_.failedDetails.size(), 2u) << workers;
-    EXPECT_NE(error_.failedDetails[0].find("killed by signal 11"), std::string::npos)
-        << error_.failedDetails[0];
-    EXPECT_EQ(error_.failedDetails[1], "");
+    EXPECT_NE(error_.failedDocuments[0].reason.details.find("killed by signal 11"),
+              std::string::npos)
+        << error_.failedDocuments[0].reason.details;
+    EXPECT_EQ(error_.failedDocuments[1].reason.details, "");
     EXPECT_EQ(error_.converted, 3u);
     std::vector<std::string> files = outFiles();
     std::sort(files.begin(), files.end());
@@ -721,7 +722,7 @@ TEST_F(OfficeServiceTest, OnePoolServesEveryBlockAndCommitsInScriptOrder) {
   EXPECT_EQ(failing("n2", true), (std::vector<std::string>{"k1.pdf", "k2.pdf", "n1.pdf", "n3.pdf",
                                                            "p1.pdf", "p2.pdf", "p3.pdf"}));
   ASSERT_EQ(error_.failedDocuments.size(), 1u);
-  EXPECT_EQ(error_.failedDocuments[0].first, (tmp_.path() / "n2.xlsx").string());
+  EXPECT_EQ(error_.failedDocuments[0].document, (tmp_.path() / "n2.xlsx").string());
   EXPECT_EQ(error_.converted, 7u);
 }
 

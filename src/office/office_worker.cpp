@@ -450,8 +450,8 @@ Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
     return Status::error(fields[1], fields.size() > 2 ? fields[2] : std::string());
   }
   lastEnding_ = Ending::stopped;
-  return failure(FailureReason{FailureKind::crashed, "the LibreOffice worker failed",
-                               "the LibreOffice worker answered \"" + line + "\""});
+  return failure(FailureReason::worded(FailureKind::crashed, "the LibreOffice worker failed", {},
+                                       "the LibreOffice worker answered \"" + line + "\""));
 }
 
 Subprocess::ReadResult OfficeWorker::readWatched(std::string* line, bool* tooLarge) {
@@ -566,9 +566,9 @@ Status OfficeWorker::failure(const std::optional<FailureReason>& known) {
   dropProcess();
   const std::string last = lastOutputLine();
   if (!known) return workerStopped(status, last).status();
-  std::string details = known->details;
-  if (!last.empty()) details += "; its last message: " + last;
-  return Status::error(known->sentence, details);
+  FailureReason reason = *known;
+  if (!last.empty()) reason.details += "; its last message: " + last;
+  return reason.status();
 }
 
 std::string OfficeWorker::lastOutputLine() const {

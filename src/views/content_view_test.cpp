@@ -327,7 +327,7 @@ TEST_F(ContentViewTest, DeleteSelectsTheNextRow) {
 TEST_F(ContentViewTest, LastRunLineTellsACancelAndKeepsRunInPlace) {
   start();
   SideBarView* side = content_->sideBar();
-  for (int i = 0; i < 5; ++i) options().addFile(tmp_.write("d" + std::to_string(i) + ".docx"));
+  for (int i = 0; i < 5; ++i) options().addFile(tmp_.write("d" + std::to_string(i) + ".pages"));
   options().setTargetFolder(tmp_.mkdir("Out"));
   runQueued();
   const QRect runBefore = side->runButton()->geometry();

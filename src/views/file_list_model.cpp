@@ -9,6 +9,7 @@
 
 #include "engine/conversion_controller.h"
 #include "engine/export_formats.h"
+#include "views/run_texts.h"
 
 namespace morvane {
 
@@ -126,8 +127,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
       return QString::fromStdString(e->displayValue("filename", env_));
-    case Qt::ToolTipRole:
-      return QString::fromStdString(e->url.string());
+    case Qt::ToolTipRole: {
+      const QString why = whyLeftOut(index);
+      const QString path = QString::fromStdString(e->url.string());
+      return why.isEmpty() ? path : path + '\n' + why;
+    }
     case Qt::DecorationRole:
       return iconFor(*e);
     case Qt::ForegroundRole:
@@ -151,6 +155,25 @@ bool FileListModel::leftOutOfRun(const QModelIndex& index) const {
   if (e == nullptr) return false;
   if (static_cast<const Node*>(index.internalPointer())->inPackage) return true;
   return runTreatment(*e, exportClasses_) == RunTreatment::notConverted;
+}
+
+QString FileListModel::whyLeftOut(const QModelIndex& index) const {
+  if (!leftOutOfRun(index)) return {};
+  const NQFileDataObject& e = *entry(index);
+  if (static_cast<const Node*>(index.internalPointer())->inPackage) {
+    return tr("Part of a document package: converted with it", "Tooltip of a greyed entry");
+  }
+  if (std::optional<MissingExport> missing = missingExport(e, exportClasses_)) {
+    return tr("Not converted: %1", "Tooltip of a greyed entry: why")
+        .arg(RunTexts::missingExport(*missing, true));
+  }
+  if (e.isSpecial) {
+    return tr("Neither a file nor a folder: left out", "Tooltip of a greyed entry");
+  }
+  return options_.copyNonconvertibleFiles()
+             ? tr("Not a document to convert: copied to the target folder",
+                  "Tooltip of a greyed entry")
+             : tr("Not a document to convert: left out", "Tooltip of a greyed entry");
 }
 
 namespace {

@@ -3,8 +3,9 @@
 // follows the list edit by edit (rows inserted and removed; a reset only
 // when the whole list is replaced), so views keep expansion and selection.
 // A row shows the entry's display name (computed when it is drawn), its
-// full path as tooltip, the icon of its file type, and the disabled text
-// colour when a run with the chosen export classes would not convert it.
+// full path as tooltip (with why, for an entry the run leaves out), the
+// icon of its file type, and the disabled text colour when a run with the
+// chosen export classes would not convert it.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -51,6 +52,8 @@ class FileListModel : public QAbstractItemModel {
   // inside a package (the package is converted as a whole). Folders that
   // are walked never are: their entries decide for themselves.
   bool leftOutOfRun(const QModelIndex& index) const;
+  // Why a run leaves the row out, in the user's words; empty for one it converts.
+  QString whyLeftOut(const QModelIndex& index) const;
 
  private:
   // A folder of the list that has been asked for its rows. Indexes point

@@ -196,6 +196,38 @@ TEST_F(FileListViewTest, EntriesARunWouldNotConvertAreDrawnDisabled) {
   EXPECT_FALSE(greyed({"Plain"}));
 }
 
+// A greyed row says in its tooltip, below its path, why the run leaves it out.
+TEST_F(FileListViewTest, GreyedRowsSayWhyInTheirTooltip) {
+  for (const char* name : {"a.docx", "b.pages", "c.txt", "Report.pages/Index/Document.iwa"}) {
+    tmp_.write(name);
+  }
+  for (const char* name : {"a.docx", "b.pages", "c.txt", "Report.pages"}) {
+    options_.addFile(tmp_.path() / name);
+  }
+  runQueued();
+  tree()->expandAll();
+  auto tip = [&](const std::vector<std::string>& names) {
+    return row(names).data(Qt::ToolTipRole).toString().toStdString();
+  };
+  const std::string a = (tmp_.path() / "a.docx").string();
+  EXPECT_EQ(tip({"a.docx"}),
+            a + "\nNot converted: docx files have no Office export: choose PDF or iWork");
+  EXPECT_EQ(tip({"b.pages"}), (tmp_.path() / "b.pages").string());
+  EXPECT_EQ(tip({"c.txt"}), (tmp_.path() / "c.txt").string() +
+                                "\nNot a document to convert: left out");
+  EXPECT_TRUE(tip({"Report.pages", "Index"}).ends_with("\nPart of a document package: converted "
+                                                       "with it"));
+  options_.setCopyNonconvertibleFiles(true);
+  options_.setOfficeExport(false);
+  options_.setIworkExport(true);
+  runQueued();
+  EXPECT_EQ(tip({"a.docx"}), a);
+  EXPECT_EQ(tip({"b.pages"}), (tmp_.path() / "b.pages").string() +
+                                  "\nNot converted: pages files have no iWork export: choose PDF "
+                                  "or Office");
+  EXPECT_TRUE(tip({"c.txt"}).ends_with("\nNot a document to convert: copied to the target folder"));
+}
+
 TEST_F(FileListViewTest, RowsShowTheFullPathAndTheirTypesIcon) {
   tmp_.write("F/Report.pages");
   tmp_.write("F/Other/Report.pages");
@@ -262,7 +294,8 @@ TEST_F(FileListViewTest, AFlattenedFolderComesInSortOrder) {
   runQueued();
   std::vector<std::string> shown;
   for (int r = 0; r < model()->rowCount(); ++r) {
-    const fs::path path = model()->index(r, 0).data(Qt::ToolTipRole).toString().toStdString();
+    const fs::path path =
+        model()->index(r, 0).data(Qt::ToolTipRole).toString().section(u'\n', 0, 0).toStdString();
     shown.push_back(fs::relative(path, tmp_.path() / "Drop").string());
   }
   EXPECT_EQ(shown, (std::vector<std::string>{"A.pages", "Mid/Y.docx", "Mid/z.docx", "a.numbers",

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <QVBoxLayout>
 
+#include "engine/export_formats.h"
 #include "views/export_options_view.h"
+#include "views/run_texts.h"
 #include "views/symbols.h"
 
 namespace morvane {
@@ -50,6 +52,7 @@ SideBarView::SideBarView(OptionsSignals& changes, TargetOptionsView::FolderChoos
       addFilesHint_(makeHintRow(tr("Add files for conversion", "Hint above the Run button"), this)),
       targetHint_(makeHintRow(tr("Select target folder", "Hint above the Run button"), this)),
       formatHint_(makeHintRow(tr("Choose an export format", "Hint above the Run button"), this)),
+      noExportHint_(makeHintRow(QString(), this)),
       run_(new QPushButton(tr("Run", "Button that starts the conversion"), this)),
       openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
   // The prominent button, filled with the accent colour.
@@ -67,6 +70,7 @@ SideBarView::SideBarView(OptionsSignals& changes, TargetOptionsView::FolderChoos
   runBlock->addWidget(addFilesHint_);
   runBlock->addWidget(targetHint_);
   runBlock->addWidget(formatHint_);
+  runBlock->addWidget(noExportHint_);
   runBlock->addSpacing(8);
   runBlock->addWidget(run_);
   runBlock->addWidget(makeLastRunRow());
@@ -83,7 +87,15 @@ SideBarView::SideBarView(OptionsSignals& changes, TargetOptionsView::FolderChoos
   setFixedWidth(320);
   target_->folderIcon()->setAccessibleName(tr("Target folder", "Accessible name of the folder icon"));
 
-  connect(&changes, &OptionsSignals::changed, this, &SideBarView::showOptions);
+  noExportText_ = noExportHint_->findChildren<QLabel*>().back();
+  noExportText_->setWordWrap(true);
+  noExportText_->setTextFormat(Qt::PlainText);
+  connect(&changes, &OptionsSignals::changed, this, [this](OptionsField field) {
+    // The list's walk is left out where only the selection changed.
+    if (field != OptionsField::selection && field != OptionsField::targetFolder) forecast();
+    showOptions();
+  });
+  forecast();
   showOptions();
 }
 
@@ -92,10 +104,20 @@ void SideBarView::showOptions() {
   const bool noTarget = !options_.targetFolder().has_value();
   const bool noFormat =
       !options_.officeExport() && !options_.iworkExport() && !options_.pdfExport();
+  const bool nothingToMake = !noFormat && !noExport_.isEmpty();
   addFilesHint_->setVisible(noFiles && !running_);
   targetHint_->setVisible(noTarget && !running_);
   formatHint_->setVisible(noFormat && !running_);
-  run_->setEnabled(!noFiles && !noTarget && !noFormat && !running_);
+  noExportHint_->setVisible(nothingToMake && !running_);
+  run_->setEnabled(!noFiles && !noTarget && !noFormat && !nothingToMake && !running_);
+}
+
+// As the run decides: a list of which no file at all would be made.
+void SideBarView::forecast() {
+  const RunForecast what = forecastRun(options_.fileList(), options_.exportClassFlags(),
+                                       options_.copyNonconvertibleFiles());
+  noExport_ = what.convertsNothing() ? RunTexts::nothingToConvert(what.withoutExport) : QString();
+  noExportText_->setText(noExport_);
 }
 
 QWidget* SideBarView::makeLastRunRow() {

@@ -1,6 +1,7 @@
 // SideBarView: the right side of the window, 320 wide at any window size: the export
 // options, the target options, and at the bottom the hint rows for what is
-// still missing and the Run button, enabled only with files and a target;
+// still missing and the Run button, enabled only with files, a target and
+// a list of which the chosen formats make at least one file;
 // during a run, its progress and Cancel in their place.
 #pragma once
 
@@ -31,6 +32,10 @@ class SideBarView : public QWidget {
   QWidget* addFilesHint() const { return addFilesHint_; }
   QWidget* targetHint() const { return targetHint_; }
   QWidget* formatHint() const { return formatHint_; }
+  // Which documents have no export in the chosen formats and why, while
+  // that leaves the run nothing to make.
+  QWidget* noExportHint() const { return noExportHint_; }
+  QLabel* noExportHintLabel() const { return noExportText_; }
   // "Last run: 42 converted, 3 copied, 1 failed" and Show in Folder, in
   // room kept for them from the start; hidden while a run goes on.
   void showLastRun(const QString& summary, const QString& folder);
@@ -57,6 +62,7 @@ class SideBarView : public QWidget {
 
  private:
   void showOptions();
+  void forecast();
   QWidget* makeProgressRow();
   QWidget* makeLastRunRow();
   void showFolder();
@@ -67,6 +73,9 @@ class SideBarView : public QWidget {
   QWidget* addFilesHint_;
   QWidget* targetHint_;
   QWidget* formatHint_;
+  QWidget* noExportHint_;
+  QLabel* noExportText_ = nullptr;
+  QString noExport_;  // the hint's text; empty while the run would make files
   QPushButton* run_;
   QWidget* lastRunRow_ = nullptr;
   QLabel* lastRun_ = nullptr;

@@ -77,7 +77,7 @@ TEST_F(ViewsTest, HintRowsAndRunFollowListAndTarget) {
   EXPECT_EQ(state(), std::tuple(true, false, false));
   EXPECT_LT(sideBar()->addFilesHint()->y(), sideBar()->runButton()->y());
 
-  options().addFile(tmp_.write("a.docx"));
+  options().addFile(tmp_.write("a.pages"));
   state();
   sideBar()->runButton()->click();
   EXPECT_EQ(scripts_.created.size(), 1u);  // Run reached runConversion once
@@ -91,6 +91,39 @@ TEST_F(ViewsTest, HintRowsAndRunFollowListAndTarget) {
   options().setPdfExport(true);
   EXPECT_EQ(state(), std::tuple(false, false, true));
   EXPECT_FALSE(sideBar()->formatHint()->isVisible());
+}
+
+// A list of which the chosen formats make no file: the hint row says which
+// documents and why, and Run stays off until a format gives them an export
+// or another document would be converted.
+TEST_F(ViewsTest, HintRowTellsWhyNothingWouldBeConverted) {
+  options().setTargetFolder(tmp_.path() / "Out");
+  options().addFile(tmp_.write("a.docx"));
+  options().addFile(tmp_.write("b.docx"));
+  runQueued();
+  EXPECT_TRUE(sideBar()->noExportHint()->isVisible());
+  EXPECT_FALSE(sideBar()->runButton()->isEnabled());
+  EXPECT_EQ(sideBar()->noExportHintLabel()->text().toStdString(),
+            "docx files have no Office export: choose PDF or iWork (a.docx, b.docx)");
+  sideBar()->runButton()->click();
+  EXPECT_TRUE(scripts_.created.empty());
+  options().addFile(tmp_.write("c.pages"));
+  runQueued();
+  EXPECT_FALSE(sideBar()->noExportHint()->isVisible());
+  EXPECT_TRUE(sideBar()->runButton()->isEnabled());
+  options().setSelection({options().fileList()[2].id});
+  options().removeSelectedEntries();
+  options().setPdfExport(true);
+  runQueued();
+  EXPECT_FALSE(sideBar()->noExportHint()->isVisible());
+  EXPECT_TRUE(sideBar()->runButton()->isEnabled());
+  // Copied files are made too: the run has something to do.
+  options().setPdfExport(false);
+  options().setCopyNonconvertibleFiles(true);
+  options().addFile(tmp_.write("notes.txt"));
+  runQueued();
+  EXPECT_FALSE(sideBar()->noExportHint()->isVisible());
+  EXPECT_TRUE(sideBar()->runButton()->isEnabled());
 }
 
 TEST_F(ViewsTest, ExportSwitchesWriteThroughAndFollowTheOptions) {

@@ -22,6 +22,7 @@
 #include "testing/temp_dir.h"
 #include "testing/ui_fakes.h"
 #include "views/content_view.h"
+#include "views/run_texts.h"
 #include "views/side_bar_view.h"
 
 namespace morvane {
@@ -149,7 +150,10 @@ TEST(WindowEndToEndTest, CancelDuringARealRunLeavesOnlyCompleteFiles) {
   }
   EXPECT_GE(landed, 2u);
   EXPECT_LT(landed, 40u);
-  EXPECT_EQ(alerts.shown.back().summary, std::to_string(landed) + " documents converted");
+  ASSERT_TRUE(alerts.shown.back().report.has_value());
+  EXPECT_EQ(alerts.shown.back().report->converted, landed);
+  EXPECT_EQ(RunTexts::summary(*alerts.shown.back().report).toStdString(),
+            std::to_string(landed) + " documents converted");
   const std::string mine = "morvane-office-" + std::to_string(::getpid()) + "-";
   for (const auto& e : fs::directory_iterator(workerFolderRoot())) {
     EXPECT_FALSE(e.path().filename().string().starts_with(mine)) << e.path();
