@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "filelist/status.h"
+#include "platform/status.h"
 
 class QLabel;
 

@@ -26,7 +26,7 @@
 #include "engine/alerts.h"
 #include "engine/script_runner.h"
 #include "engine/script_service.h"
-#include "filelist/env.h"
+#include "platform/env.h"
 #include "options/morvane_options.h"
 #include "options/system_version.h"
 

@@ -6,7 +6,7 @@
 
 #include <QLoggingCategory>
 
-#include "filelist/env.h"
+#include "platform/env.h"
 
 Q_DECLARE_LOGGING_CATEGORY(morvaneDiagnostics)
 

@@ -11,8 +11,8 @@
 #include "cli/interruptible.h"
 #include "cli/status_line.h"
 #include "engine/script_service.h"
-#include "filelist/env.h"
-#include "filelist/status.h"
+#include "platform/env.h"
+#include "platform/status.h"
 #include "options/system_version.h"
 
 namespace morvane {

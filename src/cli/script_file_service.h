@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "engine/script_service.h"
-#include "filelist/env.h"
+#include "platform/env.h"
 #include "filelist/nq_file_data_object.h"
-#include "filelist/status.h"
+#include "platform/status.h"
 
 namespace morvane {
 

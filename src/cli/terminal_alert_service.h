@@ -15,7 +15,7 @@
 
 #include "cli/interruptible.h"
 #include "engine/alerts.h"
-#include "filelist/status.h"
+#include "platform/status.h"
 
 namespace morvane {
 

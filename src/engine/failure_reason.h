@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "filelist/status.h"
+#include "platform/status.h"
 
 namespace morvane {
 

@@ -17,7 +17,7 @@
 #include "engine/alerts.h"
 #include "engine/run_report.h"
 #include "engine/script_service.h"
-#include "filelist/env.h"
+#include "platform/env.h"
 #include "filelist/held_folder.h"
 #include "filelist/nq_file_data_object.h"
 #include "options/morvane_options.h"

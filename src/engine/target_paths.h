@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "filelist/env.h"
-#include "filelist/status.h"
+#include "platform/env.h"
+#include "platform/status.h"
 
 namespace morvane {
 

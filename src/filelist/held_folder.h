@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "filelist/env.h"
+#include "platform/env.h"
 
 namespace morvane {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "filelist/env.h"
+#include "platform/env.h"
 #include "filelist/uuid.h"
 
 namespace morvane {

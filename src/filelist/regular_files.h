@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "filelist/env.h"
+#include "platform/env.h"
 
 namespace morvane {
 

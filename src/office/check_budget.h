@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "filelist/status.h"
+#include "platform/status.h"
 
 namespace morvane {
 

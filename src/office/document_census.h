@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string>
 
-#include "filelist/status.h"
+#include "platform/status.h"
 #include "office/iwork_package.h"
 
 namespace morvane {

@@ -14,7 +14,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "office/subprocess.h"
+#include "platform/subprocess.h"
 
 namespace morvane {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "engine/failure_reason.h"
-#include "filelist/status.h"
+#include "platform/status.h"
 
 namespace morvane {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "filelist/status.h"
+#include "platform/status.h"
 #include "office/check_budget.h"
 
 namespace morvane {

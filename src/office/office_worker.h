@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "filelist/env.h"
-#include "filelist/status.h"
+#include "platform/env.h"
+#include "platform/status.h"
 #include "office/document_census.h"
 #include "office/failure_reasons.h"
-#include "office/subprocess.h"
+#include "platform/subprocess.h"
 
 namespace morvane {
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <sstream>
 
-#include "office/subprocess.h"
+#include "platform/subprocess.h"
 
 namespace morvane {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "filelist/status.h"
+#include "platform/status.h"
 
 namespace morvane {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <utility>
 
-#include "filelist/env.h"
+#include "platform/env.h"
 #include "filelist/held_folder.h"
-#include "filelist/status.h"
+#include "platform/status.h"
 
 namespace morvane {
 

@@ -13,7 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "filelist/env.h"
+#include "platform/env.h"
 #include "filelist/nq_file_data_object.h"
 #include "filelist/uuid.h"
 #include "options/change_publisher.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "filelist/env.h"
+#include "platform/env.h"
 
 namespace morvane::testing {
 

@@ -13,7 +13,7 @@
 
 #include "engine/alerts.h"
 #include "engine/script_service.h"
-#include "filelist/env.h"
+#include "platform/env.h"
 #include "options/system_version.h"
 
 namespace morvane::testing {

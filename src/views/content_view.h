@@ -10,7 +10,7 @@
 
 #include <QWidget>
 
-#include "filelist/env.h"
+#include "platform/env.h"
 #include "views/content_commands.h"
 #include "views/options_signals.h"
 

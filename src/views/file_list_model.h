@@ -18,7 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "filelist/env.h"
+#include "platform/env.h"
 #include "options/morvane_options.h"
 #include "views/options_signals.h"
 

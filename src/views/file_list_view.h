@@ -9,7 +9,7 @@
 #include <QWidget>
 
 #include "views/options_signals.h"
-#include "filelist/env.h"
+#include "platform/env.h"
 
 class QLabel;
 class QTreeView;

@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "views/options_signals.h"
-#include "filelist/env.h"
+#include "platform/env.h"
 
 class QCheckBox;
 class QLabel;

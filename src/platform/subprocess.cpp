@@ -1,4 +1,4 @@
-#include "office/subprocess.h"
+#include "platform/subprocess.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "filelist/env.h"
+#include "platform/env.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "filelist/env.h"
+#include "platform/env.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
