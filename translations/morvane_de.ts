@@ -683,6 +683,94 @@
             <numerusform>, %n ohne Export</numerusform>
         </translation>
     </message>
+    <message>
+        <source>this file is a text document, not a spreadsheet</source>
+        <translation>diese Datei ist ein Textdokument, keine Tabelle</translation>
+    </message>
+    <message>
+        <source>this file is a text document, not a presentation</source>
+        <translation>diese Datei ist ein Textdokument, keine Präsentation</translation>
+    </message>
+    <message>
+        <source>this file is a spreadsheet, not a text document</source>
+        <translation>diese Datei ist eine Tabelle, kein Textdokument</translation>
+    </message>
+    <message>
+        <source>this file is a spreadsheet, not a presentation</source>
+        <translation>diese Datei ist eine Tabelle, keine Präsentation</translation>
+    </message>
+    <message>
+        <source>this file is a presentation, not a text document</source>
+        <translation>diese Datei ist eine Präsentation, kein Textdokument</translation>
+    </message>
+    <message>
+        <source>this file is a presentation, not a spreadsheet</source>
+        <translation>diese Datei ist eine Präsentation, keine Tabelle</translation>
+    </message>
+    <message>
+        <source>this file is a drawing, not a text document</source>
+        <translation>diese Datei ist eine Zeichnung, kein Textdokument</translation>
+    </message>
+    <message>
+        <source>this file is a drawing, not a spreadsheet</source>
+        <translation>diese Datei ist eine Zeichnung, keine Tabelle</translation>
+    </message>
+    <message>
+        <source>this file is a drawing, not a presentation</source>
+        <translation>diese Datei ist eine Zeichnung, keine Präsentation</translation>
+    </message>
+    <message>
+        <source>this file is a document of another kind, not a text document</source>
+        <translation>diese Datei ist ein Dokument anderer Art, kein Textdokument</translation>
+    </message>
+    <message>
+        <source>this file is a document of another kind, not a spreadsheet</source>
+        <translation>diese Datei ist ein Dokument anderer Art, keine Tabelle</translation>
+    </message>
+    <message>
+        <source>this file is a document of another kind, not a presentation</source>
+        <translation>diese Datei ist ein Dokument anderer Art, keine Präsentation</translation>
+    </message>
+    <message>
+        <source>the file is empty (0 bytes); there is nothing to convert</source>
+        <translation>die Datei ist leer (0 Byte); es gibt nichts zu konvertieren</translation>
+    </message>
+    <message>
+        <source>this %1 document is damaged: checking it crashed</source>
+        <translation>dieses %1-Dokument ist beschädigt: seine Prüfung ist abgestürzt</translation>
+    </message>
+    <message>
+        <source>this %1 document is damaged: checking it took longer than %2</source>
+        <translation>dieses %1-Dokument ist beschädigt: seine Prüfung dauerte länger als %2</translation>
+    </message>
+    <message>
+        <source>this %1 document is damaged: checking it needs more memory than the %2 MB allowed per document</source>
+        <translation>dieses %1-Dokument ist beschädigt: seine Prüfung braucht mehr Speicher als die %2 MB, die je Dokument erlaubt sind</translation>
+    </message>
+    <message>
+        <source>this is not a readable %1 document: it holds no document (no index)</source>
+        <translation>dies ist kein lesbares %1-Dokument: es enthält kein Dokument (keinen Index)</translation>
+    </message>
+    <message>
+        <source>this is not a readable %1 document: the package folder holds no document (no index)</source>
+        <translation>dies ist kein lesbares %1-Dokument: der Paketordner enthält kein Dokument (keinen Index)</translation>
+    </message>
+    <message>
+        <source>this is not a readable %1 document: it declares file format version %2, which no reader supports</source>
+        <translation>dies ist kein lesbares %1-Dokument: es gibt die Dateiformatversion %2 an, die kein Leseprogramm unterstützt</translation>
+    </message>
+    <message>
+        <source>this %1 document is damaged or unreadable</source>
+        <translation>dieses %1-Dokument ist beschädigt oder nicht lesbar</translation>
+    </message>
+    <message>
+        <source>the target folder %1 was removed during the run; %2 was not written</source>
+        <translation>der Zielordner %1 wurde während des Laufs entfernt; %2 wurde nicht geschrieben</translation>
+    </message>
+    <message>
+        <source>the target folder %1 was removed during the run and another one made in its place; %2 was not written</source>
+        <translation>der Zielordner %1 wurde während des Laufs entfernt und ein anderer an seiner Stelle angelegt; %2 wurde nicht geschrieben</translation>
+    </message>
 </context>
 <context>
     <name>morvane::SideBarView</name>

@@ -14,6 +14,7 @@
 #include "app/app_delegate.h"
 #include "app/error_report_dialog.h"
 #include "app/qt_alert_service.h"
+#include "office/failure_reasons.h"
 #include "engine/conversion_controller.h"
 #include "testing/engine_fixture.h"
 #include "testing/qt_helpers.h"
@@ -224,6 +225,40 @@ TEST_F(RunResultsInGerman, KnownReasonsAreTranslatedOthersStayAsTheyCame) {
   }
   EXPECT_EQ(BackendDescription::backendLine("iWork reader: libetonyek 0.1.12 (the system's)"),
             "iWork-Leser: libetonyek 0.1.12 (vom System)");
+}
+
+// Every fixed wording the office service gives a reason reaches the window
+// as a wording it knows, so none is left in English in another language.
+TEST(TranslationsTest, EveryWordedReasonOfTheServiceIsKnownToTheWindow) {
+  std::vector<FailureReason> reasons = {
+      emptyFile(),
+      checkEnded("Pages", CheckEnding::crashed, "", "killed by signal 11"),
+      checkEnded("Pages", CheckEnding::timedOut, "120 s", ""),
+      checkEnded("Pages", CheckEnding::tooLarge, "2048", ""),
+      unreadableDocument("Numbers", "the file is empty (0 bytes)"),
+      unreadableDocument("Numbers", "it holds no document (no index)"),
+      unreadableDocument("Numbers", "the package folder holds no document (no index)"),
+      unreadableDocument("Numbers", "it declares file format version 99.0, which no reader supports"),
+      unreadableDocument("Numbers", "a chunk is cut short"),
+      targetFolderGone("/out/a.pdf", false),
+      targetFolderGone("/out/a.pdf", true),
+      workerTooLarge(std::uint64_t{2048} << 20),
+      workerTooSlow(std::chrono::seconds(120)),
+  };
+  const std::vector<std::string> kinds = {"text", "spreadsheet", "presentation", "drawing", "other"};
+  for (const std::string& found : kinds) {
+    for (const char* wanted : {"text", "spreadsheet", "presentation"}) {
+      if (found == wanted) continue;
+      reasons.push_back(wrongKindOfFile("/in/report.docx", found, "Pages", wanted));
+      reasons.push_back(wrongKindOfFile("/in/report", found, "Pages", wanted));
+    }
+  }
+  const auto& known = RunTexts::knownReasons();
+  for (const FailureReason& r : reasons) {
+    ASSERT_FALSE(r.pattern.empty()) << r.sentence;
+    EXPECT_TRUE(std::ranges::any_of(known, [&](const char* p) { return r.pattern == p; }))
+        << "not known to the window: " << r.pattern;
+  }
 }
 
 }  // namespace

@@ -220,13 +220,86 @@ FailureReason wrongKindOfFile(const std::string& path, const std::string& found,
     return "a document of another kind";
   };
   const std::string ext = fs::path(path).extension().string();
-  // The kinds are part of the wording: a front end words each pair whole.
+  // The kinds are part of the wording: a front end words each pair whole,
+  // with the extension and without.
   const std::string pattern = std::string(ext.empty() ? "this file" : "this %1 file") + " is " +
                               named(found) + ", not " + named(wanted);
   return reason(FailureKind::wrongKind, pattern,
                 ext.empty() ? std::vector<std::string>{} : std::vector<std::string>{ext},
                 application + " opens " + wanted + " documents, but LibreOffice read this one as " +
                     named(found));
+}
+
+FailureReason emptyFile() {
+  return reason(FailureKind::damaged, "the file is empty (0 bytes); there is nothing to convert",
+                {}, {});
+}
+
+FailureReason checkEnded(const std::string& application, CheckEnding ending,
+                         const std::string& limit, const std::string& details) {
+  switch (ending) {
+    case CheckEnding::crashed:
+      return reason(FailureKind::damaged, "this %1 document is damaged: checking it crashed",
+                    {application}, details);
+    case CheckEnding::timedOut:
+      return reason(FailureKind::tooSlow,
+                    "this %1 document is damaged: checking it took longer than %2",
+                    {application, limit}, details);
+    case CheckEnding::tooLarge:
+      break;
+  }
+  return reason(FailureKind::tooMuchMemory,
+                "this %1 document is damaged: checking it needs more memory than the %2 MB "
+                "allowed per document",
+                {application, limit}, details);
+}
+
+FailureReason unreadableDocument(const std::string& application, const std::string& problem) {
+  // The checker's own findings (src/office/iwork_package.cpp) that a user
+  // can act on.
+  static const std::string kVersionPrefix = "it declares file format version ";
+  static const std::string kVersionSuffix = ", which no reader supports";
+  if (problem.starts_with("the file is empty (0 bytes)")) return emptyFile();
+  if (problem == "it holds no document (no index)") {
+    return reason(FailureKind::damaged,
+                  "this is not a readable %1 document: it holds no document (no index)",
+                  {application}, {});
+  }
+  if (problem == "the package folder holds no document (no index)") {
+    return reason(FailureKind::damaged,
+                  "this is not a readable %1 document: the package folder holds no document (no "
+                  "index)",
+                  {application}, {});
+  }
+  if (problem.starts_with(kVersionPrefix) && problem.ends_with(kVersionSuffix)) {
+    const std::string version = problem.substr(
+        kVersionPrefix.size(), problem.size() - kVersionPrefix.size() - kVersionSuffix.size());
+    return reason(FailureKind::damaged,
+                  "this is not a readable %1 document: it declares file format version %2, "
+                  "which no reader supports",
+                  {application, version}, {});
+  }
+  // The window words the pattern and shows the problem under its details;
+  // the sentence (the command line's) says both.
+  FailureReason damaged = reason(FailureKind::damaged, "this %1 document is damaged or unreadable",
+                                 {application}, problem);
+  damaged.sentence += ": " + problem;
+  return damaged;
+}
+
+FailureReason targetFolderGone(const std::string& target, bool replaced) {
+  const std::string folder = fs::path(target).parent_path().empty()
+                                 ? std::string(".")
+                                 : fs::path(target).parent_path().string();
+  if (replaced) {
+    return reason(FailureKind::missing,
+                  "the target folder %1 was removed during the run and another one made in its "
+                  "place; %2 was not written",
+                  {folder, target}, {});
+  }
+  return reason(FailureKind::missing,
+                "the target folder %1 was removed during the run; %2 was not written",
+                {folder, target}, {});
 }
 
 FailureReason workerStopped(int exitStatus, const std::string& lastMessage) {

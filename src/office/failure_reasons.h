@@ -42,6 +42,29 @@ FailureReason explainFileError(const std::string& path, bool writing, const std:
 FailureReason wrongKindOfFile(const std::string& path, const std::string& found,
                               const std::string& application, const std::string& wanted);
 
+// The file holds nothing at all (0 bytes).
+FailureReason emptyFile();
+
+// How the check of an iWork document ended the worker that read it. The
+// check reads nothing but the document, so whatever ends it is the
+// document's doing.
+enum class CheckEnding { crashed, timedOut, tooLarge };
+
+// The check of a document of `application` ended as `ending`; `limit` is
+// the limit it passed ("120 s", or the memory cap in MB), `details` what
+// the worker reported.
+FailureReason checkEnded(const std::string& application, CheckEnding ending,
+                         const std::string& limit, const std::string& details);
+
+// What the check of a document of `application` found wrong, from the
+// checker's own words (`problem`): the usual findings in fixed words, any
+// other as a damaged document with the problem as its details.
+FailureReason unreadableDocument(const std::string& application, const std::string& problem);
+
+// The folder that `target` was to be written into was removed during the
+// run (`replaced`: and another one made in its place).
+FailureReason targetFolderGone(const std::string& target, bool replaced);
+
 // The worker ended while it served a document: `exitStatus` as waitpid
 // reports it, `lastMessage` its last line of output (may be empty).
 FailureReason workerStopped(int exitStatus, const std::string& lastMessage);

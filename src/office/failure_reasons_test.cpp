@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "office/iwork_package.h"
 #include "testing/temp_dir.h"
 
 namespace morvane {
@@ -184,6 +185,42 @@ TEST(FailureReasonsTest, AnUnreadableDocumentIsNamed) {
   EXPECT_EQ(r.kind, FailureKind::noPermission);
   EXPECT_EQ(r.sentence, "no permission to read " + doc.string());
   EXPECT_EQ(r.details, kOfficeLoad.message());
+}
+
+// What the check of an iWork document finds wrong reaches the user in
+// fixed words where a user can act on it, and as a damaged document with
+// the checker's words as details otherwise (the sentence keeps them too).
+TEST(FailureReasonsTest, TheChecksFindingsGetFixedWords) {
+  testing::TempDir tmp;
+  const auto finding = [](const fs::path& doc) {
+    IworkDocumentInfo info;
+    const Status s = readIworkDocument(doc.string(), &info);
+    EXPECT_FALSE(s.ok()) << doc;
+    return unreadableDocument("Pages", s.message());
+  };
+  const FailureReason empty = finding(tmp.write("empty.pages", ""));
+  EXPECT_EQ(empty.sentence, "the file is empty (0 bytes); there is nothing to convert");
+
+  const fs::path noIndex = tmp.path() / "no-index.pages";
+  int err = 0;
+  zip_t* z = zip_open(noIndex.c_str(), ZIP_CREATE, &err);
+  ASSERT_NE(z, nullptr);
+  zip_source_t* text = zip_source_buffer(z, "hello", 5, 0);
+  ASSERT_GE(zip_file_add(z, "notes.txt", text, 0), 0);
+  ASSERT_EQ(zip_close(z), 0);
+  const FailureReason none = finding(noIndex);
+  EXPECT_EQ(none.pattern, "this is not a readable %1 document: it holds no document (no index)");
+  EXPECT_EQ(none.sentence, "this is not a readable Pages document: it holds no document (no index)");
+
+  const FailureReason version = unreadableDocument(
+      "Pages", "it declares file format version 99.0, which no reader supports");
+  EXPECT_EQ(version.values, (std::vector<std::string>{"Pages", "99.0"}));
+
+  const FailureReason damaged = finding(tmp.write("garbage.pages", "PK\x03\x04 not a zip"));
+  EXPECT_EQ(damaged.kind, FailureKind::damaged);
+  EXPECT_EQ(damaged.pattern, "this %1 document is damaged or unreadable");
+  EXPECT_FALSE(damaged.details.empty());
+  EXPECT_EQ(damaged.sentence, "this Pages document is damaged or unreadable: " + damaged.details);
 }
 
 }  // namespace

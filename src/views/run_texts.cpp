@@ -81,6 +81,43 @@ const std::vector<const char*>& RunTexts::knownReasons() {
                         "this %1 file is a document of another kind, not a spreadsheet"),
       QT_TRANSLATE_NOOP("morvane::RunTexts",
                         "this %1 file is a document of another kind, not a presentation"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts", "this file is a text document, not a spreadsheet"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts", "this file is a text document, not a presentation"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts", "this file is a spreadsheet, not a text document"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts", "this file is a spreadsheet, not a presentation"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts", "this file is a presentation, not a text document"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts", "this file is a presentation, not a spreadsheet"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts", "this file is a drawing, not a text document"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts", "this file is a drawing, not a spreadsheet"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts", "this file is a drawing, not a presentation"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "this file is a document of another kind, not a text document"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "this file is a document of another kind, not a spreadsheet"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "this file is a document of another kind, not a presentation"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "the file is empty (0 bytes); there is nothing to convert"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts", "this %1 document is damaged: checking it crashed"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "this %1 document is damaged: checking it took longer than %2"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "this %1 document is damaged: checking it needs more memory than the %2 "
+                        "MB allowed per document"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "this is not a readable %1 document: it holds no document (no index)"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "this is not a readable %1 document: the package folder holds no "
+                        "document (no index)"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "this is not a readable %1 document: it declares file format version "
+                        "%2, which no reader supports"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts", "this %1 document is damaged or unreadable"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "the target folder %1 was removed during the run; %2 was not written"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "the target folder %1 was removed during the run and another one made "
+                        "in its place; %2 was not written"),
   };
   return reasons;
 }
