@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "filelist/status.h"
+#include "platform/status.h"
 
 namespace morvane::fidelity {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "filelist/status.h"
+#include "platform/status.h"
 
 namespace morvane::fidelity {
 

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "filelist/env.h"
+#include "platform/env.h"
 #include "filelist/regular_files.h"
 #include "views/file_list_view.h"
 #include "views/options_signals.h"

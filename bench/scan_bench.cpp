@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine/script_runner.h"
-#include "filelist/env.h"
+#include "platform/env.h"
 #include "options/morvane_options.h"
 
 namespace fs = std::filesystem;
