@@ -181,79 +181,6 @@
     </message>
 </context>
 <context>
-    <name>morvane::AppDelegate</name>
-    <message>
-        <source>+</source>
-        <comment>Toolbar item that adds files</comment>
-        <translation>+</translation>
-    </message>
-    <message>
-        <source>Add files for conversion…</source>
-        <comment>Tooltip for add files button</comment>
-        <translation>Dateien zum Konvertieren hinzufügen …</translation>
-    </message>
-    <message>
-        <source>&amp;File</source>
-        <comment>Main menu</comment>
-        <translation>&amp;Datei</translation>
-    </message>
-    <message>
-        <source>Open…</source>
-        <comment>Menu command that adds files</comment>
-        <translation>Öffnen …</translation>
-    </message>
-    <message>
-        <source>Quit</source>
-        <comment>Menu command that ends the application</comment>
-        <translation>Beenden</translation>
-    </message>
-    <message>
-        <source>&amp;Help</source>
-        <comment>Main menu</comment>
-        <translation>&amp;Hilfe</translation>
-    </message>
-    <message>
-        <source>Check for Updates…</source>
-        <comment>Menu command that checks for updates</comment>
-        <translation>Nach Aktualisierungen suchen …</translation>
-    </message>
-    <message>
-        <source>%1 – %2 of %3</source>
-        <comment>Window title while converting: the application, the document being converted, how many there are</comment>
-        <translation>%1 – %2 von %3</translation>
-    </message>
-    <message>
-        <source>Conversion finished</source>
-        <comment>Desktop notification</comment>
-        <translation>Konvertierung abgeschlossen</translation>
-    </message>
-    <message>
-        <source>Conversion cancelled</source>
-        <comment>Desktop notification</comment>
-        <translation>Konvertierung abgebrochen</translation>
-    </message>
-    <message>
-        <source>Conversion failed</source>
-        <comment>Desktop notification</comment>
-        <translation>Konvertierung fehlgeschlagen</translation>
-    </message>
-    <message>
-        <source>Morvane has ended the conversion.</source>
-        <comment>Desktop notification text after a long run</comment>
-        <translation>Morvane hat die Konvertierung beendet.</translation>
-    </message>
-    <message>
-        <source>About %1</source>
-        <comment>Menu command that shows the About window</comment>
-        <translation>Über %1</translation>
-    </message>
-    <message>
-        <source>Add files</source>
-        <comment>Accessible name of the toolbar item that adds files</comment>
-        <translation>Dateien hinzufügen</translation>
-    </message>
-</context>
-<context>
     <name>morvane::BackendDescription</name>
     <message>
         <source>Not available: %1</source>
@@ -417,6 +344,54 @@
     </message>
 </context>
 <context>
+    <name>morvane::MainWindow</name>
+    <message>
+        <source>+</source>
+        <comment>Toolbar item that adds files</comment>
+        <translation>+</translation>
+    </message>
+    <message>
+        <source>Add files for conversion…</source>
+        <comment>Tooltip for add files button</comment>
+        <translation>Dateien zum Konvertieren hinzufügen …</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <comment>Main menu</comment>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>Open…</source>
+        <comment>Menu command that adds files</comment>
+        <translation>Öffnen …</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <comment>Menu command that ends the application</comment>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <comment>Main menu</comment>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>Check for Updates…</source>
+        <comment>Menu command that checks for updates</comment>
+        <translation>Nach Aktualisierungen suchen …</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <comment>Menu command that shows the About window</comment>
+        <translation>Über %1</translation>
+    </message>
+    <message>
+        <source>Add files</source>
+        <comment>Accessible name of the toolbar item that adds files</comment>
+        <translation>Dateien hinzufügen</translation>
+    </message>
+</context>
+<context>
     <name>morvane::OpenRequestHandler</name>
     <message numerus="yes">
         <source>and %n more</source>
@@ -430,6 +405,34 @@
         <source>Nothing exists at these paths, so they were not added:</source>
         <comment>Warning about files to open that do not exist</comment>
         <translation>Unter diesen Pfaden gibt es nichts, daher wurden sie nicht hinzugefügt:</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::RunPresenter</name>
+    <message>
+        <source>%1 – %2 of %3</source>
+        <comment>Window title while converting: the application, the document being converted, how many there are</comment>
+        <translation>%1 – %2 von %3</translation>
+    </message>
+    <message>
+        <source>Conversion finished</source>
+        <comment>Desktop notification</comment>
+        <translation>Konvertierung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Conversion cancelled</source>
+        <comment>Desktop notification</comment>
+        <translation>Konvertierung abgebrochen</translation>
+    </message>
+    <message>
+        <source>Conversion failed</source>
+        <comment>Desktop notification</comment>
+        <translation>Konvertierung fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Morvane has ended the conversion.</source>
+        <comment>Desktop notification text after a long run</comment>
+        <translation>Morvane hat die Konvertierung beendet.</translation>
     </message>
 </context>
 <context>

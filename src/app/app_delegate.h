@@ -1,9 +1,8 @@
 // AppDelegate: the one long-lived object of the desktop application. It
-// owns the options, the main window with its toolbar, menus and About
-// window, and the update checker; it adds files (open panel, Open command,
-// open requests from the desktop), removes the selected ones, and turns
-// Run into a batch conversion with a new ScriptRunner and
-// ConversionController each time.
+// owns the options, the main window (MainWindow), the way files come in
+// (FileIntake), the run's presentation (RunPresenter) and the update
+// checker; it removes the selected files, and turns Run into a batch
+// conversion with a new ScriptRunner and ConversionController each time.
 #pragma once
 
 #include <QObject>
@@ -19,6 +18,9 @@
 #include "app/about_dialog.h"
 #include "app/add_files_panel.h"
 #include "app/desktop_progress.h"
+#include "app/file_intake.h"
+#include "app/main_window.h"
+#include "app/run_presenter.h"
 #include "views/content_commands.h"
 #include "views/options_signals.h"
 #include "app/run_monitor.h"
@@ -31,8 +33,6 @@
 #include "options/system_version.h"
 
 class QAction;
-class QIcon;
-class QToolBar;
 class QMainWindow;
 class QWidget;
 
@@ -71,10 +71,13 @@ class AppDelegate : public QObject, public ContentCommands {
   // before the window is set up are served.
   MorvaneOptions& options() { return *options_; }
   Env& env() { return services_.env; }
+  const AppServices& services() const { return services_; }
   OptionsSignals& optionsSignals() { return *signals_; }
-  QMainWindow* window() const { return window_.get(); }
-  QWidget* contentView() const { return contentView_; }
-  UpdateChecker& updaterController() { return *updaterController_; }
+  QMainWindow* window() const { return mainWindow_.window(); }
+  QWidget* contentView() const { return mainWindow_.contentView(); }
+  MainWindow& mainWindow() { return mainWindow_; }
+  FileIntake& fileIntake() { return *intake_; }
+  UpdateChecker& updateChecker() { return *updateChecker_; }
   // Executes each run's script while the window stays alive, with its
   // progress and Cancel.
   RunMonitor& runMonitor() { return runMonitor_; }
@@ -83,35 +86,23 @@ class AppDelegate : public QObject, public ContentCommands {
   BackendDescription& backendDescription() { return *backend_; }
   // A run longer than this that ends while the window is not active is
   // told in a desktop notification.
-  void setNotifyAfter(std::chrono::milliseconds after) { notifyAfter_ = after; }
-  const QString plusItemIdentifier = QStringLiteral("plusToolbarItem");
+  void setNotifyAfter(std::chrono::milliseconds after) { presenter_.setNotifyAfter(after); }
+  // Whether the application is ending on a termination signal.
+  bool terminating() const { return terminating_; }
 
-  // The toolbar of systems 26.0.0 and later knows one item, "+".
-  QStringList toolbarDefaultItemIdentifiers() const { return {plusItemIdentifier}; }
-  QStringList toolbarAllowedItemIdentifiers() const { return {plusItemIdentifier}; }
-  QStringList toolbarSelectableItemIdentifiers() const { return {}; }
-  // A new "+" item for "plusToolbarItem", else none. The item belongs to
-  // `parent`.
-  QAction* itemForItemIdentifier(const QString& identifier, QObject* parent);
-
-  // Creates the window: at least 800 x 600, large enough for the
-  // content's own size at first, resizable from there; toolbar by system
-  // version; centred, shown and active.
-  void applicationDidFinishLaunching() { setUpMainWindow(); }
+  // Creates the main window (MainWindow::setUp) and follows the runs in it.
   void setUpMainWindow();
 
   std::optional<std::filesystem::path> showOpenTargetFolderPanel() override;
-  std::vector<std::filesystem::path> showAddFilesPanel();
+  std::vector<std::filesystem::path> showAddFilesPanel() { return intake_->showAddFilesPanel(); }
 
-  // Open requests from the desktop: a folder is flattened into the regular
-  // files and document packages below it (as the add-files panel chooses
-  // them), anything else (a document package, a missing path too) becomes
-  // one entry.
-  // Texts are paths or URLs; URLs other than file URLs are ignored.
-  void openFiles(const QStringList& pathsOrUrls);
-  void openURLs(const QList<QUrl>& urls);
-  void openFileURL(const QUrl& url);
-  void addRegularFilesInFolder(const std::filesystem::path& folder);
+  // Open requests from the desktop (FileIntake::openFiles and the rest).
+  void openFiles(const QStringList& pathsOrUrls) { intake_->openFiles(pathsOrUrls); }
+  void openURLs(const QList<QUrl>& urls) { intake_->openURLs(urls); }
+  void openFileURL(const QUrl& url) { intake_->openFileURL(url); }
+  void addRegularFilesInFolder(const std::filesystem::path& folder) {
+    intake_->addRegularFilesInFolder(folder);
+  }
 
  signals:
   // A run has ended: "42 converted, 3 copied, 1 failed" (a cancelled one:
@@ -120,8 +111,8 @@ class AppDelegate : public QObject, public ContentCommands {
 
  public slots:
   // Adds each chosen item on its own turn of the event loop, in panel order.
-  void addFilesFromPanel() override;
-  // The Open command: adds the chosen items at once.
+  void addFilesFromPanel() override { intake_->addFilesFromPanel(); }
+  // The Open command: adds the chosen items at once, unless a run goes on.
   void openDocument();
   // Removes the selected entries and selects the row that follows them.
   void removeSelectedFiles() override;
@@ -129,7 +120,7 @@ class AppDelegate : public QObject, public ContentCommands {
   void cancelConversion() override { runMonitor_.cancel(); }
   void checkForUpdates();
   // The About window, modal to the main window.
-  void showAbout();
+  void showAbout() { mainWindow_.showAbout(); }
   // Ends the application at once, for a termination signal (logout, kill,
   // Ctrl+C): a running conversion is cancelled and its script waited for
   // as the run unwinds, no other run starts, no desktop notification is
@@ -138,32 +129,17 @@ class AppDelegate : public QObject, public ContentCommands {
   // (endOnTermination).
   void terminate();
 
- protected:
-  // Closing the window while a run goes on asks whether to cancel it.
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
-  void showRunInTitle();
-  void showRunInContent();
-  void showRunOnDesktop();
-  void notifyEnd(RunOutcome outcome);
-  // Adds the content's remove command to the window's toolbar.
-  void installToolbar(QToolBar* toolbar);
-  QToolBar* installWindowToolbar();
-  void installMenus();
-
   AppServices services_;
   std::unique_ptr<MorvaneOptions> options_;
   std::unique_ptr<OptionsSignals> signals_;
-  std::unique_ptr<UpdateChecker> updaterController_;
+  std::unique_ptr<UpdateChecker> updateChecker_;
   std::unique_ptr<BackendDescription> backend_;
-  std::unique_ptr<QMainWindow> window_;
-  QWidget* contentView_ = nullptr;  // owned by the window
+  std::unique_ptr<FileIntake> intake_;
   RunMonitor runMonitor_;
-  bool closeAfterRun_ = false;
+  MainWindow mainWindow_;
+  RunPresenter presenter_;
   bool terminating_ = false;
-  std::chrono::milliseconds notifyAfter_{10'000};
-  std::chrono::steady_clock::time_point runStarted_;
 };
 
 // Ends the application on the first of `termination`: `alerts` shows nothing
@@ -174,9 +150,5 @@ void endOnTermination(TerminationSignals& termination, AppDelegate& delegate,
 
 // The main window's content view (file list and side bar) for `delegate`.
 QWidget* contentViewFor(AppDelegate& delegate);
-
-// The application's icon: the icon theme's under the desktop entry's name
-// (QGuiApplication::desktopFileName) or "morvane", else the one built in.
-QIcon applicationIcon();
 
 }  // namespace morvane

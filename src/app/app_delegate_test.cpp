@@ -102,15 +102,15 @@ TEST_F(AppDelegateTest, TitleBarButtonsBeforeSystem26) {
   EXPECT_TRUE(fs::exists(tmp_.path() / "F/Sub/deep.docx"));
 }
 
-TEST_F(AppDelegateTest, ToolbarDelegateKnowsOnlyThePlusItem) {
+TEST_F(AppDelegateTest, ToolbarKnowsOnlyThePlusItem) {
   auto delegate = makeDelegate({26, 1, 0});
-  EXPECT_EQ(delegate->toolbarDefaultItemIdentifiers(), QStringList{"plusToolbarItem"});
-  EXPECT_EQ(delegate->toolbarAllowedItemIdentifiers(), QStringList{"plusToolbarItem"});
-  EXPECT_TRUE(delegate->toolbarSelectableItemIdentifiers().isEmpty());
+  EXPECT_EQ(delegate->mainWindow().defaultToolbarItems(), QStringList{"plusToolbarItem"});
+  EXPECT_EQ(delegate->mainWindow().allowedToolbarItems(), QStringList{"plusToolbarItem"});
+  EXPECT_TRUE(delegate->mainWindow().selectableToolbarItems().isEmpty());
   QObject owner;
-  EXPECT_EQ(delegate->itemForItemIdentifier("minusToolbarItem", &owner), nullptr);
-  EXPECT_EQ(delegate->itemForItemIdentifier("", &owner), nullptr);
-  QAction* item = delegate->itemForItemIdentifier("plusToolbarItem", &owner);
+  EXPECT_EQ(delegate->mainWindow().makeToolbarItem("minusToolbarItem", &owner), nullptr);
+  EXPECT_EQ(delegate->mainWindow().makeToolbarItem("", &owner), nullptr);
+  QAction* item = delegate->mainWindow().makeToolbarItem("plusToolbarItem", &owner);
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(item->parent(), &owner);
 }

@@ -31,7 +31,7 @@ TEST(AppWindowTest, ClosingTheWindowQuitsTheApplication) {
   AppDelegate delegate({env, version, scripts, alerts, panel,
                         [] { return std::make_unique<testing::CountingUpdates>(); },
                         testing::plainContent});
-  delegate.applicationDidFinishLaunching();
+  delegate.setUpMainWindow();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(delegate.window()));
   EXPECT_GE(delegate.window()->width(), 800);
 
@@ -56,7 +56,7 @@ TEST(AppWindowTest, ATerminationSignalClosesTheAlertAndEndsTheApplication) {
   AppDelegate delegate({env, version, scripts, alerts, panel,
                         [] { return std::make_unique<testing::CountingUpdates>(); },
                         testing::plainContent});
-  delegate.applicationDidFinishLaunching();
+  delegate.setUpMainWindow();
   alerts.setParentWindow(delegate.window());
   delegate.options().addFile(tmp.write("in/Report.pages"));
   delegate.options().setTargetFolder(tmp.mkdir("out"));

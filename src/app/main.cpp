@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
                         [] { return std::make_unique<PackageManagerUpdates>(MORVANE_VERSION); },
                         contentViewFor, &desktop});
   running = &delegate;
-  delegate.applicationDidFinishLaunching();
+  delegate.setUpMainWindow();
   alerts.setParentWindow(delegate.window());
   alerts.setBackendDescription(&delegate.backendDescription());
   alerts.setCurrentTarget([&delegate] { return delegate.options().targetFolder(); });

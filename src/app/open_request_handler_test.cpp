@@ -26,7 +26,7 @@ class OpenRequestHandlerTest : public ::testing::Test {
       : delegate_({env_, version_, scripts_, alerts_, panel_,
                    [] { return std::make_unique<testing::CountingUpdates>(); },
                    testing::plainContent}) {
-    delegate_.applicationDidFinishLaunching();
+    delegate_.setUpMainWindow();
   }
   ~OpenRequestHandlerTest() override {
     for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
   delegate.options().setPdfExport(true);
   delegate.options().setTargetFolder(std::filesystem::path(args[2].toStdString()));
   for (const QString& path : args.mid(3)) delegate.options().addFile(path.toStdString());
-  delegate.applicationDidFinishLaunching();
+  delegate.setUpMainWindow();
   alerts.setParentWindow(delegate.window());
   if (failed) {
     delegate.options().setContinueAfterFailure(true);

@@ -156,7 +156,7 @@ TEST_F(SingleInstanceXvfbTest, TheRunningWindowListsWhatALaterStartHandsOver) {
   AppDelegate delegate({env, version, scripts, alerts, panel,
                         [] { return std::make_unique<testing::CountingUpdates>(); },
                         testing::plainContent});
-  delegate.applicationDidFinishLaunching();
+  delegate.setUpMainWindow();
   SingleInstance instance(socket_);
   ASSERT_EQ(instance.start({}).role, SingleInstance::Role::primary);
   OpenRequestHandler handler(delegate);

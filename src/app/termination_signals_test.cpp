@@ -143,7 +143,7 @@ class TerminationTest : public ::testing::Test {
       : delegate_({env_, version_, scripts_, alerts_, panel_,
                    [] { return std::make_unique<testing::CountingUpdates>(); },
                    testing::plainContent}) {
-    delegate_.applicationDidFinishLaunching();
+    delegate_.setUpMainWindow();
     alerts_.setParentWindow(delegate_.window());
     delegate_.options().addFile(tmp_.write("in/Report.pages"));
     delegate_.options().setTargetFolder(tmp_.mkdir("out"));

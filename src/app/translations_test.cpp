@@ -44,7 +44,7 @@ class WindowInGerman : public ::testing::Test {
     delegate_ = std::make_unique<AppDelegate>(
         AppServices{env_, version_, scripts_, alerts_, panel_,
                     [] { return std::make_unique<testing::CountingUpdates>(); }, contentViewFor});
-    delegate_->applicationDidFinishLaunching();
+    delegate_->setUpMainWindow();
     return *delegate_;
   }
 

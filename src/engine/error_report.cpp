@@ -6,6 +6,16 @@ namespace morvane {
 
 ErrorReport::ErrorReport(std::string reason) { fields.emplace_back("message", std::move(reason)); }
 
+ReportedDocument documentNamedIn(const std::vector<std::pair<std::string, std::string>>& fields) {
+  ReportedDocument named;
+  for (const auto& [key, value] : fields) {
+    if (key == "document") named.document = value;
+    if (key == "message") named.reason = value;
+    if (key == "details") named.details = value;
+  }
+  return named;
+}
+
 namespace {
 
 // Where in the script it failed: Morvane's words, not the user's.
@@ -15,12 +25,7 @@ bool namesScriptPlace(const std::string& key) { return key == "statement" || key
 // taken out of them; none when no document is named.
 std::optional<ReportedDocument> takeNamedDocument(
     std::vector<std::pair<std::string, std::string>>* fields) {
-  ReportedDocument failed;
-  for (const auto& [key, value] : *fields) {
-    if (key == "document") failed.document = value;
-    if (key == "message") failed.reason = value;
-    if (key == "details") failed.details = value;
-  }
+  ReportedDocument failed = documentNamedIn(*fields);
   if (failed.document.empty()) return std::nullopt;
   std::erase_if(*fields, [](const auto& field) {
     return field.first == "document" || field.first == "message" || field.first == "details";

@@ -52,6 +52,11 @@ struct ReportOrigin {
 // Morvane's own words for what LibreOffice did.
 ErrorReport errorReportFor(const ScriptError& error, const std::string& script, bool withScript);
 
+// The document the fields of a failed script name ("document"), with its
+// reason ("message") and details ("details"), each the last of its name;
+// each empty where the fields do not give it.
+ReportedDocument documentNamedIn(const std::vector<std::pair<std::string, std::string>>& fields);
+
 // The report as the text of a mail: the origin, one line each, then what
 // failed, then the script where there is one.
 std::string errorReportText(const ReportOrigin& origin, const ErrorReport& report);

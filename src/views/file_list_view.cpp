@@ -6,7 +6,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "views/file_drop_delegate.h"
+#include "views/file_drop_target.h"
 #include "views/file_list_model.h"
 #include "views/symbols.h"
 
@@ -54,7 +54,7 @@ FileListView::FileListView(OptionsSignals& changes, Env& env, QWidget* parent)
       model_(new FileListModel(changes, env, this)),
       tree_(new QTreeView(this)),
       empty_(new EmptyFileListView(this)),
-      drops_(new FileDropDelegate(changes.options(), this)) {
+      drops_(new FileDropTarget(changes.options(), this)) {
   setMinimumSize(200, 200);
   tree_->setModel(model_);
   tree_->setHeaderHidden(true);

@@ -16,7 +16,7 @@ class QTreeView;
 
 namespace morvane {
 
-class FileDropDelegate;
+class FileDropTarget;
 class FileListModel;
 
 class EmptyFileListView : public QWidget {
@@ -40,7 +40,7 @@ class FileListView : public QStackedWidget {
   QTreeView* tree() const { return tree_; }
   FileListModel* model() const { return model_; }
   EmptyFileListView* emptyView() const { return empty_; }
-  FileDropDelegate* dropDelegate() const { return drops_; }
+  FileDropTarget* dropTarget() const { return drops_; }
 
  private:
   void showBranch();
@@ -53,7 +53,7 @@ class FileListView : public QStackedWidget {
   FileListModel* model_;
   QTreeView* tree_;
   EmptyFileListView* empty_;
-  FileDropDelegate* drops_;
+  FileDropTarget* drops_;
   bool syncing_ = false;
 };
 

@@ -17,7 +17,7 @@
 #include "testing/ui_fakes.h"
 #include "views/content_view.h"
 #include "views/export_options_view.h"
-#include "views/file_drop_delegate.h"
+#include "views/file_drop_target.h"
 #include "views/file_list_model.h"
 #include "views/file_list_view.h"
 #include "views/side_bar_view.h"
@@ -200,16 +200,16 @@ TEST_F(ViewsTest, DropsAddFilesAndFoldersAndRefuseText) {
   QMimeData text;
   text.setText("just some text");
   QDropEvent refused(QPointF(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-  list()->dropDelegate()->eventFilter(list()->emptyView(), &refused);
+  list()->dropTarget()->eventFilter(list()->emptyView(), &refused);
   EXPECT_FALSE(refused.isAccepted());
-  EXPECT_FALSE(list()->dropDelegate()->performDrop(&text));
+  EXPECT_FALSE(list()->dropTarget()->performDrop(&text));
 
   std::unique_ptr<QMimeData> three(urls({tmp_.write("a.docx"), tmp_.write("b.xlsx"), tmp_.write("c.key")}));
   QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, three.get(), Qt::LeftButton, Qt::NoModifier);
-  EXPECT_TRUE(list()->dropDelegate()->eventFilter(list()->emptyView(), &enter));
+  EXPECT_TRUE(list()->dropTarget()->eventFilter(list()->emptyView(), &enter));
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, three.get(), Qt::LeftButton, Qt::NoModifier);
-  EXPECT_TRUE(list()->dropDelegate()->eventFilter(list()->emptyView(), &drop));
+  EXPECT_TRUE(list()->dropTarget()->eventFilter(list()->emptyView(), &drop));
   EXPECT_TRUE(drop.isAccepted());
   EXPECT_TRUE(options().fileList().empty());  // added on later turns of the loop
   runQueued();
@@ -220,7 +220,7 @@ TEST_F(ViewsTest, DropsAddFilesAndFoldersAndRefuseText) {
   tmp_.write("Folder/b.docx");
   tmp_.write("Folder/A.pages");
   std::unique_ptr<QMimeData> folder(urls({tmp_.path() / "Folder"}));
-  EXPECT_TRUE(list()->dropDelegate()->performDrop(folder.get()));
+  EXPECT_TRUE(list()->dropTarget()->performDrop(folder.get()));
   runQueued();
   const QModelIndex row = list()->model()->index(3, 0);
   EXPECT_TRUE(list()->model()->hasChildren(row));

@@ -59,7 +59,7 @@ TEST(WindowEndToEndTest, RunConvertsTheListedDocuments) {
                       QString::fromStdString((tmp.path() / "numbers3-file.numbers").string())});
   delegate.options().setPdfExport(true);
   delegate.options().setTargetFolder(tmp.path() / "Converted");
-  delegate.applicationDidFinishLaunching();
+  delegate.setUpMainWindow();
   alerts.setParentWindow(delegate.window());
   auto* content = static_cast<ContentView*>(delegate.contentView());
   QPushButton* run = content->sideBar()->runButton();
@@ -120,7 +120,7 @@ TEST(WindowEndToEndTest, CancelDuringARealRunLeavesOnlyCompleteFiles) {
   delegate.options().setOfficeExport(false);
   delegate.options().setPdfExport(true);
   delegate.options().setTargetFolder(out);
-  delegate.applicationDidFinishLaunching();
+  delegate.setUpMainWindow();
   auto* content = static_cast<ContentView*>(delegate.contentView());
 
   QTimer watch;  // Cancel once the first exports have landed

@@ -1,4 +1,4 @@
-// FileDropDelegate: takes files and folders dropped on the file list (or
+// FileDropTarget: takes files and folders dropped on the file list (or
 // on its placeholder). Each file URL of a drop becomes one addFile on a
 // later turn of the event loop, in the order of the drop; a folder becomes
 // one entry holding its tree. A drop without file URLs is refused.
@@ -12,10 +12,10 @@ class QMimeData;
 
 namespace morvane {
 
-class FileDropDelegate : public QObject {
+class FileDropTarget : public QObject {
   Q_OBJECT
  public:
-  FileDropDelegate(MorvaneOptions& options, QObject* parent = nullptr);
+  FileDropTarget(MorvaneOptions& options, QObject* parent = nullptr);
 
   // Accepts drags and drops on `target` (a widget) from now on.
   void attach(QWidget* target);

@@ -1,4 +1,4 @@
-#include "views/file_drop_delegate.h"
+#include "views/file_drop_target.h"
 
 #include <QDropEvent>
 #include <QMimeData>
@@ -7,15 +7,15 @@
 
 namespace morvane {
 
-FileDropDelegate::FileDropDelegate(MorvaneOptions& options, QObject* parent)
+FileDropTarget::FileDropTarget(MorvaneOptions& options, QObject* parent)
     : QObject(parent), options_(options) {}
 
-void FileDropDelegate::attach(QWidget* target) {
+void FileDropTarget::attach(QWidget* target) {
   target->setAcceptDrops(true);
   target->installEventFilter(this);
 }
 
-bool FileDropDelegate::hasFileUrls(const QMimeData* data) {
+bool FileDropTarget::hasFileUrls(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls()) return false;
   for (const QUrl& url : data->urls()) {
     if (url.isLocalFile()) return true;
@@ -23,7 +23,7 @@ bool FileDropDelegate::hasFileUrls(const QMimeData* data) {
   return false;
 }
 
-bool FileDropDelegate::performDrop(const QMimeData* data) {
+bool FileDropTarget::performDrop(const QMimeData* data) {
   if (!hasFileUrls(data)) return false;
   for (const QUrl& url : data->urls()) {
     if (!url.isLocalFile()) continue;  // skipped; the others are still added
@@ -34,7 +34,7 @@ bool FileDropDelegate::performDrop(const QMimeData* data) {
   return true;
 }
 
-bool FileDropDelegate::eventFilter(QObject* watched, QEvent* event) {
+bool FileDropTarget::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
     return QObject::eventFilter(watched, event);
