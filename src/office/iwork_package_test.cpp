@@ -1,19 +1,18 @@
-// iWork containers made by the tests themselves: real zip archives,
-// Snappy-framed archives of protobuf objects, property lists; read back,
-// and broken in each of the ways a damaged or foreign file can be.
+// iWork containers made by the tests themselves (testing/iwork_archives.h):
+// real zip archives and package folders, Snappy-framed archives of protobuf
+// objects, property lists; read back, and broken in each of the ways a
+// damaged or foreign file can be.
 #include "office/iwork_package.h"
 
-#include <google/protobuf/io/coded_stream.h>
-#include <google/protobuf/io/zero_copy_stream_impl_lite.h>
-#include <google/protobuf/unknown_field_set.h>
 #include <gtest/gtest.h>
-#include <snappy.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <chrono>
 #include <map>
 
+#include "office/flatten_package.h"
+#include "testing/iwork_archives.h"
 #include "testing/property_lists.h"
 #include "testing/temp_dir.h"
 
@@ -21,127 +20,10 @@ namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
-using google::protobuf::UnknownFieldSet;
-using Files = std::map<std::string, std::string>;
-
-// Frames `data` as one .iwa stream: a zero byte, a 24-bit length, Snappy.
-std::string frame(const std::string& data) {
-  std::string compressed;
-  snappy::Compress(data.data(), data.size(), &compressed);
-  const std::size_t n = compressed.size();
-  return std::string{'\0', static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
-                     static_cast<char>((n >> 16) & 0xFF)} +
-         compressed;
-}
-
-// One object of an archive: its ArchiveInfo header, then its payload.
-std::string object(std::uint64_t id, std::uint64_t type, const std::string& payload) {
-  UnknownFieldSet message;
-  message.AddVarint(1, type);
-  message.AddVarint(3, payload.size());
-  UnknownFieldSet info;
-  info.AddVarint(1, id);
-  message.SerializeToString(info.AddLengthDelimited(2));
-  std::string header;
-  info.SerializeToString(&header);
-  std::string out;
-  {
-    google::protobuf::io::StringOutputStream stream(&out);
-    google::protobuf::io::CodedOutputStream coded(&stream);
-    coded.WriteVarint32(static_cast<std::uint32_t>(header.size()));
-  }
-  return out + header + payload;
-}
-
-// A tile of a table whose rows store the given numbers of cells.
-std::string tile(std::initializer_list<int> rowCells) {
-  UnknownFieldSet tile;
-  tile.AddVarint(3, 0);  // newer versions leave the tile's own count at 0
-  int index = 0;
-  for (int cells : rowCells) {
-    UnknownFieldSet row;
-    row.AddVarint(1, index++);
-    row.AddVarint(2, cells);
-    row.SerializeToString(tile.AddLengthDelimited(5));
-  }
-  std::string out;
-  tile.SerializeToString(&out);
-  return out;
-}
-
-// A tile row in the storage layout of Numbers 5 and later: one cell per
-// type given (0 carries only a style), each 8 bytes of the storage buffer,
-// located by 16-bit offsets (in 4-byte units when `wide`); 0xFFFF: no cell.
-std::string storedRow(std::initializer_list<int> cellTypes, bool wide = false, char version = 5) {
-  std::string storage, offsets;
-  for (int type : cellTypes) {
-    const unsigned offset = wide ? static_cast<unsigned>(storage.size() / 4)
-                                 : static_cast<unsigned>(storage.size());
-    offsets += {static_cast<char>(offset & 0xFF), static_cast<char>(offset >> 8)};
-    storage += std::string{version, static_cast<char>(type)} + std::string(6, '\0');
-  }
-  offsets += "\xFF\xFF";  // a column without a cell
-  UnknownFieldSet row;
-  row.AddVarint(1, 0);
-  row.AddVarint(2, cellTypes.size());
-  *row.AddLengthDelimited(6) = storage;
-  *row.AddLengthDelimited(7) = offsets;
-  if (wide) row.AddVarint(8, 1);
-  UnknownFieldSet tile;
-  row.SerializeToString(tile.AddLengthDelimited(5));
-  std::string out;
-  tile.SerializeToString(&out);
-  return out;
-}
-
-std::string storage(const std::string& text) {
-  UnknownFieldSet storage;
-  storage.AddVarint(1, 0);
-  *storage.AddLengthDelimited(3) = text;
-  std::string out;
-  storage.SerializeToString(&out);
-  return out;
-}
-
-std::string properties(const std::string& version) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-         "<key>fileFormatVersion</key><string>" + version + "</string></dict></plist>\n";
-}
-
-std::string zipOf(const Files& files) {
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-  zip_t* z = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
-  zip_source_keep(buffer);
-  for (const auto& [name, data] : files) {
-    zip_source_t* s = zip_source_buffer(z, data.data(), data.size(), 0);
-    zip_file_add(z, name.c_str(), s, ZIP_FL_OVERWRITE);
-  }
-  zip_close(z);
-  zip_source_open(buffer);
-  zip_source_seek(buffer, 0, SEEK_END);
-  const zip_int64_t size = zip_source_tell(buffer);
-  zip_source_seek(buffer, 0, SEEK_SET);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  zip_source_read(buffer, bytes.data(), static_cast<zip_uint64_t>(size));
-  zip_source_close(buffer);
-  zip_source_free(buffer);
-  zip_error_fini(&error);
-  return bytes;
-}
+using namespace testing::iwork;
 
 class IworkPackageTest : public ::testing::Test {
  protected:
-  // A document of 5 cells and the text "Hello world", with placeholder
-  // text on a master that must not count.
-  Files documentFiles(const std::string& version = "14.4.1") {
-    return {{"Index/Document.iwa", frame(object(1, 2001, storage("Hello\nworld\xEF\xBF\xBC")))},
-            {"Index/Tables/Tile-7.iwa", frame(object(7, 6002, tile({3, 2})))},
-            {"Index/MasterSlide-1.iwa", frame(object(9, 2001, storage("Title Text")))},
-            {"Metadata/Properties.plist", properties(version)}};
-  }
-
   std::string writeZip(const std::string& name, const Files& files) {
     return tmp_.write(name, zipOf(files)).string();
   }
@@ -199,19 +81,6 @@ TEST_F(IworkPackageTest, OlderDocumentsAndEmptyDocumentsRead) {
       "blank.numbers", {{"Index/Document.iwa", frame(object(1, 2001, storage(" \n")))}});
   ASSERT_TRUE(readIworkDocument(blank, &empty).ok());
   EXPECT_FALSE(empty.content.any());
-}
-
-TEST_F(IworkPackageTest, CellsThatCarryOnlyAStyleAreNoContent) {
-  const auto cellsOf = [&](const std::string& tilePayload) {
-    IworkDocumentInfo info;
-    const std::string path = writeZip("t.numbers", {{"Index/Document.iwa", frame(object(1, 6002, tilePayload))}});
-    EXPECT_TRUE(readIworkDocument(path, &info).ok());
-    return info.content.cells;
-  };
-  EXPECT_EQ(cellsOf(storedRow({0, 0, 0})), 0u);
-  EXPECT_EQ(cellsOf(storedRow({0, 2, 3, 0, 5})), 3u);
-  EXPECT_EQ(cellsOf(storedRow({3, 0, 9}, /*wide=*/true)), 2u);
-  EXPECT_EQ(cellsOf(storedRow({0, 0}, false, /*version=*/6)), 2u);  // not understood: counts
 }
 
 TEST_F(IworkPackageTest, BrokenContainersFailWithTheirReason) {
@@ -333,34 +202,6 @@ TEST_F(IworkPackageTest, TheCheckIsBoundedAsAWhole) {
   const Status late = readIworkDocument(writeZip("late.numbers", documentFiles()), &info,
                                         {512ull << 20, std::chrono::milliseconds(0)});
   EXPECT_EQ(late.message(), "checking it took longer than 0 ms");
-}
-
-TEST_F(IworkPackageTest, PackageFoldersFlattenIntoTheSingleFileForm) {
-  Files index = documentFiles();
-  index.erase("Metadata/Properties.plist");
-  const std::string folder =
-      writeFolder("p.numbers", {{"Index.zip", zipOf(index)},
-                                {"Data/photo-1.jpg", std::string(5000, 'j')},
-                                {"Metadata/Properties.plist", properties("14.4.1")}});
-  const std::string flat = (tmp_.path() / "flat.numbers").string();
-  ASSERT_TRUE(flattenPackage(folder, flat).ok());
-  IworkDocumentInfo info;
-  ASSERT_TRUE(readIworkDocument(flat, &info).ok());
-  EXPECT_EQ(info.formatVersion, "14.4.1");
-  EXPECT_EQ(info.content.cells, 5u);
-  int code = 0;
-  zip_t* z = zip_open(flat.c_str(), ZIP_RDONLY, &code);
-  ASSERT_NE(z, nullptr);
-  for (const char* name : {"Index/Document.iwa", "Index/Tables/Tile-7.iwa", "Data/photo-1.jpg"}) {
-    EXPECT_GE(zip_name_locate(z, name, 0), 0) << name;
-  }
-  EXPECT_LT(zip_name_locate(z, "Index.zip", 0), 0);
-  zip_discard(z);
-
-  // A package whose Index.zip is damaged leaves no half-written file.
-  const std::string broken = writeFolder("q.numbers", {{"Index.zip", "not a zip"}});
-  EXPECT_FALSE(flattenPackage(broken, (tmp_.path() / "q-flat.numbers").string()).ok());
-  EXPECT_FALSE(fs::exists(tmp_.path() / "q-flat.numbers"));
 }
 
 // A package with a link to the root of the file system and one to a file

@@ -1,18 +1,16 @@
-// OfficeWorker: one morvane-office process serving documents of any kind.
-// It loads LibreOffice once, in-process, in a private temporary folder of
-// its own (its profile, its log, LibreOffice's temporary files), then
-// loads, saves and closes documents on request. Every request waits at
-// most the statement time limit; a worker that crashes or hangs is ended
-// and reported. The private folder is removed when the worker is dropped;
-// those of workers whose process died are swept at the next start.
+// OfficeWorker: one morvane-office process serving documents of any kind,
+// and the protocol it is spoken to in. It loads LibreOffice once,
+// in-process, in a private folder of its own (work_folders.h: its profile,
+// worker_profile.h; its log; LibreOffice's temporary files), then loads,
+// saves and closes documents on request. Every request waits at most the
+// statement time limit; a worker that crashes or hangs is ended and
+// reported. The private folder is removed when the worker is dropped.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +19,11 @@
 #include "platform/status.h"
 #include "office/document_census.h"
 #include "office/failure_reasons.h"
+#include "office/process_memory.h"
+#include "office/running_workers.h"
+#include "office/work_folders.h"
 #include "platform/subprocess.h"
+#include "platform/thread_annotations.h"
 
 namespace morvane {
 
@@ -59,38 +61,6 @@ struct OfficeConfig {
 // The Env of a configuration: its own, or the machine's.
 Env& officeEnv(const OfficeConfig& config);
 
-// The folder that holds the workers' private folders: TMPDIR when set
-// (/tmp when that is no usable folder); else a folder in memory,
-// XDG_RUNTIME_DIR or /dev/shm (LibreOffice writes and syncs several
-// temporary files for every document: on a disk that costs about a fifth
-// of the time of a small one); else /tmp.
-std::filesystem::path workerFolderRoot();
-
-// The memory the machine can give to new processes without swapping
-// (MemAvailable of /proc/meminfo), in bytes; nothing when unknown.
-std::optional<std::uint64_t> availableMemory();
-
-class OfficeWorker;
-
-// The workers of one execution, so that a cancel from any thread ends them
-// at once: each is told here from the moment it starts (before LibreOffice
-// is up, while it waits for the profile template) until it is dropped; one
-// that starts after the cancel gives up at once. Thread-safe.
-class RunningWorkers {
- public:
-  void add(OfficeWorker* worker);
-  void remove(OfficeWorker* worker);
-  void cancel();
-  bool cancelled() const;
-  // The process ids of the workers started so far.
-  std::vector<pid_t> pids() const;
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<OfficeWorker*> workers_;
-  bool cancelled_ = false;
-};
-
 class OfficeWorker {
  public:
   // Starts the worker and waits (within the limit) until LibreOffice is up.
@@ -119,7 +89,7 @@ class OfficeWorker {
   int lastExitStatus() const { return lastExitStatus_; }
 
   // Whether the worker process is still there to serve requests.
-  bool running() const { return process_ != nullptr; }
+  bool running() const { return ownProcess() != nullptr; }
 
   // The worker's process id (its process group's too), as it was started;
   // safe from any thread.
@@ -129,7 +99,9 @@ class OfficeWorker {
   // with that of anything else in its process group (what LibreOffice
   // started), which takes a look at every process of the machine. 0 when
   // it cannot be read.
-  std::uint64_t residentMemory(bool group) const;
+  std::uint64_t residentMemory(bool group) const {
+    return group ? groupResidentMemory(pid_) : morvane::residentMemory(pid_);
+  }
 
   // A path in the worker's own temporary folder, removed with the worker.
   std::string scratchPath(const std::string& name) const { return workDir_ + "/" + name; }
@@ -140,14 +112,14 @@ class OfficeWorker {
   // Ends the worker's process group at once, from any thread; the thread
   // that uses the worker then sees its request fail. While the worker
   // starts, the start gives up (a wait for the profile template included).
-  void abort();
+  void abort() EXCLUDES(processMutex_);
 
  private:
   OfficeWorker(const OfficeConfig& config, std::string workDir)
       : config_(config), workDir_(std::move(workDir)) {}
   // Starts the process on `profile` (its standard error to `log`, or
   // nowhere when empty) and waits until LibreOffice is up.
-  Status launch(const std::string& profile, const std::string& log);
+  Status launch(const std::string& profile, const std::string& log) EXCLUDES(processMutex_);
   Status awaitAnswer(std::vector<std::string>* answer);
   // One line from the worker within the statement limit, while its memory
   // is watched; *tooLarge tells a worker that passed its cap (the read then
@@ -156,28 +128,33 @@ class OfficeWorker {
   // This process's environment with the reader's folder first on the
   // library path.
   std::vector<std::string> workerEnvironment() const;
+  // Makes the worker's profile (see WorkerProfile), from the template when
+  // one is configured.
   void prepareProfile(const std::string& profile);
-  void makeProfileTemplateOnce();
-  void makeProfileTemplate();
-  // Waits for the lock on `fd`: true once held, false when the worker is
-  // aborted meanwhile or the lock cannot be taken at all (*locked false).
-  bool lockTemplate(int fd, bool* locked);
-  bool aborted() const;
+  // Sets up a fresh profile for the template with a worker of its own,
+  // which an abort of this one ends too (see ProfileSetUp).
+  Status setUpProfile(const std::string& profile, const std::string& document,
+                      const std::string& scratch, std::string* office) EXCLUDES(processMutex_);
+  bool aborted() const EXCLUDES(processMutex_);
   // Ends the worker. The failure tells `known` (with the worker's last
   // message in its details), or that the worker stopped, and how.
   Status failure(const std::optional<FailureReason>& known);
   std::string lastOutputLine() const;
 
   // Lets go of the process (ending it if needed), in step with abort().
-  void dropProcess();
+  void dropProcess() EXCLUDES(processMutex_);
+  // The process, for the thread that uses the worker: that thread alone
+  // sets process_ (under the lock, for abort()), so it reads it without.
+  Subprocess* ownProcess() const NO_THREAD_SAFETY_ANALYSIS { return process_.get(); }
 
   OfficeConfig config_;
   std::string workDir_;  // holds the profile and the worker's log
   // Guards process_, aborted_ and maker_ against abort() from other threads.
-  mutable std::mutex processMutex_;
-  std::unique_ptr<Subprocess> process_;
-  bool aborted_ = false;
-  OfficeWorker* maker_ = nullptr;  // the template's maker while it runs
+  mutable Mutex processMutex_;
+  std::unique_ptr<Subprocess> process_ GUARDED_BY(processMutex_);
+  bool aborted_ GUARDED_BY(processMutex_) = false;
+  // The worker setting up the profile template while it runs.
+  OfficeWorker* maker_ GUARDED_BY(processMutex_) = nullptr;
   RunningWorkers* running_ = nullptr;  // where the worker is told; may be null
   std::atomic<pid_t> pid_{0};
   Ending lastEnding_ = Ending::answered;

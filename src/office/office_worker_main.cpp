@@ -39,6 +39,7 @@
 
 #include "filelist/regular_files.h"
 #include "office/document_census.h"
+#include "office/flatten_package.h"
 #include "office/iwork_package.h"
 #include "office/wire_format.h"
 

@@ -1,0 +1,54 @@
+// The LibreOffice profile a worker starts on: a copy of a prepared template
+// when there is one (the template is made once per machine, under a lock,
+// by a LibreOffice of its own), with the workers' settings put into
+// whatever became of the template.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/env.h"
+#include "platform/status.h"
+
+namespace morvane {
+
+// Sets up a fresh profile: LibreOffice started on `profile` (its own files
+// in the folder `scratch`), opening and closing `document`, then shut down
+// properly, which leaves a profile that starts at once. *office gets
+// LibreOffice's version ("7.4.7.2"), "" when it did not tell it. Fails
+// when any step does.
+using ProfileSetUp =
+    std::function<Status(const std::string& profile, const std::string& document,
+                         const std::string& scratch, std::string* office)>;
+
+class WorkerProfile {
+ public:
+  // `templatePath`: the prepared profile to copy (OfficeConfig's
+  // profileTemplate), "" for none. `stop` tells that the worker was
+  // aborted: waits and copies then give up.
+  WorkerProfile(Env& env, std::string templatePath, StopRequested stop)
+      : env_(env), template_(std::move(templatePath)), stop_(std::move(stop)) {}
+
+  // Makes the profile at `profile`: a copy of the template, made first by
+  // `setUp` when it is missing (LibreOffice starts afresh when it cannot
+  // be made or copied), with the workers' settings in any case. After an
+  // abort it may leave the profile without them: the launch gives up.
+  void prepare(const std::string& profile, const ProfileSetUp& setUp);
+
+ private:
+  void makeTemplateOnce(const ProfileSetUp& setUp);
+  void makeTemplate(const ProfileSetUp& setUp);
+  // Builds the template in `staging`, and puts it in place.
+  void buildTemplate(const std::string& staging, const ProfileSetUp& setUp);
+  // Waits for the lock on `fd`: true once held (*locked) or when the file
+  // system keeps no locks (the template is then built unlocked); false
+  // when the worker is aborted meanwhile.
+  bool lockTemplate(int fd, bool* locked);
+  bool templateComplete() const;
+
+  Env& env_;
+  std::string template_;
+  StopRequested stop_;
+};
+
+}  // namespace morvane
