@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -61,17 +60,16 @@ void collect(const fs::path& dir, bool top, fs::path bound, bool packages, Env& 
     bool isDir = item.kind == DirectoryItem::Kind::directory;
     bool isRegular = false;
     if (!isDir) {
-      std::error_code ec;
-      const fs::file_status status = fs::symlink_status(item.path, ec);
-      if (ec) {
+      FileInfo info;
+      if (Status s = env.linkStatus(item.path, &info); !s.ok()) {
         env.log("Failed reading resource values for " + fileUrlFromPath(item.path.native()) +
-                ": " + ec.message());
+                ": " + s.message());
         continue;
       }
-      isDir = fs::is_directory(status);
-      isRegular = fs::is_regular_file(status);  // a symbolic link is not
-      if (fs::is_symlink(status)) noteLinkOut(item.path, bound, env);
-      if (fs::is_other(status)) {
+      isDir = info.isDir;
+      isRegular = info.exists && !info.isDir && !info.isLink && !info.isSpecial;  // not a link
+      if (info.isLink) noteLinkOut(item.path, bound, env);
+      if (info.isSpecial) {
         env.log("Not adding " + item.path.string() +
                 ": it is neither a regular file nor a folder (a FIFO, socket or device)");
       }

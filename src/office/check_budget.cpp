@@ -4,8 +4,8 @@
 
 namespace morvane {
 
-CheckBudget::CheckBudget(const CheckLimits& limits)
-    : limits_(limits), deadline_(std::chrono::steady_clock::now() + limits.time) {}
+CheckBudget::CheckBudget(const CheckLimits& limits, Clock& clock)
+    : limits_(limits), clock_(clock), deadline_(clock.now() + limits.time) {}
 
 Status CheckBudget::spend(std::uint64_t bytes) {
   if (Status s = wouldFit(bytes); !s.ok()) {
@@ -22,7 +22,7 @@ Status CheckBudget::wouldFit(std::uint64_t bytes) const {
 }
 
 Status CheckBudget::inTime() const {
-  if (std::chrono::steady_clock::now() < deadline_) return {};
+  if (clock_.now() < deadline_) return {};
   const auto ms = limits_.time.count();
   return Status::error("checking it took longer than " +
                        (ms >= 1000 && ms % 1000 == 0 ? std::to_string(ms / 1000) + " s"
@@ -30,7 +30,7 @@ Status CheckBudget::inTime() const {
 }
 
 bool CheckBudget::spentOut() const {
-  return spent_ > limits_.decodedBytes || std::chrono::steady_clock::now() >= deadline_;
+  return spent_ > limits_.decodedBytes || clock_.now() >= deadline_;
 }
 
 Status CheckBudget::tooLarge() const {

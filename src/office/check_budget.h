@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 
+#include "platform/clock.h"
 #include "platform/status.h"
 
 namespace morvane {
@@ -21,7 +22,8 @@ struct CheckLimits {
 
 class CheckBudget {
  public:
-  explicit CheckBudget(const CheckLimits& limits = {});
+  // The time counts from now, on `clock`.
+  explicit CheckBudget(const CheckLimits& limits = {}, Clock& clock = systemClock());
 
   // Takes `bytes` from what is left; fails when they do not fit or the
   // time is up.
@@ -41,7 +43,8 @@ class CheckBudget {
   Status tooLarge() const;
 
   CheckLimits limits_;
-  std::chrono::steady_clock::time_point deadline_;
+  Clock& clock_;
+  Clock::TimePoint deadline_;
   std::uint64_t spent_ = 0;
 };
 

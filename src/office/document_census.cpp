@@ -120,6 +120,8 @@ class CensusTaker {
 }  // namespace
 
 Status takeCensus(const std::string& flatOdfPath, DocumentCensus* census) {
+  // libxml reads the file itself, streaming it (it may be hundreds of MB);
+  // the worker runs this on its own output, so no Env stands between.
   std::unique_ptr<xmlTextReader, decltype(&xmlFreeTextReader)> reader(
       xmlReaderForFile(flatOdfPath.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_HUGE),
       xmlFreeTextReader);

@@ -1,21 +1,18 @@
 #include "office/osascript_service.h"
 
-#include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <mutex>
-#include <sstream>
 
 #include "platform/subprocess.h"
+#include "platform/thread_annotations.h"
 
 namespace morvane {
 
 namespace {
 
-// The system's temporary folder, or /tmp where TMPDIR names nothing usable.
+// The system's temporary folder, or /tmp where TMPDIR names nothing usable
+// (what TMPDIR says, not the file system: no Env call).
 std::filesystem::path temporaryFolder() {
   std::error_code ec;
   std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
@@ -24,20 +21,19 @@ std::filesystem::path temporaryFolder() {
 
 class OsascriptScript : public Script {
  public:
-  OsascriptScript(std::string program, std::string source)
-      : program_(std::move(program)), source_(std::move(source)) {}
+  OsascriptScript(std::string program, std::string source, Env& env, ProcessLauncher& launcher)
+      : program_(std::move(program)), source_(std::move(source)), env_(env), launcher_(launcher) {}
 
   bool execute(ScriptError* error) override {
-    std::string errPath =
-        (temporaryFolder() / "morvane-osascript-XXXXXX").string();
-    const int errFd = mkstemp(errPath.data());
-    if (errFd < 0) return fail(error, "cannot create a temporary file", -1);
-    ::close(errFd);
-    std::unique_ptr<Subprocess> process;
-    Status s = Subprocess::start({program_, "-"}, errPath, &process);
+    std::filesystem::path errPath;
+    if (!env_.makeUniqueFile(temporaryFolder(), "morvane-osascript-", &errPath).ok()) {
+      return fail(error, "cannot create a temporary file", -1);
+    }
+    std::unique_ptr<ChildProcess> process;
+    Status s = launcher_.start({program_, "-"}, errPath.string(), &process);
     int status = -1;
     if (s.ok()) {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       process_ = process.get();
       if (cancelled_) process_->abort();
     }
@@ -47,13 +43,12 @@ class OsascriptScript : public Script {
       std::string output;  // the script's result, which is not used
       process->readAll(std::chrono::hours(24), &output);
       status = process->finish(std::chrono::seconds(5));
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       process_ = nullptr;
     }
-    std::ifstream errFile(errPath);
-    std::stringstream stderrText;
-    stderrText << errFile.rdbuf();
-    std::filesystem::remove(errPath);
+    std::string message;  // osascript's standard error
+    env_.readFile(errPath, &message);
+    env_.removeFile(errPath);
     if (!s.ok()) return fail(error, s.message(), -1);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
     if (isCancelled()) {
@@ -61,22 +56,21 @@ class OsascriptScript : public Script {
       error->cancelled = true;
       return false;
     }
-    std::string message = stderrText.str();
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
     if (message.empty()) message = "osascript " + Subprocess::describeStatus(status);
     return fail(error, message, status);
   }
 
   // Ends the osascript process (and what it started) at once.
-  void cancel() override {
-    std::lock_guard lock(mutex_);
+  void cancel() override EXCLUDES(mutex_) {
+    MutexLock lock(mutex_);
     cancelled_ = true;
     if (process_ != nullptr) process_->abort();
   }
 
  private:
-  bool isCancelled() {
-    std::lock_guard lock(mutex_);
+  bool isCancelled() EXCLUDES(mutex_) {
+    MutexLock lock(mutex_);
     return cancelled_;
   }
 
@@ -88,17 +82,20 @@ class OsascriptScript : public Script {
 
   std::string program_;
   std::string source_;
-  std::mutex mutex_;  // guards process_ and cancelled_ against cancel()
-  Subprocess* process_ = nullptr;
-  bool cancelled_ = false;
+  Env& env_;
+  ProcessLauncher& launcher_;
+  Mutex mutex_;  // against cancel() from another thread
+  ChildProcess* process_ GUARDED_BY(mutex_) = nullptr;
+  bool cancelled_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace
 
-OsascriptService::OsascriptService(std::string program) : program_(std::move(program)) {}
+OsascriptService::OsascriptService(std::string program, Env& env, ProcessLauncher& launcher)
+    : program_(std::move(program)), env_(env), launcher_(launcher) {}
 
 std::unique_ptr<Script> OsascriptService::create(const std::string& source, ScriptError*) {
-  return std::make_unique<OsascriptScript>(program_, source);
+  return std::make_unique<OsascriptScript>(program_, source, env_, launcher_);
 }
 
 }  // namespace morvane

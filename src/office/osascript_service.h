@@ -6,12 +6,17 @@
 #include <string>
 
 #include "engine/script_service.h"
+#include "platform/process_launcher.h"
+#include "platform/real_env.h"
 
 namespace morvane {
 
 class OsascriptService : public ScriptService {
  public:
-  explicit OsascriptService(std::string program = "/usr/bin/osascript");
+  // Starts `program` through `launcher`; its standard error goes through a
+  // temporary file that `env` makes, reads and removes.
+  explicit OsascriptService(std::string program = "/usr/bin/osascript", Env& env = machineEnv(),
+                            ProcessLauncher& launcher = systemLauncher());
   // osascript compiles the text when it runs it: creation always succeeds.
   std::unique_ptr<Script> create(const std::string& source, ScriptError* error) override;
   // Pages, Numbers and Keynote are the user's own, open documents and all.
@@ -19,6 +24,8 @@ class OsascriptService : public ScriptService {
 
  private:
   std::string program_;
+  Env& env_;
+  ProcessLauncher& launcher_;
 };
 
 }  // namespace morvane

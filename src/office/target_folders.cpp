@@ -24,12 +24,13 @@ Status TargetFolders::enter(Env& env, const fs::path& target) {
   const fs::path folder = folderOf(target);
   const FileInfo info = env.stat(folder);
   if (!info.exists || !info.isDir) return folderGone(target, false);
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   const auto [it, first] = seen_.try_emplace(folder.native());
   Seen& seen = it->second;
   if (first) {
     seen.device = info.device;
     seen.inode = info.inode;
+    // A held folder is a descriptor kept open, below any Env.
     if (held_ < kMostHeld && (seen.held = HeldFolder::open(folder))) ++held_;
   }
   const bool same = seen.held ? seen.held->isAt(info)

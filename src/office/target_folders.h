@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -16,6 +15,7 @@
 #include "platform/env.h"
 #include "filelist/held_folder.h"
 #include "platform/status.h"
+#include "platform/thread_annotations.h"
 
 namespace morvane {
 
@@ -28,7 +28,7 @@ class TargetFolders {
   // an earlier export of this execution went into it, still that folder;
   // else an error naming the folder and the target, which was not written.
   // Thread-safe.
-  Status enter(Env& env, const std::filesystem::path& target);
+  Status enter(Env& env, const std::filesystem::path& target) EXCLUDES(mutex_);
 
   // Before a finished export takes its place: as enter, for a folder that
   // was entered.
@@ -44,9 +44,9 @@ class TargetFolders {
   };
   static constexpr std::size_t kMostHeld = 256;
 
-  std::mutex mutex_;
-  std::map<std::string, Seen> seen_;  // by the folder's path
-  std::size_t held_ = 0;
+  Mutex mutex_;
+  std::map<std::string, Seen> seen_ GUARDED_BY(mutex_);  // by the folder's path
+  std::size_t held_ GUARDED_BY(mutex_) = 0;
 };
 
 }  // namespace morvane

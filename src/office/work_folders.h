@@ -1,5 +1,6 @@
 // The private folders of the LibreOffice workers: where they go, how one is
-// made, and how those left behind by workers whose process died are swept.
+// made (sweeping first those left behind by workers whose process died:
+// see stale_work_folders.h).
 // Each is named "morvane-office-<pid>-XXXXXX" after the process that made
 // it, so that a sweep can tell which ones nobody owns any more.
 #pragma once
@@ -17,10 +18,6 @@ namespace morvane {
 // temporary files for every document: on a disk that costs about a fifth
 // of the time of a small one); else /tmp.
 std::filesystem::path workerFolderRoot();
-
-// Private folders of workers whose process is gone (ended by a crash or a
-// kill before they could clean up) are removed, once per process.
-void sweepStaleWorkFolders(const std::filesystem::path& root);
 
 // Makes a new private folder for a worker of this process in
 // workerFolderRoot() (sweeping stale ones first) and gives its path in

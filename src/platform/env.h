@@ -1,7 +1,8 @@
 // Env: everything the core asks of the machine's file system and its
-// diagnostic output, the office service's included. RealEnv is the one
-// used by the programs; tests derive from it to record the diagnostic
-// lines or to make chosen operations fail (see src/testing/).
+// diagnostic output, the office service's included. RealEnv
+// (platform/real_env.h) is the machine itself; EnvWrapper forwards to
+// another Env, so that tests can record calls or make chosen ones fail
+// (see src/testing/).
 #pragma once
 
 #include <cstdint>
@@ -33,10 +34,14 @@ struct FileInfo {
   bool exists = false;
   bool isDir = false;
   bool isLink = false;
+  // Belongs to this process's effective user.
+  bool ownedByUser = false;
   // Neither a regular file nor a folder: a FIFO, socket or device.
   bool isSpecial = false;
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
+  // In bytes; 0 for anything but a regular file.
+  std::uint64_t size = 0;
 };
 
 // Asked between the chunks and items of a copy; true stops it. Empty: the
@@ -57,6 +62,12 @@ class Env {
   // Follows symbolic links; a location that cannot be reached reports
   // exists == false.
   virtual FileInfo stat(const fs::path& path) = 0;
+
+  // What the location itself is, a symbolic link not followed (lstat): a
+  // link reports isLink and neither isDir nor isSpecial. A missing item is
+  // no error (exists == false); one that cannot be looked at fails, saying
+  // why.
+  virtual Status linkStatus(const fs::path& path, FileInfo* out) = 0;
 
   // The location with every symbolic link, "." and ".." resolved (what
   // realpath answers); empty when it cannot be reached.
@@ -88,8 +99,24 @@ class Env {
   // gone already is no error.
   virtual Status removeAll(const fs::path& path) = 0;
 
+  // Removes one file, or one empty folder (as remove(3)); an item that is
+  // gone already is no error, a folder with anything in it is one.
+  virtual Status removeFile(const fs::path& path) = 0;
+
   // Creates the file at `path`, or replaces what it holds, with `data`.
   virtual Status writeFile(const fs::path& path, std::string_view data) = 0;
+
+  // Everything the file at `path` holds, into *out.
+  virtual Status readFile(const fs::path& path, std::string* out) = 0;
+
+  // Creates a new empty file in `parent` named `prefix` and six random
+  // characters; *out names it.
+  virtual Status makeUniqueFile(const fs::path& parent, const std::string& prefix,
+                                fs::path* out) = 0;
+
+  // The longest name, in bytes, the file system of `folder` allows for an
+  // item in it (pathconf's NAME_MAX); 0 when it cannot tell.
+  virtual std::size_t longestName(const fs::path& folder) = 0;
 
   // Creates a new folder in `parent` named `prefix` and six random
   // characters; *out names it.
@@ -105,69 +132,7 @@ class Env {
   virtual Status syncFolder(const fs::path& dir) = 0;
 };
 
-// Where a program's diagnostic lines go: one line, without its line feed,
-// at a time. Empty: nowhere.
-using LogSink = std::function<void(std::string_view line)>;
-
-// Writes the line and a line feed to standard output, where tools that
-// read the diagnostic lines find them.
-void logToStandardOutput(std::string_view line);
-
-// The machine itself: std::filesystem and POSIX, diagnostic lines to its
-// sink (standard output unless told otherwise).
-class RealEnv : public Env {
- public:
-  RealEnv() = default;
-  explicit RealEnv(LogSink sink) : sink_(std::move(sink)) {}
-  // From now on the lines go to `sink`; set it before a run starts.
-  void setLogSink(LogSink sink) { sink_ = std::move(sink); }
-
-  void log(std::string_view line) override;
-  FileInfo stat(const fs::path& path) override;
-  fs::path resolve(const fs::path& path) override;
-  Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) override;
-  Status createDirectories(const fs::path& dir) override;
-  Status copyItem(const fs::path& from, const fs::path& to,
-                  const StopRequested& stop = {}) override;
-
-  // A Finder alias copied from a Mac keeps its bookmark data as contents:
-  // a regular file starting with "book\0\0\0\0mark\0\0\0\0".
-  bool isFinderAlias(const fs::path& path) override;
-  Status renameFile(const fs::path& from, const fs::path& to) override;
-  Status removeAll(const fs::path& path) override;
-  Status writeFile(const fs::path& path, std::string_view data) override;
-  Status makeUniqueFolder(const fs::path& parent, const std::string& prefix,
-                          fs::path* out) override;
-  Status syncFile(const fs::path& path) override;
-  Status syncFolder(const fs::path& dir) override;
-
- private:
-  LogSink sink_ = logToStandardOutput;
-};
-
-// The steps that move a finished copy from its temporary name to its final
-// one without replacing anything there, each returning 0 or an errno value.
-// Tests replace them to act like file systems that refuse one of them.
-struct PlacingSteps {
-  // A rename that fails with EEXIST where `to` exists (RENAME_NOREPLACE).
-  std::function<int(const fs::path& from, const fs::path& to)> renameNoReplace;
-  // A hard link of `from` at `to`.
-  std::function<int(const fs::path& from, const fs::path& to)> link;
-  // Flushes an open file or folder to the disk.
-  std::function<int(int fd)> flush;
-};
-
-// The machine's own steps: renameat2, link and fsync.
-PlacingSteps systemPlacingSteps();
-
-// RealEnv::copyItem with the given placing steps. A file is copied to a
-// hidden temporary name beside `to` and then placed by the first step the
-// file system accepts: the rename, else the link, else (file systems that
-// know neither, as some FAT and exFAT drivers) a look that `to` is free
-// followed by a plain rename. Every file is flushed before it is placed,
-// and every folder that gained an item after it did; a copy that cannot be
-// flushed fails and leaves nothing, as does one that `stop` ends.
-Status copyItemWithoutReplacing(const fs::path& from, const fs::path& to,
-                                const PlacingSteps& steps, const StopRequested& stop = {});
-
 }  // namespace morvane
+
+// Until every caller includes it itself: the machine's Env.
+#include "platform/real_env.h"  // IWYU pragma: export

@@ -1,4 +1,5 @@
-#include "platform/env.h"
+#include "platform/real_env.h"
+#include "platform/placing_steps.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <thread>
 #include <utility>
 
 extern char** environ;
@@ -91,7 +90,7 @@ class SpawnSetup {
 
 Status Subprocess::start(const std::vector<std::string>& argv, const std::string& stderrPath,
                          std::unique_ptr<Subprocess>* out,
-                         const std::vector<std::string>* environment) {
+                         const std::vector<std::string>* environment, Clock& clock) {
   int fds[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return errnoStatus("socketpair");
   std::vector<char*> args;
@@ -115,12 +114,12 @@ Status Subprocess::start(const std::vector<std::string>& argv, const std::string
     return Status::error("cannot start " + argv[0] + ": " +
                          (prepared.ok() ? std::string(std::strerror(rc)) : prepared.message()));
   }
-  out->reset(new Subprocess(pid, fds[0]));
+  out->reset(new Subprocess(pid, fds[0], clock));
   return {};
 }
 
 Subprocess::~Subprocess() {
-  if (!reaped_) kill();
+  kill();  // nothing when reaped already
   ::close(fd_);
 }
 
@@ -136,9 +135,8 @@ Status Subprocess::write(std::string_view data) {
 
 void Subprocess::closeInput() { ::shutdown(fd_, SHUT_WR); }
 
-Subprocess::ReadResult Subprocess::fill(std::chrono::steady_clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-      deadline - std::chrono::steady_clock::now());
+Subprocess::ReadResult Subprocess::fill(Clock::TimePoint deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock_.now());
   if (left.count() <= 0) return ReadResult::timedOut;
   pollfd p{fd_, POLLIN, 0};
   const int ready = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
@@ -154,7 +152,7 @@ Subprocess::ReadResult Subprocess::fill(std::chrono::steady_clock::time_point de
 }
 
 Subprocess::ReadResult Subprocess::readLine(std::chrono::milliseconds limit, std::string* line) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const auto deadline = clock_.now() + limit;
   for (;;) {
     if (const std::size_t end = buffer_.find('\n'); end != std::string::npos) {
       line->assign(buffer_, 0, end);
@@ -166,7 +164,7 @@ Subprocess::ReadResult Subprocess::readLine(std::chrono::milliseconds limit, std
 }
 
 Subprocess::ReadResult Subprocess::readAll(std::chrono::milliseconds limit, std::string* text) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const auto deadline = clock_.now() + limit;
   for (;;) {
     const ReadResult r = fill(deadline);
     if (r == ReadResult::line) continue;
@@ -177,29 +175,35 @@ Subprocess::ReadResult Subprocess::readAll(std::chrono::milliseconds limit, std:
 }
 
 int Subprocess::finish(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const auto deadline = clock_.now() + limit;
   // The child is waited for without reaping it: while it is a zombie its
   // process group id cannot pass to a new process, so the group can still
   // be signalled safely.
-  while (!reaped_) {
+  while (!reaped()) {
     siginfo_t info{};
     const int r = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
     if (r == 0 && info.si_pid == pid_) break;
     if (r < 0 && errno == ECHILD) {
-      std::lock_guard lock(reaping_);
+      MutexLock lock(reaping_);
       reaped_ = true;  // reaped elsewhere: its group id may be anyone's now
       return status_;
     }
     if (r < 0 && errno != EINTR) break;
-    if (std::chrono::steady_clock::now() >= deadline) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (clock_.now() >= deadline) break;
+    clock_.sleepFor(std::chrono::milliseconds(5));
   }
   kill();  // anything the child left behind in its group, then the child
+  MutexLock lock(reaping_);
   return status_;
 }
 
+bool Subprocess::reaped() const {
+  MutexLock lock(reaping_);
+  return reaped_;
+}
+
 void Subprocess::kill() {
-  std::lock_guard lock(reaping_);
+  MutexLock lock(reaping_);
   if (reaped_) return;
   ::kill(-pid_, SIGKILL);
   while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
@@ -208,7 +212,7 @@ void Subprocess::kill() {
 }
 
 void Subprocess::abort() {
-  std::lock_guard lock(reaping_);
+  MutexLock lock(reaping_);
   if (!reaped_) ::kill(-pid_, SIGKILL);  // not reaped: the group id is still its own
 }
 
