@@ -234,13 +234,13 @@ TEST_F(OfficeEndToEndTest, IworkSamplesBecomeOfficeDocumentsAndPdfs) {
 TEST_F(OfficeEndToEndTest, FailuresNameTheDocumentAndLeaveNothingBehind) {
   const fs::path out = tmp_.mkdir("out");
   const std::string missing = (tmp_.path() / "missing.docx").string();
-  EXPECT_NE(runScript("  activate\n  open POSIX file \"" + missing + "\"\n"), "");
+  EXPECT_NE(runScript("  activate\n  open POSIX file \"" + missing + "\"\n  close document 1\n"), "");
   EXPECT_EQ(lastError_.info[3], (std::pair<std::string, std::string>{"document", missing}));
   EXPECT_EQ(lastError_.info[4].second, "no such file: " + missing);
 
   const std::string corrupt = tmp_.write("corrupt.docx", "PK\x03\x04 not really a zip").string();
   EXPECT_NE(runScript("  open POSIX file \"" + corrupt + "\"\n  export document 1 to POSIX file \"" +
-                      (out / "corrupt.pdf").string() + "\" as PDF\n"),
+                      (out / "corrupt.pdf").string() + "\" as PDF\n  close document 1\n"),
             "");
   EXPECT_EQ(lastError_.info[3].second, corrupt);
   EXPECT_EQ(lastError_.info[4].second, "the file is damaged or truncated");
@@ -248,7 +248,7 @@ TEST_F(OfficeEndToEndTest, FailuresNameTheDocumentAndLeaveNothingBehind) {
             std::string::npos);
 
   const std::string noise = tmp_.write("noise.xlsx", std::string(2000, '\x07')).string();
-  EXPECT_NE(runScript("  open POSIX file \"" + noise + "\"\n", "Numbers"), "");
+  EXPECT_NE(runScript("  open POSIX file \"" + noise + "\"\n  close document 1\n", "Numbers"), "");
   EXPECT_EQ(lastError_.info[3].second, noise);
 
   const fs::path doc = tmp_.mkdir("in") / "a.docx";
@@ -256,7 +256,7 @@ TEST_F(OfficeEndToEndTest, FailuresNameTheDocumentAndLeaveNothingBehind) {
   // A folder that cannot be written to, even by root.
   const std::string locked = "/proc/1/morvane-test.pdf";
   EXPECT_NE(runScript("  open POSIX file \"" + doc.string() + "\"\n  export document 1 to POSIX file \"" +
-                      locked + "\" as PDF\n"),
+                      locked + "\" as PDF\n  close document 1\n"),
             "");
   EXPECT_EQ(lastError_.info[3].second, doc.string());
   EXPECT_FALSE(inOfficeTerms(lastError_.info[4].second)) << lastError_.info[4].second;
@@ -264,7 +264,7 @@ TEST_F(OfficeEndToEndTest, FailuresNameTheDocumentAndLeaveNothingBehind) {
 
   const std::string pages = (out / "a.pages").string();
   EXPECT_NE(runScript("  open POSIX file \"" + doc.string() + "\"\n  save document 1 in POSIX file \"" +
-                      pages + "\"\n"),
+                      pages + "\"\n  close document 1\n"),
             "");
   EXPECT_NE(lastError_.info[4].second.find("cannot write them"), std::string::npos);
 
@@ -413,7 +413,8 @@ TEST_F(OfficeEndToEndTest, DeeplyNestedPropertyListsFailAsDamagedDocuments) {
     EXPECT_NE(runScript("  open POSIX file \"" + pages.string() + "\"\n  close document 1\n"), "");
     EXPECT_EQ(lastError_.info[3].second, pages.string());
     EXPECT_EQ(lastError_.info[4].second,
-              "this is not a readable Pages document: Metadata/Properties.plist cannot be read: it "
+              "this Pages document is damaged or unreadable: Metadata/Properties.plist cannot be "
+              "read: it "
               "is nested deeper than 64 levels");
   }
   EXPECT_EQ(childProcesses(), 0);
@@ -489,7 +490,8 @@ TEST_F(OfficeEndToEndTest, AFullDiskIsNamedAndLeavesNoPartialExport) {
   std::ofstream(disk / "filler") << std::string(128 << 10, 'x');
   const std::string message = runScript(
       "  open POSIX file \"" + (in / "a.docx").string() + "\"\n"
-      "  export document 1 to POSIX file \"" + (disk / "a.pdf").string() + "\" as PDF\n");
+      "  export document 1 to POSIX file \"" + (disk / "a.pdf").string() + "\" as PDF\n"
+      "  close document 1\n");
   const std::vector<std::string> left = filesIn(disk);
   EXPECT_NE(message.find("message = \"the disk of " + disk.string() + " is full\""),
             std::string::npos) << message;

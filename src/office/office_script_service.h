@@ -1,7 +1,8 @@
 // OfficeScriptService: runs the engine's automation script with
-// LibreOffice. The documents of all tell blocks form one queue served by a
-// pool of OfficeWorkers (one worker takes documents of any application);
-// the outcome is that of carrying out the statements in order: the first
+// LibreOffice. The script is planned once (WorkPlan); the documents of all
+// tell blocks form one queue served by a pool of OfficeWorkers (one worker
+// takes documents of any application); the outcome is that of carrying
+// out the statements in order: the first
 // one that fails ends the run, with an error naming the application, the
 // statement, the document and the reason, and no export after it lands.
 // Exports are written under a temporary name beside the target and renamed
@@ -9,27 +10,14 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
 #include "engine/script_service.h"
 #include "office/office_worker.h"
+#include "office/progress_counter.h"
 
 namespace morvane {
-
-// Told before each statement: how many of the script's statements are
-// done, how many there are, and the one about to run; and how many of its
-// documents have been opened, of how many, with the last one's path.
-struct ScriptProgress {
-  std::size_t done = 0;
-  std::size_t total = 0;
-  std::string statement;
-  std::size_t documentsOpened = 0;
-  std::size_t documentsTotal = 0;
-  std::string document;
-};
-using ProgressObserver = std::function<void(const ScriptProgress&)>;
 
 class OfficeScriptService : public ScriptService {
  public:
@@ -70,14 +58,5 @@ inline constexpr std::uint64_t kLargestDefaultWorkerMemory = 2048ull << 20;
 inline constexpr std::uint64_t kLeastWorkerMemory = 512ull << 20;
 std::uint64_t defaultWorkerMemoryCap(std::optional<std::uint64_t> availableMemory,
                                      std::size_t workers);
-
-// The LibreOffice export format ("pdf", "docx", ...) for a format name of
-// the script, given the kind of document open; empty when LibreOffice
-// cannot write it.
-std::string officeFormatFor(const std::string& formatName);
-
-// The document kind ("text", "spreadsheet", "presentation") that an
-// application of the script takes; empty for an unknown application.
-std::string documentKindFor(const std::string& application);
 
 }  // namespace morvane

@@ -1,5 +1,7 @@
 #include "office/target_folders.h"
 
+#include "office/failure_reasons.h"
+
 namespace morvane {
 
 namespace fs = std::filesystem;
@@ -7,11 +9,7 @@ namespace fs = std::filesystem;
 namespace {
 
 Status folderGone(const fs::path& target, bool replaced) {
-  return Status::error("the target folder " + folderOf(target).string() +
-                       (replaced ? " was removed during the run and another one made in its "
-                                   "place; "
-                                 : " was removed during the run; ") +
-                       target.string() + " was not written");
+  return targetFolderGone(target.string(), replaced).status();
 }
 
 }  // namespace
