@@ -62,7 +62,8 @@ void ScriptRunner::planConversion(const NQFileDataObject& entry) {
   }
   for (fs::path& path : paths) path = claimTarget(path);
   const FileConversionConfig& config =
-      conversionConfigs_.at(app).emplace_back(entry, app, std::move(paths), std::move(formats));
+      conversionConfigs_.at(app).emplace_back(
+          FileConversionConfig{entry, app, std::move(paths), std::move(formats)});
   appendStatements(config, &planned_[app]);
 }
 
