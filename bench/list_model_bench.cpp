@@ -12,6 +12,7 @@
 
 #include "platform/env.h"
 #include "filelist/regular_files.h"
+#include "platform/real_env.h"
 #include "views/file_list_view.h"
 #include "views/options_signals.h"
 

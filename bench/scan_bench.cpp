@@ -12,6 +12,7 @@
 #include "engine/script_runner.h"
 #include "platform/env.h"
 #include "options/morvane_options.h"
+#include "platform/real_env.h"
 
 namespace fs = std::filesystem;
 using namespace morvane;

@@ -7,6 +7,7 @@
 #include <QLoggingCategory>
 
 #include "platform/env.h"
+#include "platform/real_env.h"
 
 Q_DECLARE_LOGGING_CATEGORY(morvaneDiagnostics)
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/real_env.h"
 #include "testing/temp_dir.h"
 
 namespace morvane {

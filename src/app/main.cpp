@@ -17,6 +17,7 @@
 #include "app/translations.h"
 #include "app/update_checker.h"
 #include "office/default_script_service.h"
+#include "platform/real_env.h"
 #include "views/content_view.h"
 #include "views/symbols.h"
 

@@ -19,6 +19,7 @@
 #include "app/translations.h"
 #include "app/update_checker.h"
 #include "engine/script_service.h"
+#include "platform/real_env.h"
 #include "views/content_view.h"
 #include "views/file_list_view.h"
 #include "views/symbols.h"

@@ -5,7 +5,7 @@
 // handled in it, so nothing starts that the exit would cut short.
 #pragma once
 
-#include <mutex>
+#include "platform/thread_annotations.h"
 
 namespace morvane {
 
@@ -31,23 +31,23 @@ class Interruptible {
   // Inside a stretch: calls `end`, which must not return (it ends the
   // program), with the stretch held. Outside one: returns at once.
   template <typename End>
-  void endIfInside(End&& end) {
-    std::lock_guard lock(mutex_);
+  void endIfInside(End&& end) EXCLUDES(mutex_) {
+    MutexLock lock(mutex_);
     if (inside_) end();
   }
 
  private:
-  void enter() {
-    std::lock_guard lock(mutex_);
+  void enter() EXCLUDES(mutex_) {
+    MutexLock lock(mutex_);
     inside_ = true;
   }
-  void leave() {
-    std::lock_guard lock(mutex_);
+  void leave() EXCLUDES(mutex_) {
+    MutexLock lock(mutex_);
     inside_ = false;
   }
 
-  std::mutex mutex_;
-  bool inside_ = false;
+  Mutex mutex_;
+  bool inside_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace morvane

@@ -7,6 +7,7 @@
 #include "cli/morvane_cli.h"
 #include "cli/signal_canceller.h"
 #include "office/default_script_service.h"
+#include "platform/real_env.h"
 
 int main(int argc, char** argv) {
   using namespace morvane;

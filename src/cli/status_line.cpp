@@ -10,7 +10,7 @@ constexpr char kClearLine[] = "\r\033[K";
 
 void StatusLine::progress(const std::string& text, bool last) {
   if (!terminal_) return;
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   out_ << kClearLine << text;
   if (last) out_ << '\n';
   progressShown_ = !last;
@@ -18,7 +18,7 @@ void StatusLine::progress(const std::string& text, bool last) {
 }
 
 void StatusLine::line(const std::string& text) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   if (progressShown_) out_ << kClearLine;
   progressShown_ = false;
   out_ << text << '\n';

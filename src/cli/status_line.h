@@ -5,8 +5,9 @@
 #pragma once
 
 #include <iosfwd>
-#include <mutex>
 #include <string>
+
+#include "platform/thread_annotations.h"
 
 namespace morvane {
 
@@ -17,15 +18,15 @@ class StatusLine {
 
   bool terminal() const { return terminal_; }
   // Redraws the progress line (on a terminal only); `last` ends it.
-  void progress(const std::string& text, bool last);
+  void progress(const std::string& text, bool last) EXCLUDES(mutex_);
   // Writes one whole line, clearing a progress line that is shown.
-  void line(const std::string& text);
+  void line(const std::string& text) EXCLUDES(mutex_);
 
  private:
-  std::ostream& out_;
+  Mutex mutex_;
+  std::ostream& out_ GUARDED_BY(mutex_);
   const bool terminal_;
-  std::mutex mutex_;
-  bool progressShown_ = false;
+  bool progressShown_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace morvane

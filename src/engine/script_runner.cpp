@@ -39,7 +39,8 @@ void ScriptRunner::planConversion(const NQFileDataObject& entry) {
     return;
   }
   script_.addRecord(
-      conversionConfigs_.at(app).emplace_back(entry, app, std::move(paths), std::move(formats)));
+      conversionConfigs_.at(app).emplace_back(
+          FileConversionConfig{entry, app, std::move(paths), std::move(formats)}));
 }
 
 RunOutcome ScriptRunner::runConversions() {

@@ -10,29 +10,29 @@ std::string ScriptError::description() const {
 }
 
 void ScriptCancellation::cancel() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   cancelled_ = true;
   if (script_ != nullptr) script_->cancel();
 }
 
 bool ScriptCancellation::cancelled() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return cancelled_;
 }
 
 bool ScriptCancellation::running() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return script_ != nullptr;
 }
 
 void ScriptCancellation::attach(Script* script) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   script_ = script;
   if (cancelled_) script_->cancel();
 }
 
 void ScriptCancellation::detach() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   script_ = nullptr;
   cancelled_ = false;  // the next run starts afresh
 }

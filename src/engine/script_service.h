@@ -6,13 +6,13 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/failure_reason.h"
+#include "platform/thread_annotations.h"
 
 namespace morvane {
 
@@ -79,18 +79,20 @@ class ScriptExecutor {
 // then executes no script. Thread-safe.
 class ScriptCancellation {
  public:
-  void cancel();
-  bool cancelled() const;
+  void cancel() EXCLUDES(mutex_);
+  bool cancelled() const EXCLUDES(mutex_);
   // Returns true when there is a script to cancel (one is executing).
-  bool running() const;
+  bool running() const EXCLUDES(mutex_);
 
-  void attach(Script* script);
-  void detach();
+  void attach(Script* script) EXCLUDES(mutex_);
+  void detach() EXCLUDES(mutex_);
 
  private:
-  mutable std::mutex mutex_;
-  Script* script_ = nullptr;
-  bool cancelled_ = false;
+  // Held while the attached script is told to cancel, so that detach()
+  // does not return while cancel() still reaches the script.
+  mutable Mutex mutex_;
+  Script* script_ GUARDED_BY(mutex_) = nullptr;
+  bool cancelled_ GUARDED_BY(mutex_) = false;
 };
 
 class ScriptService {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "platform/real_env.h"
 #include "testing/recording_fakes.h"
 #include "testing/temp_dir.h"
 

@@ -10,6 +10,7 @@
 #include "office/failure_reasons.h"
 #include "office/wire_format.h"
 #include "office/worker_profile.h"
+#include "platform/real_env.h"
 
 extern char** environ;
 

@@ -16,6 +16,7 @@
 #include <iterator>
 #include <thread>
 
+#include "platform/real_env.h"
 #include "testing/temp_dir.h"
 
 namespace morvane {

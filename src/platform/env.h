@@ -133,6 +133,3 @@ class Env {
 };
 
 }  // namespace morvane
-
-// Until every caller includes it itself: the machine's Env.
-#include "platform/real_env.h"  // IWYU pragma: export

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/env_wrapper.h"
+#include "platform/real_env.h"
 #include "platform/thread_annotations.h"
 
 namespace morvane::testing {

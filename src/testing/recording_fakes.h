@@ -15,6 +15,7 @@
 #include "engine/script_service.h"
 #include "platform/env.h"
 #include "options/system_version.h"
+#include "platform/real_env.h"
 
 namespace morvane::testing {
 

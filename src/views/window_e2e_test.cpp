@@ -15,6 +15,7 @@
 #include "app/app_delegate.h"
 #include "app/qt_alert_service.h"
 #include "office/office_script_service.h"
+#include "platform/real_env.h"
 #include "testing/fixtures.h"
 #include "testing/processes.h"
 #include "testing/qt_helpers.h"
