@@ -774,6 +774,30 @@
         <source>the target folder %1 was removed during the run and another one made in its place; %2 was not written</source>
         <translation>der Zielordner %1 wurde während des Laufs entfernt und ein anderer an seiner Stelle angelegt; %2 wurde nicht geschrieben</translation>
     </message>
+    <message>
+        <source>LibreOffice reads %1 documents but cannot write them; %2 was not written</source>
+        <translation>LibreOffice liest %1-Dokumente, kann sie aber nicht schreiben; %2 wurde nicht geschrieben</translation>
+    </message>
+    <message>
+        <source>saving in the application&apos;s own format is not possible here; %1 was not written</source>
+        <translation>Sichern im eigenen Format des Programms ist hier nicht möglich; %1 wurde nicht geschrieben</translation>
+    </message>
+    <message>
+        <source>LibreOffice cannot write the format %1; %2 was not written</source>
+        <translation>LibreOffice kann das Format %1 nicht schreiben; %2 wurde nicht geschrieben</translation>
+    </message>
+    <message>
+        <source>the document holds %1 table cells, but LibreOffice read none of them; nothing was converted</source>
+        <translation>das Dokument enthält %1 Tabellenzellen, aber LibreOffice hat keine davon gelesen; nichts wurde konvertiert</translation>
+    </message>
+    <message>
+        <source>the document holds text, but LibreOffice read none of it; nothing was converted</source>
+        <translation>das Dokument enthält Text, aber LibreOffice hat nichts davon gelesen; nichts wurde konvertiert</translation>
+    </message>
+    <message>
+        <source>the finished export was removed from its folder before it could take its place</source>
+        <translation>die fertige Ausgabe wurde aus ihrem Ordner entfernt, bevor sie an ihre Stelle treten konnte</translation>
+    </message>
 </context>
 <context>
     <name>morvane::SideBarView</name>

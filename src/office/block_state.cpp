@@ -186,11 +186,17 @@ Status BlockState::save(const std::string& target) {
   const std::string ext = fs::path(target).extension().string();
   if (auto it = iworkApplications().find(ext.empty() ? "" : ext.substr(1));
       it != iworkApplications().end()) {
-    return Status::error("LibreOffice reads " + it->second + " documents but cannot write them; " +
-                         target + " was not written");
+    return FailureReason::worded(FailureKind::unexplained,
+                                 "LibreOffice reads %1 documents but cannot write them; %2 was "
+                                 "not written",
+                                 {it->second, target})
+        .status();
   }
-  return Status::error("saving in the application's own format is not possible here; " +
-                       target + " was not written");
+  return FailureReason::worded(FailureKind::unexplained,
+                               "saving in the application's own format is not possible here; %1 "
+                               "was not written",
+                               {target})
+      .status();
 }
 
 Status BlockState::exportTo(const ScriptStatement& statement,
@@ -200,8 +206,10 @@ Status BlockState::exportTo(const ScriptStatement& statement,
   if (documents_.empty()) return Status::error("no document is open");
   const std::string format = officeFormatFor(formatName);
   if (format.empty()) {
-    return Status::error("LibreOffice cannot write the format " + formatName + "; " + target +
-                         " was not written");
+    return FailureReason::worded(FailureKind::unexplained,
+                                 "LibreOffice cannot write the format %1; %2 was not written",
+                                 {formatName, target})
+        .status();
   }
   // Written under a hidden temporary name beside the target, then renamed
   // over it: a failed export leaves no half-written file behind.

@@ -7,6 +7,8 @@
 #include <set>
 #include <string_view>
 
+#include "engine/failure_reason.h"
+
 namespace morvane {
 
 namespace {
@@ -144,12 +146,18 @@ Status takeCensus(const std::string& flatOdfPath, DocumentCensus* census) {
 
 Status checkNothingLost(const IworkContent& source, const DocumentCensus& loaded) {
   if (source.cells > 0 && loaded.cells == 0) {
-    return Status::error("the document holds " + std::to_string(source.cells) +
-                         " table cells, but LibreOffice read none of them; nothing was converted");
+    return FailureReason::worded(FailureKind::damaged,
+                                 "the document holds %1 table cells, but LibreOffice read none of "
+                                 "them; nothing was converted",
+                                 {std::to_string(source.cells)})
+        .status();
   }
   if (source.textCharacters > 0 && loaded.textCharacters == 0 && loaded.cells == 0) {
-    return Status::error(
-        "the document holds text, but LibreOffice read none of it; nothing was converted");
+    return FailureReason::worded(FailureKind::damaged,
+                                 "the document holds text, but LibreOffice read none of it; "
+                                 "nothing was converted",
+                                 {})
+        .status();
   }
   return {};
 }

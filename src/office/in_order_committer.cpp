@@ -34,8 +34,12 @@ Status commit(Env& env, const PendingExport& e, const WrittenFile& written) {
   };
   // Gone from its folder: someone is removing the folder or files in it.
   const auto removed = [&] { return !env.stat(e.partial).exists; };
-  const Status removedStatus = Status::error(
-      "the finished export was removed from its folder before it could take its place");
+  const Status removedStatus =
+      FailureReason::worded(FailureKind::missing,
+                            "the finished export was removed from its folder before it could "
+                            "take its place",
+                            {})
+          .status();
   if (Status synced = env.syncFile(e.partial); !synced.ok()) {
     const bool gone = removed();
     env.removeAll(e.partial);

@@ -118,6 +118,23 @@ const std::vector<const char*>& RunTexts::knownReasons() {
       QT_TRANSLATE_NOOP("morvane::RunTexts",
                         "the target folder %1 was removed during the run and another one made "
                         "in its place; %2 was not written"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "LibreOffice reads %1 documents but cannot write them; %2 was not "
+                        "written"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "saving in the application's own format is not possible here; %1 was "
+                        "not written"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "LibreOffice cannot write the format %1; %2 was not written"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "the document holds %1 table cells, but LibreOffice read none of them; "
+                        "nothing was converted"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "the document holds text, but LibreOffice read none of it; nothing was "
+                        "converted"),
+      QT_TRANSLATE_NOOP("morvane::RunTexts",
+                        "the finished export was removed from its folder before it could take "
+                        "its place"),
   };
   return reasons;
 }
