@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <system_error>
 
 #include "office/failure_reasons.h"
 #include "office/save_leftovers.h"
@@ -132,14 +131,14 @@ Status BlockState::inspect(const std::string& path, std::string* loadable,
                            IworkContent* expected) {
   const std::string ext = fs::path(path).extension().string();
   const auto iwork = iworkApplications().find(ext.empty() ? "" : ext.substr(1));
-  std::error_code ec;
+  const FileInfo info = officeEnv(config_).stat(path);
   if (iwork == iworkApplications().end()) {
-    if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == 0 && !ec) {
+    if (info.exists && !info.isDir && !info.isSpecial && info.size == 0) {
       return emptyFile().status();
     }
     return {};  // LibreOffice itself tells what it cannot open
   }
-  if (!fs::exists(path, ec)) return {};  // the worker names the missing file
+  if (!info.exists) return {};  // the worker names the missing file
   std::vector<std::string> answer;
   const Status s =
       worker()->call({"inspect", path, worker()->scratchPath("package" + ext)}, &answer);
@@ -215,14 +214,13 @@ Status BlockState::exportTo(const ScriptStatement& statement,
   // over it: a failed export leaves no half-written file behind.
   const fs::path finalPath(target);
   if (Status s = folders_.enter(officeEnv(config_), finalPath); !s.ok()) return s;
-  const PendingExport e{partialPathFor(finalPath), finalPath, &statement, &folders_};
+  const PendingExport e{partialPathFor(officeEnv(config_), finalPath), finalPath, &statement, &folders_};
   std::vector<std::string> answer;
   const pid_t pid = worker()->pid();
   if (Status s = worker()->call({"save", e.partial.string(), format}, &answer); !s.ok()) {
     // Told while the partial file still takes its room on the disk.
-    std::error_code ec;
-    const std::uintmax_t source = fs::file_size(documents_.back(), ec);
-    const Status reason = explainSaveFailure(target, s, ec ? 0 : source).status();
+    const std::uint64_t source = officeEnv(config_).stat(documents_.back()).size;
+    const Status reason = explainSaveFailure(target, s, source).status();
     discard(officeEnv(config_), {e});
     removeSaveLeftovers(officeEnv(config_), e.partial.parent_path(), pid,
                         process_.running() != nullptr ? process_.running()->pids()

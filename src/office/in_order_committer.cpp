@@ -12,13 +12,13 @@ namespace morvane {
 
 namespace fs = std::filesystem;
 
-fs::path partialPathFor(const fs::path& target) {
+fs::path partialPathFor(Env& env, const fs::path& target) {
   static std::atomic<std::uint64_t> counter{0};
   const std::string suffix = ".morvane-" + std::to_string(::getpid()) + "-" +
                              std::to_string(++counter) + ".part";
   const std::string name = target.filename().string();
-  const long longest = ::pathconf(target.parent_path().c_str(), _PC_NAME_MAX);
-  const std::size_t longestName = longest > 0 ? static_cast<std::size_t>(longest) : 143;
+  const std::size_t longest = env.longestName(target.parent_path());
+  const std::size_t longestName = longest > 0 ? longest : 143;
   if (1 + name.size() + suffix.size() <= longestName) {
     return target.parent_path() / ("." + name + suffix);
   }

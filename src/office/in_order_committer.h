@@ -38,8 +38,8 @@ using WrittenFile = std::function<void(const std::string& path)>;
 // run may export to the same target) and among processes (by the pid):
 // ".<name>.morvane-<pid>-<n>.part", or ".morvane-<pid>-<n>.part" where
 // the target's own name leaves no room for the longer form on its file
-// system.
-std::filesystem::path partialPathFor(const std::filesystem::path& target);
+// system (as `env` tells its longest name; 143 when it cannot tell).
+std::filesystem::path partialPathFor(Env& env, const std::filesystem::path& target);
 
 // Flushes the finished export, renames it over the target and flushes the
 // folder, so that a power loss cannot leave an empty file under the

@@ -31,7 +31,7 @@ class CommitterOrderTest : public ::testing::Test {
     outcomes_.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
       const fs::path target = tmp_.path() / "out" / ("doc" + std::to_string(i) + ".pdf");
-      const fs::path partial = partialPathFor(target);
+      const fs::path partial = partialPathFor(officeEnv(config_), target);
       std::ofstream(partial) << "doc " << i;
       statements_[i].text = "export " + std::to_string(i);
       outcomes_[i].exports.push_back({partial, target, &statements_[i], &folders_});

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
-#include <fstream>
+#include <sstream>
 #include <string_view>
 
 #include "filelist/regular_files.h"
@@ -31,6 +31,14 @@ Env& officeEnv(const OfficeConfig& config) {
   return config.env != nullptr ? *config.env : machine;
 }
 
+ProcessLauncher& officeLauncher(const OfficeConfig& config) {
+  return config.launcher != nullptr ? *config.launcher : systemLauncher();
+}
+
+Clock& officeClock(const OfficeConfig& config) {
+  return config.clock != nullptr ? *config.clock : systemClock();
+}
+
 Status OfficeWorker::start(const OfficeConfig& config, std::unique_ptr<OfficeWorker>* out,
                            RunningWorkers* running) {
   std::filesystem::path folder;
@@ -55,8 +63,8 @@ Status OfficeWorker::launch(const std::string& profile, const std::string& log) 
   // which is removed with the worker whatever ends it.
   officeEnv(config_).createDirectories(workDir_ + "/tmp");
   const std::vector<std::string> environment = workerEnvironment();
-  std::unique_ptr<Subprocess> process;
-  if (Status s = Subprocess::start(argv, log, &process, &environment); !s.ok()) {
+  std::unique_ptr<ChildProcess> process;
+  if (Status s = officeLauncher(config_).start(argv, log, &process, &environment); !s.ok()) {
     return Status::error("cannot start the LibreOffice worker", s.message());
   }
   {
@@ -92,7 +100,8 @@ std::vector<std::string> OfficeWorker::workerEnvironment() const {
 }
 
 void OfficeWorker::prepareProfile(const std::string& profile) {
-  WorkerProfile prepared(officeEnv(config_), config_.profileTemplate, [this] { return aborted(); });
+  WorkerProfile prepared(officeEnv(config_), config_.profileTemplate, [this] { return aborted(); },
+                         officeClock(config_));
   prepared.prepare(profile, std::bind_front(&OfficeWorker::setUpProfile, this));
 }
 
@@ -151,14 +160,14 @@ Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
   std::string line;
   bool tooLarge = false;
   switch (readWatched(&line, &tooLarge)) {
-    case Subprocess::ReadResult::timedOut:
+    case ChildProcess::ReadResult::timedOut:
       lastEnding_ = tooLarge ? Ending::tooLarge : Ending::timedOut;
       return failure(tooLarge ? workerTooLarge(config_.workerMemoryCap)
                               : workerTooSlow(config_.statementLimit));
-    case Subprocess::ReadResult::closed:
+    case ChildProcess::ReadResult::closed:
       lastEnding_ = Ending::stopped;
       return failure(std::nullopt);
-    case Subprocess::ReadResult::line:
+    case ChildProcess::ReadResult::line:
       break;
   }
   std::vector<std::string> fields = decodeWireLine(line);
@@ -175,17 +184,17 @@ Status OfficeWorker::awaitAnswer(std::vector<std::string>* answer) {
                                        "the LibreOffice worker answered \"" + line + "\""));
 }
 
-Subprocess::ReadResult OfficeWorker::readWatched(std::string* line, bool* tooLarge) {
-  Subprocess& process = *ownProcess();
+ChildProcess::ReadResult OfficeWorker::readWatched(std::string* line, bool* tooLarge) {
+  ChildProcess& process = *ownProcess();
   if (config_.workerMemoryCap == 0) return process.readLine(config_.statementLimit, line);
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + config_.statementLimit;
+  Clock& clock = officeClock(config_);
+  const Clock::TimePoint deadline = clock.now() + config_.statementLimit;
   for (;;) {
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return Subprocess::ReadResult::timedOut;
-    const Subprocess::ReadResult r = process.readLine(std::min(left, kMemoryWatchInterval), line);
-    if (r != Subprocess::ReadResult::timedOut) return r;
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock.now());
+    if (left.count() <= 0) return ChildProcess::ReadResult::timedOut;
+    const ChildProcess::ReadResult r = process.readLine(std::min(left, kMemoryWatchInterval), line);
+    if (r != ChildProcess::ReadResult::timedOut) return r;
     if (residentMemory(false) > config_.workerMemoryCap) {
       process.abort();  // at once: it may grow by hundreds of MB a second
       *tooLarge = true;
@@ -202,7 +211,7 @@ void OfficeWorker::abort() {
 }
 
 void OfficeWorker::dropProcess() {
-  std::unique_ptr<Subprocess> ending;
+  std::unique_ptr<ChildProcess> ending;
   {
     MutexLock lock(processMutex_);
     ending = std::move(process_);
@@ -251,7 +260,9 @@ Status OfficeWorker::failure(const std::optional<FailureReason>& known) {
 }
 
 std::string OfficeWorker::lastOutputLine() const {
-  std::ifstream log(workDir_ + "/worker.log");
+  std::string text;
+  if (!officeEnv(config_).readFile(workDir_ + "/worker.log", &text).ok()) text.clear();
+  std::istringstream log(text);
   std::string line, last;
   while (std::getline(log, line)) {
     if (!line.empty()) last = line;

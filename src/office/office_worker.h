@@ -15,14 +15,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/child_process.h"
+#include "platform/clock.h"
 #include "platform/env.h"
+#include "platform/process_launcher.h"
 #include "platform/status.h"
 #include "office/document_census.h"
 #include "office/failure_reasons.h"
 #include "office/process_memory.h"
 #include "office/running_workers.h"
 #include "office/work_folders.h"
-#include "platform/subprocess.h"
 #include "platform/thread_annotations.h"
 
 namespace morvane {
@@ -56,10 +58,18 @@ struct OfficeConfig {
   // What the service does to files (commits, private folders, profiles)
   // goes through this; null: the machine's own. Not owned.
   Env* env = nullptr;
+  // Starts the worker processes; null: systemLauncher(). Not owned.
+  ProcessLauncher* launcher = nullptr;
+  // What the workers' time limits and waits are counted on, besides the
+  // processes' own reads; null: systemClock(). Not owned.
+  Clock* clock = nullptr;
 };
 
 // The Env of a configuration: its own, or the machine's.
 Env& officeEnv(const OfficeConfig& config);
+// The launcher and the clock of a configuration: its own, or the system's.
+ProcessLauncher& officeLauncher(const OfficeConfig& config);
+Clock& officeClock(const OfficeConfig& config);
 
 class OfficeWorker {
  public:
@@ -124,7 +134,7 @@ class OfficeWorker {
   // One line from the worker within the statement limit, while its memory
   // is watched; *tooLarge tells a worker that passed its cap (the read then
   // reports timedOut).
-  Subprocess::ReadResult readWatched(std::string* line, bool* tooLarge);
+  ChildProcess::ReadResult readWatched(std::string* line, bool* tooLarge);
   // This process's environment with the reader's folder first on the
   // library path.
   std::vector<std::string> workerEnvironment() const;
@@ -145,13 +155,13 @@ class OfficeWorker {
   void dropProcess() EXCLUDES(processMutex_);
   // The process, for the thread that uses the worker: that thread alone
   // sets process_ (under the lock, for abort()), so it reads it without.
-  Subprocess* ownProcess() const NO_THREAD_SAFETY_ANALYSIS { return process_.get(); }
+  ChildProcess* ownProcess() const NO_THREAD_SAFETY_ANALYSIS { return process_.get(); }
 
   OfficeConfig config_;
   std::string workDir_;  // holds the profile and the worker's log
   // Guards process_, aborted_ and maker_ against abort() from other threads.
   mutable Mutex processMutex_;
-  std::unique_ptr<Subprocess> process_ GUARDED_BY(processMutex_);
+  std::unique_ptr<ChildProcess> process_ GUARDED_BY(processMutex_);
   bool aborted_ GUARDED_BY(processMutex_) = false;
   // The worker setting up the profile template while it runs.
   OfficeWorker* maker_ GUARDED_BY(processMutex_) = nullptr;

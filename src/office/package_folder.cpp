@@ -1,11 +1,11 @@
 #include "office/package_folder.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <set>
-#include <system_error>
 #include <utility>
+#include <vector>
 
 namespace morvane {
 
@@ -24,28 +24,38 @@ Status unreadable(const std::string& why) {
 
 class PackageWalk {
  public:
-  PackageWalk(fs::path root, bool skipUnreadable, PackageFolderFiles* out)
-      : root_(std::move(root)), skipUnreadable_(skipUnreadable), out_(out) {}
+  PackageWalk(Env& env, fs::path root, bool skipUnreadable, PackageFolderFiles* out)
+      : env_(env), root_(std::move(root)), skipUnreadable_(skipUnreadable), out_(out) {}
 
   // Lists `dir`, named `relative` inside the package, and what is below
   // it; `real` is where `dir` resolves to.
   Status walk(const fs::path& dir, const fs::path& relative, const fs::path& real) {
-    std::error_code ec;
-    fs::directory_iterator it(dir, ec);
-    if (ec == std::errc::permission_denied && skipUnreadable_ && !relative.empty()) return {};
-    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-      if (Status s = visit(*it, relative / it->path().filename(), real); !s.ok()) return s;
+    std::vector<DirectoryItem> items;
+    const Status listed = env_.listAllItems(dir, &items);
+    if (listed.errorNumber() == EACCES && skipUnreadable_ && !relative.empty()) return {};
+    for (const DirectoryItem& item : items) {
+      if (Status s = visit(item, relative / item.path.filename(), real); !s.ok()) return s;
     }
-    return ec ? unreadable(ec.message()) : Status();
+    return listed.ok() ? Status() : unreadable(listed.message());
   }
 
  private:
-  Status visit(const fs::directory_entry& item, const fs::path& name, const fs::path& parent) {
-    std::error_code ec;
-    fs::path real = parent / item.path().filename();
-    if (item.is_symlink(ec) && !mayFollow(item.path(), parent, &real)) return {};
-    if (item.is_directory(ec)) return walk(item.path(), name, real);
-    if (item.is_regular_file(ec)) out_->files[name.generic_string()] = item.path().string();
+  Status visit(const DirectoryItem& item, const fs::path& name, const fs::path& parent) {
+    using Kind = DirectoryItem::Kind;
+    fs::path real = parent / item.path.filename();
+    Kind kind = item.kind;
+    if (kind == Kind::needsStat) {  // a link, or a type the listing did not tell
+      FileInfo info;
+      if (!env_.linkStatus(item.path, &info).ok() || !info.exists) return {};
+      if (info.isLink && !mayFollow(item.path, parent, &real)) return {};
+      if (info.isLink) info = env_.stat(item.path);
+      kind = !info.exists   ? Kind::special
+             : info.isDir   ? Kind::directory
+             : info.isSpecial ? Kind::special
+                              : Kind::other;
+    }
+    if (kind == Kind::directory) return walk(item.path, name, real);
+    if (kind == Kind::other) out_->files[name.generic_string()] = item.path.string();
     return {};
   }
 
@@ -54,33 +64,41 @@ class PackageWalk {
   // listed, and was not followed before. Sets *target; names a link that
   // leads out.
   bool mayFollow(const fs::path& link, const fs::path& parent, fs::path* target) {
-    std::error_code ec;
-    *target = fs::canonical(link, ec);
-    if (ec) return false;  // dangling: nothing to read there
+    *target = env_.resolve(link);
+    if (target->empty()) return false;  // dangling: nothing to read there
     if (!isWithin(root_, *target)) {
       out_->leavingLinks.push_back("Not following the link at path: '" + link.string() +
                                    "': it leads out of the package to '" + target->string() +
                                    "'");
       return false;
     }
-    struct ::stat st;
-    if (isWithin(*target, parent) || ::lstat(link.c_str(), &st) != 0) return false;
-    return followed_.emplace(st.st_dev, st.st_ino).second;
+    FileInfo own;
+    if (isWithin(*target, parent) || !env_.linkStatus(link, &own).ok() || !own.exists) {
+      return false;
+    }
+    return followed_.emplace(own.device, own.inode).second;
   }
 
+  Env& env_;
   fs::path root_;
   bool skipUnreadable_;
   PackageFolderFiles* out_;
-  std::set<std::pair<dev_t, ino_t>> followed_;  // links, by their own identity
+  std::set<std::pair<std::uint64_t, std::uint64_t>> followed_;  // links, by their own identity
 };
 
 }  // namespace
 
-Status listPackageFolder(const fs::path& folder, bool skipUnreadable, PackageFolderFiles* out) {
-  std::error_code ec;
-  fs::path root = fs::canonical(folder, ec);
-  if (ec) return unreadable(ec.message());
-  PackageWalk walk(root, skipUnreadable, out);
+Status listPackageFolder(const fs::path& folder, bool skipUnreadable, PackageFolderFiles* out,
+                         Env& env) {
+  fs::path root = env.resolve(folder);
+  if (root.empty()) {
+    // Resolving and listing fail alike on a path that cannot be reached;
+    // the listing tells why.
+    std::vector<DirectoryItem> ignored;
+    const Status listed = env.listAllItems(folder, &ignored);
+    return unreadable(listed.ok() ? "No such file or directory" : listed.message());
+  }
+  PackageWalk walk(env, root, skipUnreadable, out);
   return walk.walk(folder, {}, root);
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
+#include "platform/real_env.h"
 #include "platform/status.h"
 
 namespace morvane {
@@ -29,7 +31,8 @@ struct PackageFolderFiles {
 // leavingLinks, a dangling one left out silently.
 // A subfolder that may not be read is skipped when `skipUnreadable`, and
 // fails the listing otherwise; so does a folder that cannot be read.
+// Everything it looks at, it asks `env`.
 Status listPackageFolder(const std::filesystem::path& folder, bool skipUnreadable,
-                         PackageFolderFiles* out);
+                         PackageFolderFiles* out, Env& env = machineEnv());
 
 }  // namespace morvane

@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
+#include "testing/fault_injection_env.h"
 #include "testing/temp_dir.h"
 
 namespace morvane {
@@ -80,6 +83,36 @@ TEST(PackageFolderTest, UnreadableSubfoldersAreSkippedOnlyWhenAsked) {
   EXPECT_EQ(names(skipping), std::vector<std::string>{"Index/Document.iwa"});
   EXPECT_FALSE(listPackageFolder(tmp.path() / "P.pages", false, &strict).ok());
   ::chmod(locked.c_str(), 0700);
+}
+
+// The same through an Env that refuses the listing (as it would for any
+// user, root too): only a folder the user may not read is skipped, never
+// one that fails otherwise, nor the package itself. Hidden items count.
+TEST(PackageFolderTest, OnlyAFolderThatMayNotBeReadIsSkipped) {
+  using Op = testing::FaultInjectionEnv::Op;
+  TempDir tmp;
+  tmp.write("P.pages/Index/Document.iwa", "i");
+  tmp.write("P.pages/.hidden/x", "x");
+  tmp.write("P.pages/Locked/x", "x");
+  tmp.write("P.pages/Broken/x", "x");
+  testing::FaultInjectionEnv env;
+  env.fail(Op::listAll, "Locked", EACCES);
+  PackageFolderFiles skipping;
+  EXPECT_TRUE(listPackageFolder(tmp.path() / "P.pages", true, &skipping, env).ok());
+  EXPECT_EQ(names(skipping), (std::vector<std::string>{".hidden/x", "Broken/x",
+                                                       "Index/Document.iwa"}));
+
+  env.fail(Op::listAll, "Broken", EIO);
+  PackageFolderFiles broken;
+  EXPECT_EQ(listPackageFolder(tmp.path() / "P.pages", true, &broken, env).message(),
+            "the package folder cannot be read: Input/output error");
+
+  env.fail(Op::listAll, "P.pages", EACCES);
+  PackageFolderFiles top;
+  EXPECT_EQ(listPackageFolder(tmp.path() / "P.pages", true, &top, env).message(),
+            "the package folder cannot be read: Permission denied");
+  EXPECT_EQ(listPackageFolder(tmp.path() / "Missing.pages", true, &top, env).message(),
+            "the package folder cannot be read: No such file or directory");
 }
 
 }  // namespace

@@ -1,16 +1,10 @@
 #include "office/worker_profile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <system_error>
-#include <thread>
 
 #include "office/font_substitutions.h"
 
@@ -52,13 +46,23 @@ std::string workerSettings() {
   return items + fonts;
 }
 
+// Where a profile keeps its settings.
+std::filesystem::path settingsFile(const std::string& profile) {
+  return std::filesystem::path(profile) / "user" / "registrymodifications.xcu";
+}
+
+// What the profile's settings file holds; "" when it cannot be read.
+std::string readSettings(Env& env, const std::filesystem::path& xcu) {
+  std::string text;
+  if (!env.readFile(xcu, &text).ok()) text.clear();
+  return text;
+}
+
 // Puts the workers' settings into a profile, in place of what it said on
 // the same matters (its items are one a line).
 void applyWorkerSettings(Env& env, const std::string& profile) {
-  const std::filesystem::path xcu = std::filesystem::path(profile) / "user" /
-                                    "registrymodifications.xcu";
-  std::ifstream in(xcu);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::filesystem::path xcu = settingsFile(profile);
+  std::string text = readSettings(env, xcu);
   const std::string settings = workerSettings();
   if (text.find(settings) != std::string::npos) return;
   std::string kept;
@@ -93,10 +97,8 @@ void recordSetUpVersion(Env& env, const std::string& profile, const std::string&
   const std::size_t dot = office.find('.');
   if (dot == std::string::npos) return;
   const std::string version = office.substr(0, office.find('.', dot + 1));
-  const std::filesystem::path xcu = std::filesystem::path(profile) / "user" /
-                                    "registrymodifications.xcu";
-  std::ifstream in(xcu);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::filesystem::path xcu = settingsFile(profile);
+  std::string text = readSettings(env, xcu);
   const std::size_t end = text.rfind("</oor:items>");
   if (end == std::string::npos || text.find("\"ooSetupLastVersion\"") != std::string::npos) return;
   text.insert(end, "<item oor:path=\"/org.openoffice.Setup/Product\"><prop "
@@ -141,22 +143,17 @@ void WorkerProfile::prepare(const std::string& profile, const ProfileSetUp& setU
 }
 
 bool WorkerProfile::templateComplete() const {
-  std::error_code ec;
-  return std::filesystem::exists(std::filesystem::path(template_) / kTemplateMarker, ec);
+  return env_.stat(std::filesystem::path(template_) / kTemplateMarker).exists;
 }
 
-bool WorkerProfile::lockTemplate(int fd, bool* locked) {
+Status WorkerProfile::lockTemplate(std::unique_ptr<FileLock>* lock) {
   // Polled rather than waited for, so that an abort ends the wait.
   constexpr std::chrono::milliseconds kPoll{50};
-  *locked = false;
   for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      *locked = true;
-      return true;
-    }
-    if (errno != EWOULDBLOCK && errno != EINTR) return true;  // no locks here: build unlocked
-    if (stop_()) return false;
-    std::this_thread::sleep_for(kPoll);
+    if (Status s = env_.lockFile(template_ + ".lock", lock); !s.ok()) return s;
+    if (*lock != nullptr) return {};  // held, or no locks here: built unlocked
+    if (stop_()) return Status::error("the worker was ended while it waited for the template");
+    clock_.sleepFor(kPoll);
   }
 }
 
@@ -167,12 +164,10 @@ void WorkerProfile::makeTemplateOnce(const ProfileSetUp& setUp) {
   if (!env_.createDirectories(std::filesystem::path(template_).parent_path()).ok()) {
     return;  // no cache folder: every worker starts afresh
   }
-  const int lock = ::open((template_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lock < 0) return;  // no lock, no building beside others: start afresh
-  bool locked = false;
-  if (lockTemplate(lock, &locked) && !templateComplete()) makeTemplate(setUp);
-  ::close(lock);  // releases the lock
-}
+  // No lock, no building beside others: the worker starts afresh.
+  std::unique_ptr<FileLock> lock;
+  if (lockTemplate(&lock).ok() && !templateComplete()) makeTemplate(setUp);
+}  // `lock` lets the lock go
 
 // The template is built in a folder of this process's beside it, which is
 // removed whatever becomes of the building.
@@ -200,8 +195,7 @@ void WorkerProfile::buildTemplate(const std::string& staging, const ProfileSetUp
   // A template of an older kind is moved aside first; a complete one,
   // perhaps just made by a run beside this one, is left as it is.
   const fs::path stale = template_ + ".old-" + std::to_string(::getpid());
-  std::error_code ec;
-  if (fs::exists(template_, ec) && !templateComplete()) {
+  if (env_.stat(template_).exists && !templateComplete()) {
     env_.renameFile(template_, stale);
     env_.removeAll(stale);
   }

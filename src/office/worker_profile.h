@@ -5,8 +5,10 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/env.h"
 #include "platform/status.h"
 
@@ -25,9 +27,11 @@ class WorkerProfile {
  public:
   // `templatePath`: the prepared profile to copy (OfficeConfig's
   // profileTemplate), "" for none. `stop` tells that the worker was
-  // aborted: waits and copies then give up.
-  WorkerProfile(Env& env, std::string templatePath, StopRequested stop)
-      : env_(env), template_(std::move(templatePath)), stop_(std::move(stop)) {}
+  // aborted: waits and copies then give up. The wait for a template that
+  // another worker builds is polled on `clock`.
+  WorkerProfile(Env& env, std::string templatePath, StopRequested stop,
+                Clock& clock = systemClock())
+      : env_(env), clock_(clock), template_(std::move(templatePath)), stop_(std::move(stop)) {}
 
   // Makes the profile at `profile`: a copy of the template, made first by
   // `setUp` when it is missing (LibreOffice starts afresh when it cannot
@@ -40,13 +44,15 @@ class WorkerProfile {
   void makeTemplate(const ProfileSetUp& setUp);
   // Builds the template in `staging`, and puts it in place.
   void buildTemplate(const std::string& staging, const ProfileSetUp& setUp);
-  // Waits for the lock on `fd`: true once held (*locked) or when the file
-  // system keeps no locks (the template is then built unlocked); false
-  // when the worker is aborted meanwhile.
-  bool lockTemplate(int fd, bool* locked);
+  // Waits for the lock on the file beside the template: ok once *lock is
+  // held, or is one that excludes nobody (the file system keeps no locks:
+  // the template is then built unlocked). Fails when the lock file cannot
+  // be opened, or when the worker is aborted meanwhile.
+  Status lockTemplate(std::unique_ptr<FileLock>* lock);
   bool templateComplete() const;
 
   Env& env_;
+  Clock& clock_;
   std::string template_;
   StopRequested stop_;
 };

@@ -11,12 +11,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
 #include "platform/real_env.h"
+#include "testing/fake_clock.h"
+#include "testing/fault_injection_env.h"
 #include "testing/temp_dir.h"
 
 namespace morvane {
@@ -130,6 +133,38 @@ TEST_F(WorkerProfileTest, AnAbortEndsTheWaitForTheTemplate) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(setUps_, 0);
   EXPECT_FALSE(fs::exists(template_));
+}
+
+// The wait for a template another worker builds is polled on the clock:
+// on a fake one, a minute of waiting passes at once, and the abort that
+// comes after it ends the wait as a real one would.
+TEST_F(WorkerProfileTest, TheWaitForTheTemplateIsCountedOnTheClock) {
+  fs::create_directories(template_.parent_path());
+  std::unique_ptr<FileLock> held;
+  ASSERT_TRUE(env_.lockFile(template_.string() + ".lock", &held).ok());
+  ASSERT_NE(held, nullptr);
+  testing::FakeClock clock;
+  const auto start = clock.now();
+  const auto aMinuteLater = [&] { return clock.now() - start >= std::chrono::minutes(1); };
+  const fs::path made = workerProfile("w1");
+  WorkerProfile(env_, template_.string(), aMinuteLater, clock).prepare(made.string(), setUp());
+  EXPECT_EQ(clock.sleeps(), 1200u);  // every 50 ms of the clock
+  EXPECT_EQ(setUps_, 0);
+  EXPECT_FALSE(fs::exists(template_));
+}
+
+// A lock file that cannot be had leaves the template unmade: the worker
+// starts afresh, with the workers' settings.
+TEST_F(WorkerProfileTest, ARefusedLockLeavesTheTemplateUnmade) {
+  testing::FaultInjectionEnv env(env_);
+  env.fail(testing::FaultInjectionEnv::Op::lockFile, "profile-template.lock", EACCES);
+  const fs::path made = workerProfile("w1");
+  WorkerProfile(env, template_.string(), [] { return false; }).prepare(made.string(), setUp());
+  EXPECT_EQ(setUps_, 0);
+  EXPECT_FALSE(fs::exists(template_));
+  EXPECT_EQ(env.failures().size(), 1u);
+  EXPECT_NE(contents(made / "user/registrymodifications.xcu").find("\"UseLocking\""),
+            std::string::npos);
 }
 
 }  // namespace

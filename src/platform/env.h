@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -51,6 +52,16 @@ using StopRequested = std::function<bool()>;
 // The message of a copy that a StopRequested stopped.
 inline constexpr std::string_view kCopyStopped = "the copy was stopped";
 
+// An exclusive lock on a file, taken with Env::lockFile; dropping it lets
+// the lock go.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+  // False when the file system keeps no locks: the lock then keeps nobody
+  // out, and the caller goes on as if it did.
+  virtual bool excludes() const = 0;
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -76,6 +87,13 @@ class Env {
   // Lists a folder one level deep, in the file system's own order,
   // leaving out hidden items (names that start with a dot).
   virtual Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) = 0;
+
+  // Lists a folder one level deep as listDirectory does, hidden items
+  // included (for reading a document package whole). A folder that cannot
+  // be read fails with the system's error number kept (errorNumber():
+  // EACCES for one this user may not read); *out then holds what was
+  // listed before the failure.
+  virtual Status listAllItems(const fs::path& dir, std::vector<DirectoryItem>* out) = 0;
 
   // Creates the folder and its missing parents.
   virtual Status createDirectories(const fs::path& dir) = 0;
@@ -122,6 +140,15 @@ class Env {
   // characters; *out names it.
   virtual Status makeUniqueFolder(const fs::path& parent, const std::string& prefix,
                                   fs::path* out) = 0;
+
+  // Takes the exclusive lock on the file at `path` (made, empty, when
+  // missing) without waiting, for as long as *lock lives (flock with
+  // LOCK_NB): holders in other processes and other FileLocks of this one
+  // are kept out. When someone else holds it, *lock stays null and the
+  // call is ok: try again later. A file system that keeps no locks gives
+  // a lock that excludes() nobody. Fails when the file cannot be made or
+  // opened.
+  virtual Status lockFile(const fs::path& path, std::unique_ptr<FileLock>* lock) = 0;
 
   // Flushes what the file holds to the disk (fsync), so that it survives
   // a power loss; a file counts as written only after this.

@@ -24,6 +24,9 @@ class EnvWrapper : public Env {
   Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) override {
     return target_->listDirectory(dir, out);
   }
+  Status listAllItems(const fs::path& dir, std::vector<DirectoryItem>* out) override {
+    return target_->listAllItems(dir, out);
+  }
   Status createDirectories(const fs::path& dir) override {
     return target_->createDirectories(dir);
   }
@@ -53,6 +56,9 @@ class EnvWrapper : public Env {
   Status makeUniqueFolder(const fs::path& parent, const std::string& prefix,
                           fs::path* out) override {
     return target_->makeUniqueFolder(parent, prefix, out);
+  }
+  Status lockFile(const fs::path& path, std::unique_ptr<FileLock>* lock) override {
+    return target_->lockFile(path, lock);
   }
   Status syncFile(const fs::path& path) override { return target_->syncFile(path); }
   Status syncFolder(const fs::path& dir) override { return target_->syncFolder(dir); }

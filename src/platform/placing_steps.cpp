@@ -209,7 +209,7 @@ Status copyTree(const fs::path& from, const fs::path& to, const PlacingSteps& st
 
 Status errnoStatus(int err) {
   if (err == ECANCELED) return Status::error(std::string(kCopyStopped));
-  return Status::error(std::generic_category().message(err));
+  return Status::fromErrno(err);
 }
 
 int flushPath(const fs::path& path, int flags, const std::function<int(int)>& flush) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,20 @@ FileInfo infoOf(const struct ::stat& st, bool isLink) {
   info.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
   return info;
 }
+
+// A flock held on an open file, let go when the file is closed.
+class FlockedFile : public FileLock {
+ public:
+  FlockedFile(int fd, bool excludes) : fd_(fd), excludes_(excludes) {}
+  ~FlockedFile() override { ::close(fd_); }
+  FlockedFile(const FlockedFile&) = delete;
+  FlockedFile& operator=(const FlockedFile&) = delete;
+  bool excludes() const override { return excludes_; }
+
+ private:
+  const int fd_;
+  const bool excludes_;
+};
 
 }  // namespace
 
@@ -73,6 +88,23 @@ fs::path RealEnv::resolve(const fs::path& path) {
   return result;
 }
 
+Status RealEnv::lockFile(const fs::path& path, std::unique_ptr<FileLock>* lock) {
+  lock->reset();
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return errnoStatus(errno);
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    *lock = std::make_unique<FlockedFile>(fd, true);
+    return {};
+  }
+  const int err = errno;
+  if (err == EWOULDBLOCK || err == EINTR) {
+    ::close(fd);  // held elsewhere: the caller tries again
+    return {};
+  }
+  *lock = std::make_unique<FlockedFile>(fd, false);  // no locks on this file system
+  return {};
+}
+
 Status RealEnv::syncFile(const fs::path& path) {
   const int err = flushPath(path, 0, systemPlacingSteps().flush);
   return err == 0 ? Status() : errnoStatus(err);
@@ -95,22 +127,31 @@ DirectoryItem::Kind listedKind(const fs::directory_entry& item) {
   return item.exists(ec) && !ec ? DirectoryItem::Kind::special : DirectoryItem::Kind::needsStat;
 }
 
-}  // namespace
-
-Status RealEnv::listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) {
+// Lists `dir` for listDirectory (without hidden items) and listAllItems.
+Status listItems(const fs::path& dir, bool hidden, std::vector<DirectoryItem>* out) {
   std::error_code ec;
   fs::directory_iterator it(dir, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const std::string& name = it->path().native();
-    if (name[name.rfind('/') + 1] == '.') continue;
+    if (!hidden && name[name.rfind('/') + 1] == '.') continue;
     // The listing's own type answers need no extra system call.
     std::error_code typeError;
     DirectoryItem::Kind kind = DirectoryItem::Kind::needsStat;
     if (!it->is_symlink(typeError) && !typeError) kind = listedKind(*it);
     out->push_back({it->path(), kind});
   }
-  if (ec) return Status::error(ec.message());
+  if (ec) return Status::fromErrno(ec.value());
   return {};
+}
+
+}  // namespace
+
+Status RealEnv::listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) {
+  return listItems(dir, false, out);
+}
+
+Status RealEnv::listAllItems(const fs::path& dir, std::vector<DirectoryItem>* out) {
+  return listItems(dir, true, out);
 }
 
 Status RealEnv::createDirectories(const fs::path& dir) {

@@ -32,6 +32,7 @@ class RealEnv : public Env {
   Status linkStatus(const fs::path& path, FileInfo* out) override;
   fs::path resolve(const fs::path& path) override;
   Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) override;
+  Status listAllItems(const fs::path& dir, std::vector<DirectoryItem>* out) override;
   Status createDirectories(const fs::path& dir) override;
   Status copyItem(const fs::path& from, const fs::path& to,
                   const StopRequested& stop = {}) override;
@@ -49,6 +50,7 @@ class RealEnv : public Env {
   std::size_t longestName(const fs::path& folder) override;
   Status makeUniqueFolder(const fs::path& parent, const std::string& prefix,
                           fs::path* out) override;
+  Status lockFile(const fs::path& path, std::unique_ptr<FileLock>* lock) override;
   Status syncFile(const fs::path& path) override;
   Status syncFolder(const fs::path& dir) override;
 

@@ -1,5 +1,6 @@
 #include "testing/fault_injection_env.h"
 
+#include <cerrno>
 #include <system_error>
 
 #include "platform/real_env.h"
@@ -12,7 +13,8 @@ const char* name(FaultInjectionEnv::Op op) {
   static const char* const kNames[] = {
       "rename",   "remove",     "write",   "createDirectories", "makeFolder", "copy",
       "syncFile", "syncFolder", "stat",    "linkStatus",        "resolve",    "list",
-      "isFinderAlias", "log",   "removeFile", "readFile",       "makeFile",   "longestName"};
+      "isFinderAlias", "log",   "removeFile", "readFile",       "makeFile",   "longestName",
+      "lockFile", "listAll"};
   return kNames[static_cast<int>(op)];
 }
 
@@ -92,9 +94,9 @@ Status FaultInjectionEnv::injected(Op op, const fs::path& path) {
   }
   for (const Fault& f : faults_) {
     if (f.op != op || path.string().find(f.pathPart) == std::string::npos) continue;
-    const std::string message = std::generic_category().message(f.err);
-    failures_.push_back(std::string(name(op)) + " " + path.string() + ": " + message);
-    return Status::error(message);
+    Status failed = Status::fromErrno(f.err);
+    failures_.push_back(std::string(name(op)) + " " + path.string() + ": " + failed.message());
+    return failed;
   }
   return {};
 }
@@ -144,6 +146,11 @@ fs::path FaultInjectionEnv::resolve(const fs::path& path) {
 Status FaultInjectionEnv::listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) {
   if (Status s = injected(Op::list, dir); !s.ok()) return s;
   return EnvWrapper::listDirectory(dir, out);
+}
+
+Status FaultInjectionEnv::listAllItems(const fs::path& dir, std::vector<DirectoryItem>* out) {
+  if (Status s = injected(Op::listAll, dir); !s.ok()) return s;
+  return EnvWrapper::listAllItems(dir, out);
 }
 
 bool FaultInjectionEnv::isFinderAlias(const fs::path& path) {
@@ -223,6 +230,14 @@ Status FaultInjectionEnv::copyItem(const fs::path& from, const fs::path& to,
                                    const StopRequested& stop) {
   if (Status s = injected(Op::copy, to); !s.ok()) return s;
   return EnvWrapper::copyItem(from, to, stop);  // flushed, folder and all
+}
+
+Status FaultInjectionEnv::lockFile(const fs::path& path, std::unique_ptr<FileLock>* lock) {
+  lock->reset();
+  if (Status s = injected(Op::lockFile, path); !s.ok()) {
+    return s.errorNumber() == EWOULDBLOCK ? Status() : s;  // held elsewhere
+  }
+  return EnvWrapper::lockFile(path, lock);
 }
 
 Status FaultInjectionEnv::syncFile(const fs::path& path) {

@@ -30,7 +30,7 @@ class FaultInjectionEnv : private OwnedTargetEnv, public EnvWrapper {
   enum class Op {
     rename, remove, write, createDirectories, makeFolder, copy, syncFile, syncFolder,
     stat, linkStatus, resolve, list, isFinderAlias, log, removeFile, readFile, makeFile,
-    longestName
+    longestName, lockFile, listAll
   };
 
   // Around a RealEnv of its own (its lines on standard output).
@@ -42,7 +42,8 @@ class FaultInjectionEnv : private OwnedTargetEnv, public EnvWrapper {
   // (for log: a line that contains it is dropped). A call that cannot
   // report a failure answers as for a place that cannot be reached: stat
   // an item that does not exist, resolve an empty path, isFinderAlias
-  // false, longestName 0.
+  // false, longestName 0. For lockFile, EWOULDBLOCK is no failure but
+  // the lock held elsewhere (ok, no lock).
   void fail(Op op, std::string pathPart, int err) EXCLUDES(mutex_);
 
   // The next `op` on a path that contains `pathPart` first calls `action`
@@ -74,6 +75,7 @@ class FaultInjectionEnv : private OwnedTargetEnv, public EnvWrapper {
   Status linkStatus(const fs::path& path, FileInfo* out) override;
   fs::path resolve(const fs::path& path) override;
   Status listDirectory(const fs::path& dir, std::vector<DirectoryItem>* out) override;
+  Status listAllItems(const fs::path& dir, std::vector<DirectoryItem>* out) override;
   bool isFinderAlias(const fs::path& path) override;
   Status renameFile(const fs::path& from, const fs::path& to) override;
   Status removeAll(const fs::path& path) override;
@@ -88,6 +90,7 @@ class FaultInjectionEnv : private OwnedTargetEnv, public EnvWrapper {
                           fs::path* out) override;
   Status copyItem(const fs::path& from, const fs::path& to,
                   const StopRequested& stop = {}) override;
+  Status lockFile(const fs::path& path, std::unique_ptr<FileLock>* lock) override;
   Status syncFile(const fs::path& path) override;
   Status syncFolder(const fs::path& dir) override;
 

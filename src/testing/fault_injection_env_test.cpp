@@ -153,5 +153,24 @@ TEST(FaultInjectionEnvTest, RemovedFilesAreForgottenAndHooksRunOnce) {
   EXPECT_EQ(ran, 1);
 }
 
+// A lock can be refused outright, or found held elsewhere (no lock, ok);
+// other lock files pass through to a real lock.
+TEST(FaultInjectionEnvTest, LocksCanBeRefusedOrFoundHeldElsewhere) {
+  TempDir tmp;
+  FaultInjectionEnv env;
+  env.fail(Op::lockFile, "refused", EACCES);
+  env.fail(Op::lockFile, "busy", EWOULDBLOCK);
+  std::unique_ptr<FileLock> lock;
+  EXPECT_EQ(env.lockFile(tmp.path() / "refused.lock", &lock).message(), "Permission denied");
+  EXPECT_EQ(lock, nullptr);
+  EXPECT_FALSE(env.stat(tmp.path() / "refused.lock").exists);  // never reached the machine
+  EXPECT_TRUE(env.lockFile(tmp.path() / "busy.lock", &lock).ok());
+  EXPECT_EQ(lock, nullptr);
+  ASSERT_TRUE(env.lockFile(tmp.path() / "free.lock", &lock).ok());
+  ASSERT_NE(lock, nullptr);
+  EXPECT_TRUE(lock->excludes());
+  EXPECT_EQ(env.failures().size(), 2u);
+}
+
 }  // namespace
 }  // namespace morvane::testing
