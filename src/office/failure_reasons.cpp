@@ -14,6 +14,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "office/target_folders.h"
 #include "platform/subprocess.h"
 
 namespace morvane {
@@ -288,9 +289,7 @@ FailureReason unreadableDocument(const std::string& application, const std::stri
 }
 
 FailureReason targetFolderGone(const std::string& target, bool replaced) {
-  const std::string folder = fs::path(target).parent_path().empty()
-                                 ? std::string(".")
-                                 : fs::path(target).parent_path().string();
+  const std::string folder = folderOf(fs::path(target)).string();
   if (replaced) {
     return reason(FailureKind::missing,
                   "the target folder %1 was removed during the run and another one made in its "
